@@ -1,0 +1,140 @@
+// The bridge chip and the QUORVANEX devices behind it, as the bridge library shows them: a list
+// of attached devices with their strings, a handle per open device, and for each open device a
+// write that carries one frame to its loader and a receive queue that fills with the reply after
+// the link's latency. Every operation takes the arguments of the library's operation of the same
+// name, in the same order, and answers zero for success.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "emulator/device_faults.h"
+#include "emulator/device_timings.h"
+#include "emulator/emulator_clock.h"
+#include "emulator/loader.h"
+#include "emulator/trace.h"
+#include "seam/bridge_operations.h"
+
+namespace quorvanex::emulator {
+
+struct DeviceConfig {
+    std::string serial = "2026";
+    std::string product = "QUORVANEX emulator";
+    DeviceTimings timings;
+    DeviceFaults faults;
+};
+
+enum class BridgeOperation {
+    CountDevices,
+    GetDeviceString,
+    OpenBridgeDevice,
+    CloseBridgeDevice,
+    ReadReply,
+    WriteFrame,
+    SetUpDevice,
+    CheckReceiveQueue,
+};
+inline constexpr std::size_t kBridgeOperationCount = 8;
+
+// Any value but zero reports a failure; the host never tells them apart.
+inline constexpr BridgeStatus kEmulatedFailure = 0xFF;
+
+class EmulatedDevice {
+public:
+    explicit EmulatedDevice(DeviceConfig config)
+        : config_(std::move(config)), loader_(config_.timings) {
+        loader_.SetNeverReady(config_.faults.neverReady);
+        loader_.Flash().SetStuckBusy(config_.faults.statusStuckBusy);
+        ruleMatches_.assign(config_.faults.exchanges.size(), 0);
+    }
+
+    const DeviceConfig& Config() const { return config_; }
+    Loader& DeviceLoader() { return loader_; }
+    const Loader& DeviceLoader() const { return loader_; }
+    const SpiFlash& Flash() const { return loader_.Flash(); }
+    bool IsOpen() const { return open_; }
+    // How often the device was opened, and the flags of its last set-up call.
+    std::uint32_t OpenCount() const { return openCount_; }
+    std::uint32_t SetUpFirstFlag() const { return setUpFlags_[0]; }
+    std::uint32_t SetUpSecondFlag() const { return setUpFlags_[1]; }
+
+private:
+    friend class EmulatedBridge;
+
+    struct QueuedByte {
+        std::uint8_t value;
+        std::uint64_t readyAt;
+        std::uint64_t replyNumber;
+    };
+    // What the faults have in store for the exchange of the frame last written.
+    struct PendingFaults {
+        std::uint32_t failingChecks = 0;
+        bool readFails = false;
+        bool shortRead = false;
+        std::uint32_t bytesDelivered = 0;
+        bool longReadCount = false;
+    };
+
+    DeviceConfig config_;
+    Loader loader_;
+    bool open_ = false;
+    std::uint32_t openCount_ = 0;
+    std::array<std::uint32_t, 2> setUpFlags_ = {0, 0};
+    std::deque<QueuedByte> receiveQueue_;
+    std::uint64_t repliesSent_ = 0;
+    std::vector<std::uint32_t> ruleMatches_;
+    PendingFaults pending_;
+};
+
+class EmulatedBridge {
+public:
+    explicit EmulatedBridge(EmulatorClock& clock) : clock_(clock) {}
+
+    // Attaches one more device; returns its index.
+    std::uint32_t Attach(DeviceConfig config = {});
+    EmulatedDevice& Device(std::uint32_t index) { return *devices_.at(index); }
+    std::uint32_t DeviceCount() const { return static_cast<std::uint32_t>(devices_.size()); }
+    // The device count query itself fails.
+    void SetCountFails(bool fails) { countFails_ = fails; }
+
+    BridgeStatus CountDevices(std::uint32_t* deviceCount);
+    BridgeStatus GetDeviceString(std::uint32_t deviceIndex, char* buffer, std::uint32_t option);
+    BridgeStatus OpenBridgeDevice(std::uint32_t deviceIndex, BridgeHandle* handle);
+    BridgeStatus CloseBridgeDevice(BridgeHandle handle);
+    BridgeStatus ReadReply(BridgeHandle handle, void* buffer, std::uint32_t bytesToRead,
+                           std::uint32_t* bytesRead, void* overlapped);
+    BridgeStatus WriteFrame(BridgeHandle handle, const void* buffer, std::uint32_t bytesToWrite,
+                            std::uint32_t* bytesWritten, void* overlapped);
+    BridgeStatus SetUpDevice(BridgeHandle handle, std::uint32_t firstFlag,
+                             std::uint32_t secondFlag);
+    BridgeStatus CheckReceiveQueue(BridgeHandle handle, std::uint32_t* bytesQueued,
+                                   std::uint32_t* queueStatus);
+
+    const Trace& DeviceTrace() const { return trace_; }
+    std::uint32_t Calls(BridgeOperation operation) const {
+        return calls_[static_cast<std::size_t>(operation)];
+    }
+    std::uint32_t TotalCalls() const;
+    EmulatorClock& Clock() { return clock_; }
+
+private:
+    // The device behind an open handle, or nullptr with the handle unknown or closed.
+    EmulatedDevice* OpenDeviceFor(BridgeHandle handle, std::uint32_t* index = nullptr);
+    void Count(BridgeOperation operation) { ++calls_[static_cast<std::size_t>(operation)]; }
+    std::uint32_t ReadyBytes(const EmulatedDevice& device) const;
+    std::uint64_t NextReplyTime(const EmulatedDevice& device) const;
+
+    EmulatorClock& clock_;
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<EmulatedDevice>> devices_;
+    bool countFails_ = false;
+    Trace trace_;
+    std::array<std::uint32_t, kBridgeOperationCount> calls_ = {};
+};
+
+}  // namespace quorvanex::emulator

@@ -1,0 +1,178 @@
+#include "emulator/loader.h"
+
+#include <algorithm>
+
+namespace quorvanex::emulator {
+namespace {
+
+constexpr std::uint8_t kPassThrough = 0xD0;
+constexpr std::uint8_t kPageWrite = 0xD7;
+constexpr std::uint8_t kReadyPoll = 0xDA;
+constexpr std::uint8_t kWriteActive = 0xD9;
+constexpr std::uint8_t kSpeedSelect = 0xD5;
+constexpr std::uint8_t kFlashWriteEnable = 0x06;
+constexpr std::uint8_t kFlashSectorErase = 0xD8;
+constexpr std::uint8_t kFlashReadStatus = 0x05;
+constexpr std::uint8_t kFlashPageProgram = 0x02;
+constexpr std::size_t kPageHeaderLength = 7;
+constexpr std::size_t kMaximumPageData = 32;
+
+bool KnownControlCode(std::uint8_t code) {
+    switch (code) {
+        case 0xD5:
+        case 0xD6:
+        case 0xD8:
+        case 0xD9:
+        case 0xDB:
+        case 0xDC:
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::uint32_t Address24(std::span<const std::uint8_t> bytes) {
+    return static_cast<std::uint32_t>(bytes[0]) << 16 | static_cast<std::uint32_t>(bytes[1]) << 8 |
+           bytes[2];
+}
+
+bool PageChecksumHolds(std::span<const std::uint8_t> frame) {
+    std::uint8_t sum = 0;
+    for (std::size_t i = kPageHeaderLength; i < frame.size(); ++i) {
+        sum = static_cast<std::uint8_t>(sum + frame[i]);
+    }
+    return sum == 0;
+}
+
+}  // namespace
+
+FrameKind Loader::Classify(std::span<const std::uint8_t> frame) {
+    if (frame.size() == 3 && frame[0] == 0x01 && frame[1] == 0x01) {
+        return frame[2] == kReadyPoll ? FrameKind::ReadyPoll : FrameKind::Control;
+    }
+    if (frame.size() == 4 && frame[0] == 0x01 && frame[1] == 0x01 && frame[2] == kPassThrough &&
+        frame[3] == kFlashReadStatus) {
+        return FrameKind::StatusRead;
+    }
+    if (frame.size() >= 4 && frame[0] == 0x00 && frame[2] == kPassThrough &&
+        frame[1] == frame.size()) {
+        if (frame.size() == 4 && frame[3] == kFlashWriteEnable) {
+            return FrameKind::WriteEnable;
+        }
+        if (frame.size() == 7 && frame[3] == kFlashSectorErase) {
+            return FrameKind::SectorErase;
+        }
+    }
+    if (frame.size() > kPageHeaderLength + 1 && frame[0] == 0x00 && frame[2] == kPageWrite &&
+        frame[3] == kFlashPageProgram && frame[1] >= 1 && frame[1] <= kMaximumPageData &&
+        frame.size() == static_cast<std::size_t>(frame[1]) + kPageHeaderLength + 1) {
+        return FrameKind::PageWrite;
+    }
+    return FrameKind::Malformed;
+}
+
+std::uint8_t Loader::Acknowledgement(std::span<const std::uint8_t> frame) {
+    std::uint8_t sum = 0;
+    for (std::uint8_t byte : frame) {
+        sum = static_cast<std::uint8_t>(sum + byte);
+    }
+    return static_cast<std::uint8_t>(0x100 - sum);
+}
+
+LoaderAnswer Loader::Answer(std::span<const std::uint8_t> frame, std::uint64_t now) const {
+    switch (Classify(frame)) {
+        case FrameKind::Control: {
+            const std::uint8_t code = frame[2];
+            // An unknown command is answered with anything but its echo.
+            return {{KnownControlCode(code) ? code : static_cast<std::uint8_t>(~code)}, 0};
+        }
+        case FrameKind::ReadyPoll: {
+            const bool ready = !neverReady_ && now >= readyAt_;
+            return {{kReadyPoll, static_cast<std::uint8_t>(ready ? 0x01 : 0x00)}, 0};
+        }
+        case FrameKind::StatusRead:
+            return {{flash_.ReadStatus(now)}, 0};
+        case FrameKind::WriteEnable:
+        case FrameKind::SectorErase:
+            return {{Acknowledgement(frame)}, 0};
+        case FrameKind::PageWrite:
+            if (!PageChecksumHolds(frame)) {
+                return {{kLoaderRejects}, 0};
+            }
+            // The loader sets the flash's write enable itself, programs the page and waits for
+            // the program to finish before it answers.
+            return {{kPageAccepted}, timings_.pageProgramMicroseconds};
+        case FrameKind::Malformed:
+            break;
+    }
+    return {{kLoaderRejects}, 0};
+}
+
+LoaderAnswer Loader::Handle(std::span<const std::uint8_t> frame, std::uint64_t now) {
+    LoaderAnswer answer = Answer(frame, now);
+    Execute(Classify(frame), frame, now);
+    return answer;
+}
+
+void Loader::Execute(FrameKind kind, std::span<const std::uint8_t> frame, std::uint64_t now) {
+    switch (kind) {
+        case FrameKind::Control: {
+            const std::uint8_t code = frame[2];
+            if (!KnownControlCode(code)) {
+                return;
+            }
+            controlCodes_.push_back(code);
+            if (code == kSpeedSelect) {
+                speedSelected_ = true;
+                return;
+            }
+            fpgaState_ = code;
+            if (code == kWriteActive) {
+                // The FPGA takes what was just written; the ready poll says when it is done.
+                TakeSnapshot(now);
+                readyAt_ = now + timings_.writeActiveBusyMicroseconds;
+            }
+            return;
+        }
+        case FrameKind::WriteEnable:
+            flash_.WriteEnable(now);
+            return;
+        case FrameKind::SectorErase:
+            flash_.EraseSector(Address24(frame.subspan(4, 3)), now,
+                               timings_.sectorEraseMicroseconds);
+            return;
+        case FrameKind::PageWrite: {
+            if (!PageChecksumHolds(frame)) {
+                ++pagesRejected_;
+                return;
+            }
+            const std::uint32_t address = Address24(frame.subspan(4, 3));
+            const auto data = frame.subspan(kPageHeaderLength, frame[1]);
+            flash_.WriteEnable(now);
+            flash_.ProgramPage(address, data, now, timings_.pageProgramMicroseconds);
+            writtenLow_ = std::min(writtenLow_, address);
+            writtenHigh_ = std::max(writtenHigh_, address + static_cast<std::uint32_t>(data.size()));
+            ++pagesAccepted_;
+            return;
+        }
+        case FrameKind::ReadyPoll:
+        case FrameKind::StatusRead:
+        case FrameKind::Malformed:
+            return;
+    }
+}
+
+void Loader::TakeSnapshot(std::uint64_t now) {
+    RegionSnapshot snapshot;
+    snapshot.timeMicroseconds = now;
+    if (writtenLow_ < writtenHigh_) {
+        const auto bytes = flash_.Read(writtenLow_, writtenHigh_ - writtenLow_);
+        snapshot.firstAddress = writtenLow_;
+        snapshot.bytes.assign(bytes.begin(), bytes.end());
+    }
+    snapshots_.push_back(std::move(snapshot));
+    writtenLow_ = UINT32_MAX;
+    writtenHigh_ = 0;
+}
+
+}  // namespace quorvanex::emulator

@@ -1,0 +1,23 @@
+#include "link/bridge_library.h"
+
+#include "seam/operator_services.h"
+
+namespace quorvanex {
+
+bool BridgeLibraryReady() {
+    if (BridgeOperationsInstalled()) {
+        return true;
+    }
+    BridgeOperations loaded;
+    wchar_t problem[160] = L"";
+    if (LoadBridgeLibrary(loaded, problem, sizeof problem / sizeof problem[0]) &&
+        BridgeOperationsComplete(loaded)) {
+        InstallBridgeOperations(loaded);
+        return true;
+    }
+    // The link's own messages carry a single blank as their caption.
+    ShowNotice(problem, L" ", NoticeIcon::Warning);
+    return false;
+}
+
+}  // namespace quorvanex

@@ -1,0 +1,71 @@
+#include "link/command_exchange.h"
+
+#include "link/device_connection.h"
+#include "link/link_lock.h"
+#include "seam/bridge_operations.h"
+#include "seam/operator_services.h"
+
+namespace quorvanex {
+namespace {
+
+constexpr const wchar_t* kLinkCaption = L" ";
+
+// Polls the receive queue, without pausing, until a byte has arrived or the wait is over.
+// Returns true when a byte arrived and every check of the queue succeeded.
+bool WaitForReplyToBegin(BridgeHandle handle) {
+    bool everyCheckSucceeded = true;
+    const std::uint32_t start = TickCount();
+    // Unsigned subtraction keeps the elapsed time right across a wrap of the tick count.
+    while (TickCount() - start < kReplyWaitMilliseconds) {
+        std::uint32_t bytesQueued = 0;
+        std::uint32_t queueStatus = 0;
+        const BridgeStatus status = CallUnderLinkLock(
+            [&] { return Bridge().CheckReceiveQueue(handle, &bytesQueued, &queueStatus); });
+        if (status != kBridgeSuccess) {
+            // The wait goes on: a failing check is told each time, and the exchange fails at
+            // its end.
+            ShowNotice(L"Error Checking Queue", kLinkCaption, NoticeIcon::Warning);
+            everyCheckSucceeded = false;
+        } else if (bytesQueued >= 1) {
+            return everyCheckSucceeded;
+        }
+    }
+    // No byte in time: no message of its own.
+    return false;
+}
+
+}  // namespace
+
+bool ExchangeFrame(std::uint8_t* reply, const std::uint8_t* command, std::uint32_t replyLength,
+                   std::uint32_t commandLength) {
+    const BridgeHandle handle = DeviceHandle();
+    if (handle == NoDeviceHandle()) {
+        return false;
+    }
+
+    std::uint32_t bytesWritten = 0;
+    if (CallUnderLinkLock([&] {
+            return Bridge().WriteFrame(handle, command, commandLength, &bytesWritten, nullptr);
+        }) != kBridgeSuccess) {
+        ShowNotice(L"Error Sending Code", kLinkCaption, NoticeIcon::Warning);
+        return false;
+    }
+
+    if (!WaitForReplyToBegin(handle)) {
+        return false;
+    }
+
+    std::uint32_t bytesRead = 0;
+    if (CallUnderLinkLock([&] {
+            return Bridge().ReadReply(handle, reply, replyLength, &bytesRead, nullptr);
+        }) != kBridgeSuccess) {
+        ShowNotice(L"Error Reading Data", kLinkCaption, NoticeIcon::Warning);
+        return false;
+    }
+    if (bytesRead != replyLength) {
+        ShowPaddedStatusLine(L"BytesRead not same as datalength", 48, 10);
+    }
+    return true;
+}
+
+}  // namespace quorvanex

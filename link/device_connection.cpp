@@ -1,0 +1,113 @@
+#include "link/device_connection.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "link/link_lock.h"
+#include "seam/operator_services.h"
+
+namespace quorvanex {
+namespace {
+
+BridgeHandle currentHandle = NoDeviceHandle();
+
+// The device link's own messages carry a single blank as their caption.
+constexpr const wchar_t* kLinkCaption = L" ";
+
+void ShowLinkNotice(const wchar_t* text) { ShowNotice(text, kLinkCaption, NoticeIcon::Warning); }
+
+// The library writes a zero-terminated string into the buffer; a string that fills it without a
+// terminator is read as its first 255 characters, never past the buffer.
+bool SerialMatches(const char (&buffer)[kDeviceStringBufferSize]) {
+    const char* const readEnd = buffer + (kDeviceStringBufferSize - 1);
+    const std::size_t length = static_cast<std::size_t>(std::find(buffer, readEnd, '\0') - buffer);
+    return length == std::strlen(kDeviceSerial) && std::memcmp(buffer, kDeviceSerial, length) == 0;
+}
+
+// Closes the handle if there is one, then forgets it and deletes the lock.
+void TearDownConnection() {
+    if (currentHandle != NoDeviceHandle()) {
+        const BridgeHandle handle = currentHandle;
+        const BridgeStatus status =
+            CallUnderLinkLock([&] { return Bridge().CloseBridgeDevice(handle); });
+        if (status != kBridgeSuccess) {
+            ShowLinkNotice(L"Unable to close device handle!");
+        }
+    }
+    currentHandle = NoDeviceHandle();
+    DeleteLinkLock();
+}
+
+}  // namespace
+
+BridgeHandle NoDeviceHandle() {
+    return reinterpret_cast<BridgeHandle>(static_cast<std::intptr_t>(-1));
+}
+
+BridgeHandle DeviceHandle() { return currentHandle; }
+
+bool DeviceIsOpen() { return currentHandle != NoDeviceHandle(); }
+
+void OpenDevice() {
+    bool stillOpening = true;
+    currentHandle = NoDeviceHandle();
+    InitializeLinkLock();
+
+    // A count that cannot be queried is taken as no device at all.
+    std::uint32_t deviceCount = 0;
+    if (CallUnderLinkLock([&] { return Bridge().CountDevices(&deviceCount); }) !=
+        kBridgeSuccess) {
+        stillOpening = false;
+        deviceCount = 0;
+    }
+
+    std::uint32_t index = 0;
+    bool found = false;
+    for (; index < deviceCount; ++index) {
+        char serial[kDeviceStringBufferSize] = {};
+        const BridgeStatus status = CallUnderLinkLock(
+            [&] { return Bridge().GetDeviceString(index, serial, kDeviceStringSerial); });
+        if (status != kBridgeSuccess) {
+            ShowLinkNotice(L"Error retrieving serial string!");
+            continue;
+        }
+        if (SerialMatches(serial)) {
+            found = true;
+            break;
+        }
+    }
+    if (!found) {
+        ShowLinkNotice(L"QUORVANEX not connected!");
+        stillOpening = false;
+    }
+
+    if (stillOpening) {
+        // The product string is fetched as part of the open but never read.
+        char product[kDeviceStringBufferSize] = {};
+        BridgeHandle handle = NoDeviceHandle();
+        if (CallUnderLinkLock([&] {
+                return Bridge().GetDeviceString(index, product, kDeviceStringProduct);
+            }) != kBridgeSuccess) {
+            stillOpening = false;
+        } else if (CallUnderLinkLock([&] { return Bridge().OpenBridgeDevice(index, &handle); }) !=
+                   kBridgeSuccess) {
+            // A failed open may still have written the handle; it counts only on success.
+            stillOpening = false;
+        } else {
+            currentHandle = handle;
+            if (CallUnderLinkLock([&] { return Bridge().SetUpDevice(handle, 1, 1); }) !=
+                kBridgeSuccess) {
+                stillOpening = false;
+            }
+        }
+    }
+
+    if (!stillOpening) {
+        TearDownConnection();
+    }
+}
+
+void CloseDevice() { TearDownConnection(); }
+
+}  // namespace quorvanex

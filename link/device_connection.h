@@ -1,0 +1,23 @@
+// The device connection: finds the bridge device whose serial string is "2026", opens it and
+// closes it again. It owns DeviceHandle and, through the link lock, LinkLock.
+#pragma once
+
+#include "seam/bridge_operations.h"
+
+namespace quorvanex {
+
+// The serial string that identifies the QUORVANEX, compared as a whole 8-bit string.
+inline constexpr const char* kDeviceSerial = "2026";
+
+// The all-ones handle value means that no device is open.
+BridgeHandle NoDeviceHandle();
+BridgeHandle DeviceHandle();
+bool DeviceIsOpen();
+
+// Afterwards DeviceHandle() is a valid handle, or NoDeviceHandle() with the reason already shown
+// to the operator where there is one to show.
+void OpenDevice();
+// Afterwards no device is open and the link lock is deleted, whether or not a device was open.
+void CloseDevice();
+
+}  // namespace quorvanex

@@ -1,0 +1,36 @@
+#include "link/link_lock.h"
+
+#include <atomic>
+#include <mutex>
+
+namespace quorvanex {
+namespace {
+
+// The mutex itself lives as long as the process: "initialised" and "deleted" are states of the
+// connection, and a call that came after a delete must still find a working lock rather than
+// freed memory.
+std::mutex linkMutex;
+std::atomic<bool> initialized{false};
+std::atomic<int> holders{0};
+
+}  // namespace
+
+void InitializeLinkLock() { initialized = true; }
+
+void DeleteLinkLock() { initialized = false; }
+
+bool LinkLockInitialized() { return initialized; }
+
+bool LinkLockHeld() { return holders.load() > 0; }
+
+LinkLockGuard::LinkLockGuard() {
+    linkMutex.lock();
+    ++holders;
+}
+
+LinkLockGuard::~LinkLockGuard() {
+    --holders;
+    linkMutex.unlock();
+}
+
+}  // namespace quorvanex

@@ -1,0 +1,75 @@
+#include "seam/operator_services.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <thread>
+
+namespace quorvanex {
+namespace {
+
+// Without a window there is nothing to paint on and nobody to answer a box; the defaults serve
+// the portable build outside the tests (fuzzing, benchmarks), where only the device counts.
+class PortableOperatorServices final : public OperatorServices {
+public:
+    void ShowStatusLine(const wchar_t*, int) override {}
+    void ShowNotice(const wchar_t*, const wchar_t*, NoticeIcon) override {}
+    void RequestMainWindowClose() override {}
+    void Pause(std::uint32_t milliseconds) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+    std::uint32_t TickCount() override {
+        const auto sinceStart = std::chrono::steady_clock::now().time_since_epoch();
+        return static_cast<std::uint32_t>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(sinceStart).count());
+    }
+    void EndProcess(int exitCode) override {
+        std::fflush(stdout);
+        std::exit(exitCode);
+    }
+};
+
+PortableOperatorServices portableServices;
+OperatorServices* installedServices = &portableServices;
+
+}  // namespace
+
+void InstallOperatorServices(OperatorServices* services) {
+    installedServices = services != nullptr ? services : &portableServices;
+}
+
+void ShowStatusLine(const wchar_t* text, int y) { installedServices->ShowStatusLine(text, y); }
+
+void ShowNotice(const wchar_t* text, const wchar_t* caption, NoticeIcon icon) {
+    installedServices->ShowNotice(text, caption, icon);
+}
+
+void RequestMainWindowClose() { installedServices->RequestMainWindowClose(); }
+
+void Pause(std::uint32_t milliseconds) { installedServices->Pause(milliseconds); }
+
+std::uint32_t TickCount() { return installedServices->TickCount(); }
+
+void EndProcess(int exitCode) {
+    installedServices->EndProcess(exitCode);
+    // A service that returns here would let a stopped update go on.
+    std::abort();
+}
+
+void ShowPaddedStatusLine(const wchar_t* words, int length, int y) {
+    // The longest status text of the program has 56 characters.
+    constexpr int kCapacity = 80;
+    wchar_t line[kCapacity];
+    int used = 0;
+    for (; words[used] != L'\0' && used < kCapacity - 1; ++used) {
+        line[used] = words[used];
+    }
+    for (; used < length && used < kCapacity - 1; ++used) {
+        line[used] = L' ';
+    }
+    line[used] = L'\0';
+    ShowStatusLine(line, y);
+}
+
+}  // namespace quorvanex

@@ -1,0 +1,49 @@
+// What the portable core needs from the operator's side and from the platform's clock: painting a
+// status line, showing a notice, asking for the main window to close, pausing, reading the
+// millisecond tick and ending the process. The Windows program installs the real calls; the tests
+// install a recorder with a virtual clock; without either, portable defaults apply.
+#pragma once
+
+#include <cstdint>
+
+namespace quorvanex {
+
+// The message box icons, with the values that the platform's message box takes.
+enum class NoticeIcon : std::uint32_t {
+    Warning = 0x30,
+    Information = 0x40,
+};
+
+class OperatorServices {
+public:
+    virtual ~OperatorServices() = default;
+
+    // Draws the whole zero-terminated text at x = 10 and row y of the main window.
+    virtual void ShowStatusLine(const wchar_t* text, int y) = 0;
+    // A modal box with no owner and the OK button alone; returns when the operator closes it.
+    virtual void ShowNotice(const wchar_t* text, const wchar_t* caption, NoticeIcon icon) = 0;
+    // Asks for the main window to be closed on the thread that owns it; does not wait for it.
+    virtual void RequestMainWindowClose() = 0;
+    virtual void Pause(std::uint32_t milliseconds) = 0;
+    // Milliseconds since some fixed moment; wraps after about 49.7 days.
+    virtual std::uint32_t TickCount() = 0;
+    // Ends the whole process with the exit code. Must not return.
+    virtual void EndProcess(int exitCode) = 0;
+};
+
+// Installs the services for the whole process; nullptr puts the portable defaults back. Install
+// before any update starts: the services are read, not locked, while an update runs.
+void InstallOperatorServices(OperatorServices* services);
+
+void ShowStatusLine(const wchar_t* text, int y);
+void ShowNotice(const wchar_t* text, const wchar_t* caption, NoticeIcon icon);
+void RequestMainWindowClose();
+void Pause(std::uint32_t milliseconds);
+std::uint32_t TickCount();
+[[noreturn]] void EndProcess(int exitCode);
+
+// Status texts end in blanks so that a text painted later at the same row covers an older,
+// longer one. This paints the words padded with blanks to the given length.
+void ShowPaddedStatusLine(const wchar_t* words, int length, int y);
+
+}  // namespace quorvanex

@@ -1,0 +1,187 @@
+#include "emulator/emulated_bridge.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace quorvanex::emulator {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class EmulatedBridgeTest : public ::testing::Test {
+protected:
+    BridgeHandle Open(std::uint32_t index) {
+        BridgeHandle handle = nullptr;
+        EXPECT_EQ(bridge.OpenBridgeDevice(index, &handle), kBridgeSuccess);
+        return handle;
+    }
+    BridgeStatus Send(BridgeHandle handle, const Bytes& frame) {
+        std::uint32_t written = 0;
+        return bridge.WriteFrame(handle, frame.data(), static_cast<std::uint32_t>(frame.size()),
+                                 &written, nullptr);
+    }
+    std::uint32_t Queued(BridgeHandle handle) {
+        std::uint32_t queued = 0;
+        std::uint32_t status = 0;
+        EXPECT_EQ(bridge.CheckReceiveQueue(handle, &queued, &status), kBridgeSuccess);
+        return queued;
+    }
+    Bytes Read(BridgeHandle handle, std::uint32_t length, std::uint32_t* reported = nullptr) {
+        Bytes buffer(length + 4, 0xAA);
+        std::uint32_t read = 0;
+        EXPECT_EQ(bridge.ReadReply(handle, buffer.data(), length, &read, nullptr), kBridgeSuccess);
+        if (reported != nullptr) {
+            *reported = read;
+        }
+        buffer.resize(std::min(read, length));
+        return buffer;
+    }
+
+    VirtualClock clock;
+    EmulatedBridge bridge{clock};
+};
+
+TEST_F(EmulatedBridgeTest, ReplyArrivesAfterTheLatencyAndPollingIsWhereVirtualTimePasses) {
+    DeviceConfig config;
+    config.timings.replyLatencyMicroseconds = 2500;
+    bridge.Attach(config);
+    const BridgeHandle handle = Open(0);
+    ASSERT_EQ(Send(handle, {0x01, 0x01, 0xD6}), kBridgeSuccess);
+    EXPECT_EQ(Queued(handle), 0u);
+    EXPECT_EQ(clock.NowMicroseconds(), 1000u);
+    EXPECT_EQ(Queued(handle), 0u);
+    EXPECT_EQ(Queued(handle), 0u);
+    EXPECT_EQ(clock.NowMicroseconds(), 2500u) << "the last empty poll ends when the reply arrives";
+    EXPECT_EQ(Queued(handle), 1u);
+    EXPECT_EQ(Read(handle, 1), Bytes{0xD6});
+    EXPECT_EQ(Queued(handle), 0u);
+}
+
+TEST_F(EmulatedBridgeTest, DeviceStringsAreCopiedWithATerminatorOnlyWhenTheyFit) {
+    DeviceConfig config;
+    config.serial = std::string(300, '7');
+    bridge.Attach(config);
+    char buffer[kDeviceStringBufferSize + 1];
+    std::memset(buffer, 'x', sizeof buffer);
+    ASSERT_EQ(bridge.GetDeviceString(0, buffer, kDeviceStringSerial), kBridgeSuccess);
+    EXPECT_EQ(buffer[kDeviceStringBufferSize - 1], '7') << "no terminator inside the buffer";
+    EXPECT_EQ(buffer[kDeviceStringBufferSize], 'x') << "nothing written past the buffer";
+    ASSERT_EQ(bridge.GetDeviceString(0, buffer, kDeviceStringProduct), kBridgeSuccess);
+    EXPECT_STREQ(buffer, "QUORVANEX emulator");
+    EXPECT_NE(bridge.GetDeviceString(1, buffer, kDeviceStringSerial), kBridgeSuccess);
+}
+
+TEST_F(EmulatedBridgeTest, HandlesWorkOnlyWhileTheirDeviceIsOpen) {
+    bridge.Attach();
+    bridge.Attach();
+    const BridgeHandle first = Open(0);
+    const BridgeHandle second = Open(1);
+    EXPECT_NE(first, second);
+    BridgeHandle again = nullptr;
+    EXPECT_NE(bridge.OpenBridgeDevice(0, &again), kBridgeSuccess) << "already open";
+    EXPECT_EQ(bridge.CloseBridgeDevice(first), kBridgeSuccess);
+    EXPECT_NE(bridge.CloseBridgeDevice(first), kBridgeSuccess) << "closed twice";
+    EXPECT_NE(Send(first, {0x01, 0x01, 0xD6}), kBridgeSuccess);
+    EXPECT_EQ(Send(second, {0x01, 0x01, 0xD6}), kBridgeSuccess);
+    EXPECT_EQ(bridge.Calls(BridgeOperation::WriteFrame), 2u);
+}
+
+TEST_F(EmulatedBridgeTest, FaultsStrikeTheSelectedFramesOnly) {
+    DeviceConfig config;
+    // The second page frame and the one after it are rejected; the frames of other kinds pass.
+    config.faults.exchanges.push_back(
+        {ExchangeFault::WrongReply, FramesOfKind(FrameKind::PageWrite, 2, 2)});
+    // Every ready poll from the first on goes unanswered.
+    config.faults.exchanges.push_back(
+        {ExchangeFault::NoReply, FramesOfKind(FrameKind::ReadyPoll, 1, 0)});
+    bridge.Attach(config);
+    const BridgeHandle handle = Open(0);
+
+    const Bytes page = {0x00, 0x01, 0xD7, 0x02, 0x00, 0x00, 0x00, 0x5A, 0xA6};
+    const Bytes replies[] = {{0xD7}, {0x28}, {0x28}, {0xD7}};
+    for (const Bytes& expected : replies) {
+        ASSERT_EQ(Send(handle, page), kBridgeSuccess);
+        EXPECT_EQ(Read(handle, 1), expected);
+        ASSERT_EQ(Send(handle, {0x01, 0x01, 0xD6}), kBridgeSuccess);
+        EXPECT_EQ(Read(handle, 1), Bytes{0xD6});
+    }
+    // Two pages were carried out: the rejected ones never reached the flash.
+    EXPECT_EQ(bridge.Device(0).DeviceLoader().PagesAccepted(), 2u);
+    EXPECT_EQ(bridge.Device(0).Flash().Misuses().size(), 1u) << "the second accepted page "
+                                                                 "programmed the byte again";
+
+    for (int poll = 0; poll < 3; ++poll) {
+        ASSERT_EQ(Send(handle, {0x01, 0x01, 0xDA}), kBridgeSuccess);
+        EXPECT_EQ(Queued(handle), 0u);
+    }
+}
+
+TEST_F(EmulatedBridgeTest, ReadFaultsShapeWhatTheHostReceives) {
+    DeviceConfig config;
+    config.faults.exchanges.push_back(
+        {ExchangeFault::ShortRead, FramesOfKind(FrameKind::ReadyPoll, 1, 1), 1, 1});
+    config.faults.exchanges.push_back(
+        {ExchangeFault::LongReadCount, FramesOfKind(FrameKind::ReadyPoll, 2, 1)});
+    config.faults.exchanges.push_back(
+        {ExchangeFault::ReadFails, FramesOfKind(FrameKind::ReadyPoll, 3, 1)});
+    config.faults.exchanges.push_back(
+        {ExchangeFault::WriteFails, FramesOfKind(FrameKind::ReadyPoll, 4, 1)});
+    config.faults.exchanges.push_back(
+        {ExchangeFault::QueueCheckFails, FramesOfKind(FrameKind::ReadyPoll, 5, 1), 2});
+    bridge.Attach(config);
+    const BridgeHandle handle = Open(0);
+    const Bytes poll = {0x01, 0x01, 0xDA};
+
+    Send(handle, poll);
+    std::uint32_t reported = 0;
+    EXPECT_EQ(Read(handle, 2, &reported), Bytes{0xDA});
+    EXPECT_EQ(reported, 1u);
+    EXPECT_EQ(Queued(handle), 0u) << "the rest of a cut reply is lost";
+
+    Send(handle, poll);
+    Bytes buffer(6, 0xAA);
+    ASSERT_EQ(bridge.ReadReply(handle, buffer.data(), 2, &reported, nullptr), kBridgeSuccess);
+    EXPECT_EQ(reported, 3u);
+    EXPECT_EQ(buffer, (Bytes{0xDA, 0x01, 0xAA, 0xAA, 0xAA, 0xAA}));
+
+    Send(handle, poll);
+    EXPECT_NE(bridge.ReadReply(handle, buffer.data(), 2, &reported, nullptr), kBridgeSuccess);
+    EXPECT_EQ(Queued(handle), 0u);
+
+    EXPECT_NE(Send(handle, poll), kBridgeSuccess);
+
+    Send(handle, poll);
+    std::uint32_t queued = 0;
+    std::uint32_t status = 0;
+    EXPECT_NE(bridge.CheckReceiveQueue(handle, &queued, &status), kBridgeSuccess);
+    EXPECT_NE(bridge.CheckReceiveQueue(handle, &queued, &status), kBridgeSuccess);
+    EXPECT_EQ(Queued(handle), 2u);
+
+    // The failed write never reached the device: four frames in the trace, four replies.
+    EXPECT_EQ(FramesOf(bridge.DeviceTrace()).size(), 4u);
+}
+
+TEST_F(EmulatedBridgeTest, OpenSetUpAndCloseFaultsReportFailure) {
+    DeviceConfig failing;
+    failing.faults.openFails = true;
+    bridge.Attach(failing);
+    DeviceConfig closing;
+    closing.faults.setUpFails = true;
+    closing.faults.closeFails = true;
+    bridge.Attach(closing);
+
+    BridgeHandle handle = nullptr;
+    EXPECT_NE(bridge.OpenBridgeDevice(0, &handle), kBridgeSuccess);
+    handle = Open(1);
+    EXPECT_NE(bridge.SetUpDevice(handle, 1, 1), kBridgeSuccess);
+    EXPECT_NE(bridge.CloseBridgeDevice(handle), kBridgeSuccess);
+    EXPECT_FALSE(bridge.Device(1).IsOpen()) << "a failed close still ends the handle";
+    bridge.SetCountFails(true);
+    std::uint32_t count = 0;
+    EXPECT_NE(bridge.CountDevices(&count), kBridgeSuccess);
+}
+
+}  // namespace
+}  // namespace quorvanex::emulator

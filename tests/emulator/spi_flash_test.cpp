@@ -1,0 +1,106 @@
+#include "emulator/spi_flash.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace quorvanex::emulator {
+namespace {
+
+std::vector<FlashMisuse> KindsOf(const SpiFlash& flash) {
+    std::vector<FlashMisuse> kinds;
+    for (const auto& misuse : flash.Misuses()) {
+        kinds.push_back(misuse.kind);
+    }
+    return kinds;
+}
+
+TEST(SpiFlash, StartsErasedAndProgramsOnlyByClearingBits) {
+    SpiFlash flash;
+    EXPECT_TRUE(std::all_of(flash.Contents().begin(), flash.Contents().end(),
+                            [](std::uint8_t byte) { return byte == 0xFF; }));
+
+    const std::uint8_t first[] = {0xF0, 0x12};
+    flash.WriteEnable(0);
+    flash.ProgramPage(0x100, first, 0, 0);
+    EXPECT_EQ(flash.Read(0x100, 2)[0], 0xF0);
+    EXPECT_EQ(flash.Read(0x100, 2)[1], 0x12);
+    EXPECT_TRUE(flash.Misuses().empty());
+
+    // A second program over the same bytes can only clear more bits: the result is the AND.
+    const std::uint8_t second[] = {0x0F, 0xFF};
+    flash.WriteEnable(0);
+    flash.ProgramPage(0x100, second, 0, 0);
+    EXPECT_EQ(flash.Read(0x100, 1)[0], 0x00);
+    EXPECT_EQ(flash.Read(0x101, 1)[0], 0x12);
+    EXPECT_EQ(KindsOf(flash), std::vector{FlashMisuse::ProgramOfUnerasedByte});
+}
+
+TEST(SpiFlash, EraseAndProgramNeedAWriteEnableEachAndTheLatchClearsAfterEach) {
+    SpiFlash flash;
+    const std::uint8_t data[] = {0x00};
+    flash.ProgramPage(0, data, 0, 0);
+    EXPECT_EQ(flash.Read(0, 1)[0], 0xFF) << "a program without write enable is ignored";
+
+    flash.WriteEnable(0);
+    EXPECT_EQ(flash.ReadStatus(0), SpiFlash::kStatusWriteEnableLatch);
+    flash.ProgramPage(0, data, 0, 0);
+    EXPECT_EQ(flash.Read(0, 1)[0], 0x00);
+    EXPECT_EQ(flash.ReadStatus(0), 0) << "the latch clears after the program";
+
+    flash.EraseSector(0, 0, 0);
+    EXPECT_EQ(flash.Read(0, 1)[0], 0x00) << "an erase without write enable is ignored";
+    EXPECT_EQ(KindsOf(flash), (std::vector{FlashMisuse::ProgramWithoutWriteEnable,
+                                           FlashMisuse::EraseWithoutWriteEnable}));
+}
+
+TEST(SpiFlash, WriteInProgressStaysSetForTheEraseTimeAndBlocksCommands) {
+    SpiFlash flash;
+    flash.Fill(0x00);
+    flash.WriteEnable(1000);
+    flash.EraseSector(0x20000, 1000, 150000);
+    EXPECT_EQ(flash.ReadStatus(1000) & SpiFlash::kStatusWriteInProgress, 1);
+    EXPECT_EQ(flash.ReadStatus(150999) & SpiFlash::kStatusWriteInProgress, 1);
+    EXPECT_EQ(flash.ReadStatus(151000) & SpiFlash::kStatusWriteInProgress, 0);
+
+    // Only the erased block reads 0xFF.
+    EXPECT_EQ(flash.Read(0x1FFFF, 1)[0], 0x00);
+    EXPECT_EQ(flash.Read(0x20000, 1)[0], 0xFF);
+    EXPECT_EQ(flash.Read(0x2FFFF, 1)[0], 0xFF);
+    EXPECT_EQ(flash.Read(0x30000, 1)[0], 0x00);
+
+    // While busy a write enable is ignored, so the next erase has no latch either.
+    flash.WriteEnable(2000);
+    flash.EraseSector(0x30000, 200000, 0);
+    EXPECT_EQ(flash.Read(0x30000, 1)[0], 0x00);
+    EXPECT_EQ(KindsOf(flash), (std::vector{FlashMisuse::CommandWhileBusy,
+                                           FlashMisuse::EraseWithoutWriteEnable}));
+}
+
+TEST(SpiFlash, RecordsMisalignedEraseAndPageWrapAndStuckBusy) {
+    SpiFlash flash;
+    flash.Fill(0x00);
+    flash.WriteEnable(0);
+    flash.EraseSector(0x10010, 0, 0);
+    EXPECT_EQ(flash.Read(0x10000, 1)[0], 0xFF) << "the block that holds the address is erased";
+
+    // A program that runs past its 256-byte page wraps to the page's start.
+    const std::uint8_t data[] = {0x11, 0x22, 0x33, 0x44};
+    flash.WriteEnable(0);
+    flash.ProgramPage(0x100FE, data, 0, 0);
+    EXPECT_EQ(flash.Read(0x100FE, 1)[0], 0x11);
+    EXPECT_EQ(flash.Read(0x100FF, 1)[0], 0x22);
+    EXPECT_EQ(flash.Read(0x10000, 1)[0], 0x33);
+    EXPECT_EQ(flash.Read(0x10100, 1)[0], 0xFF);
+    EXPECT_EQ(KindsOf(flash),
+              (std::vector{FlashMisuse::MisalignedErase, FlashMisuse::PageBoundaryCrossed}));
+
+    flash.SetStuckBusy(true);
+    flash.WriteEnable(0);
+    flash.EraseSector(0, 0, 10);
+    EXPECT_TRUE(flash.Busy(1000000000));
+}
+
+}  // namespace
+}  // namespace quorvanex::emulator

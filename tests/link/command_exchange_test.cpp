@@ -1,0 +1,159 @@
+#include "link/command_exchange.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "link/device_connection.h"
+#include "tests/support/emulated_device_test.h"
+
+namespace quorvanex {
+namespace {
+
+using emulator::DeviceConfig;
+using emulator::ExchangeFault;
+using emulator::FrameKind;
+using Bytes = std::vector<std::uint8_t>;
+
+const Bytes kNormal = {0x01, 0x01, 0xD6};
+const Bytes kReadyPoll = {0x01, 0x01, 0xDA};
+
+DeviceConfig WithFault(ExchangeFault fault, std::uint32_t failingChecks = 1,
+                       std::uint32_t bytesDelivered = 0) {
+    DeviceConfig config;
+    config.faults.exchanges.push_back({fault, emulator::AnyFrames(), failingChecks, bytesDelivered});
+    return config;
+}
+
+class CommandExchangeTest : public testing::EmulatedDeviceTest {
+protected:
+    bool Exchange(const Bytes& frame, Bytes& reply) {
+        return ExchangeFrame(reply.data(), frame.data(), static_cast<std::uint32_t>(reply.size()),
+                             static_cast<std::uint32_t>(frame.size()));
+    }
+    void ExpectNotices(const std::vector<std::wstring>& texts) {
+        EXPECT_EQ(host.NoticeTexts(), texts);
+        for (const auto& notice : host.Notices()) {
+            EXPECT_EQ(notice.caption, L" ");
+            EXPECT_EQ(notice.icon, NoticeIcon::Warning);
+        }
+        EXPECT_FALSE(host.AnyEventUnderLinkLock());
+        EXPECT_EQ(bridgeCallsWithoutLinkLock, 0u);
+    }
+};
+
+TEST_F(CommandExchangeTest, SendsTheFrameAsOneWriteAndReadsTheReply) {
+    OpenConnectedDevice();
+    Bytes reply(2, 0x00);
+    EXPECT_TRUE(Exchange(kReadyPoll, reply));
+    EXPECT_EQ(reply, (Bytes{0xDA, 0x01}));
+    const auto frames = emulator::FramesOf(DeviceTrace());
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].bytes, kReadyPoll);
+    ExpectNotices({});
+    EXPECT_TRUE(host.StatusLines().empty());
+}
+
+TEST_F(CommandExchangeTest, NoOpenDeviceMeansNoBridgeCallAndNoMessage) {
+    bridge.Attach();
+    Bytes reply(1, 0x42);
+    EXPECT_FALSE(Exchange(kNormal, reply));
+    EXPECT_EQ(reply, Bytes{0x42});
+    EXPECT_EQ(bridge.TotalCalls(), 0u);
+    EXPECT_TRUE(host.Events().empty());
+}
+
+TEST_F(CommandExchangeTest, WaitsUpTo2000MillisecondsForTheReplyToBegin) {
+    DeviceConfig slow;
+    slow.timings.replyLatencyMicroseconds = 1999000;
+    OpenConnectedDevice(slow);
+    Bytes reply(1, 0x00);
+    EXPECT_TRUE(Exchange(kNormal, reply));
+    EXPECT_EQ(reply, Bytes{0xD6});
+
+    // A device that never answers: false once 2000 ms have passed, with nothing shown.
+    CloseDevice();
+    emulator::EmulatedBridge silentBridge(clock);
+    emulator::ScopedEmulatedBridge installed(silentBridge);
+    silentBridge.Attach(WithFault(ExchangeFault::NoReply));
+    OpenDevice();
+    host.Clear();
+    const std::uint64_t start = clock.NowMicroseconds();
+    EXPECT_FALSE(Exchange(kNormal, reply));
+    const std::uint64_t waited = clock.NowMicroseconds() - start;
+    EXPECT_GE(waited, 2000000u);
+    EXPECT_LT(waited, 2002000u);
+    EXPECT_TRUE(host.Events().empty());
+    EXPECT_EQ(silentBridge.Calls(emulator::BridgeOperation::ReadReply), 0u);
+}
+
+TEST_F(CommandExchangeTest, TheWaitIsMeasuredAcrossAWrapOfTheTickCount) {
+    // 300 ms before the millisecond tick wraps at 2^32.
+    emulator::VirtualClock wrappingClock((std::uint64_t{1} << 32) * 1000 - 300000);
+    testing::RecordingOperatorServices wrappingHost(wrappingClock);
+    testing::ScopedOperatorServices services(wrappingHost);
+    emulator::EmulatedBridge wrappingBridge(wrappingClock);
+    emulator::ScopedEmulatedBridge installed(wrappingBridge);
+    DeviceConfig slow;
+    slow.timings.replyLatencyMicroseconds = 1000000;
+    slow.faults.exchanges.push_back({ExchangeFault::NoReply, emulator::FramesOfKind(FrameKind::ReadyPoll)});
+    wrappingBridge.Attach(slow);
+    OpenDevice();
+
+    Bytes reply(1, 0x00);
+    EXPECT_TRUE(Exchange(kNormal, reply)) << "a reply 1 s later, across the wrap, is taken";
+    const std::uint64_t start = wrappingClock.NowMicroseconds();
+    Bytes pollReply(2, 0x00);
+    EXPECT_FALSE(Exchange(kReadyPoll, pollReply));
+    EXPECT_GE(wrappingClock.NowMicroseconds() - start, 2000000u) << "no early end at the wrap";
+    CloseDevice();
+}
+
+TEST_F(CommandExchangeTest, FailedWriteIsToldAndNothingIsAwaited) {
+    OpenConnectedDevice(WithFault(ExchangeFault::WriteFails));
+    Bytes reply(1, 0x00);
+    EXPECT_FALSE(Exchange(kNormal, reply));
+    ExpectNotices({L"Error Sending Code"});
+    EXPECT_EQ(bridge.Calls(emulator::BridgeOperation::CheckReceiveQueue), 0u);
+}
+
+TEST_F(CommandExchangeTest, EveryFailedQueueCheckIsToldAndTheExchangeFailsAfterTheWait) {
+    OpenConnectedDevice(WithFault(ExchangeFault::QueueCheckFails, 3));
+    Bytes reply(1, 0x00);
+    EXPECT_FALSE(Exchange(kNormal, reply));
+    ExpectNotices({L"Error Checking Queue", L"Error Checking Queue", L"Error Checking Queue"});
+    EXPECT_EQ(reply, Bytes{0x00}) << "the reply that did arrive is not read";
+    EXPECT_EQ(bridge.Calls(emulator::BridgeOperation::ReadReply), 0u);
+}
+
+TEST_F(CommandExchangeTest, FailedReadIsTold) {
+    OpenConnectedDevice(WithFault(ExchangeFault::ReadFails));
+    Bytes reply(1, 0x00);
+    EXPECT_FALSE(Exchange(kNormal, reply));
+    ExpectNotices({L"Error Reading Data"});
+}
+
+TEST_F(CommandExchangeTest, ShortReadPaintsALineAndLeavesTheMissingBytesAlone) {
+    OpenConnectedDevice(WithFault(ExchangeFault::ShortRead, 1, 1));
+    Bytes reply = {0x77, 0x88};
+    EXPECT_TRUE(Exchange(kReadyPoll, reply));
+    EXPECT_EQ(reply, (Bytes{0xDA, 0x88}));
+    const auto lines = host.StatusLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].text, testing::Padded(L"BytesRead not same as datalength", 48));
+    EXPECT_EQ(lines[0].text.size(), 48u);
+    EXPECT_EQ(lines[0].y, 10);
+    ExpectNotices({});
+}
+
+TEST_F(CommandExchangeTest, LongReadCountPaintsTheSameLineAndStillSucceeds) {
+    OpenConnectedDevice(WithFault(ExchangeFault::LongReadCount));
+    Bytes reply(1, 0x00);
+    EXPECT_TRUE(Exchange(kNormal, reply));
+    EXPECT_EQ(reply, Bytes{0xD6});
+    EXPECT_EQ(host.StatusTexts(),
+              std::vector<std::wstring>{testing::Padded(L"BytesRead not same as datalength", 48)});
+}
+
+}  // namespace
+}  // namespace quorvanex

@@ -1,0 +1,35 @@
+// A test with the QUORVANEX emulator behind the bridge table and the recorder as the operator's
+// side, both on one virtual clock. Every bridge call is checked for the link lock.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "emulator/bridge_binding.h"
+#include "emulator/emulated_bridge.h"
+#include "emulator/emulator_clock.h"
+#include "tests/support/recording_operator_services.h"
+
+namespace quorvanex::testing {
+
+class EmulatedDeviceTest : public ::testing::Test {
+protected:
+    EmulatedDeviceTest();
+    ~EmulatedDeviceTest() override;
+
+    // Attaches a device and opens the connection to it; the test fails if it does not open.
+    emulator::EmulatedDevice& OpenConnectedDevice(emulator::DeviceConfig config = {});
+    // The device attached first.
+    emulator::EmulatedDevice& FirstDevice() { return bridge.Device(0); }
+    const emulator::Trace& DeviceTrace() const { return bridge.DeviceTrace(); }
+
+    emulator::VirtualClock clock;
+    RecordingOperatorServices host{clock};
+    emulator::EmulatedBridge bridge{clock};
+    std::uint32_t bridgeCallsWithoutLinkLock = 0;
+
+private:
+    ScopedOperatorServices servicesInstalled_{host};
+    emulator::ScopedEmulatedBridge bridgeInstalled_{bridge};
+};
+
+}  // namespace quorvanex::testing

@@ -1,0 +1,104 @@
+#include "tests/support/recording_operator_services.h"
+
+#include "link/link_lock.h"
+
+namespace quorvanex::testing {
+
+HostEvent& RecordingOperatorServices::Record(HostEventKind kind) {
+    HostEvent event;
+    event.kind = kind;
+    event.linkLockHeld = LinkLockHeld();
+    event.timeMicroseconds = clock_.NowMicroseconds();
+    events_.push_back(std::move(event));
+    return events_.back();
+}
+
+void RecordingOperatorServices::ShowStatusLine(const wchar_t* text, int y) {
+    HostEvent& event = Record(HostEventKind::StatusLine);
+    event.text = text;
+    event.y = y;
+}
+
+void RecordingOperatorServices::ShowNotice(const wchar_t* text, const wchar_t* caption,
+                                           NoticeIcon icon) {
+    HostEvent& event = Record(HostEventKind::Notice);
+    event.text = text;
+    event.caption = caption;
+    event.icon = icon;
+    if (onNotice_) {
+        onNotice_(HostEvent(event));
+    }
+}
+
+void RecordingOperatorServices::RequestMainWindowClose() { Record(HostEventKind::CloseRequest); }
+
+void RecordingOperatorServices::Pause(std::uint32_t milliseconds) {
+    Record(HostEventKind::Pause).milliseconds = milliseconds;
+    clock_.AdvanceMicroseconds(std::uint64_t{milliseconds} * 1000);
+}
+
+void RecordingOperatorServices::EndProcess(int exitCode) {
+    Record(HostEventKind::ProcessEnd).exitCode = exitCode;
+    throw ProcessEnded{exitCode};
+}
+
+std::vector<HostEvent> RecordingOperatorServices::EventsOf(HostEventKind kind) const {
+    std::vector<HostEvent> selected;
+    for (const HostEvent& event : events_) {
+        if (event.kind == kind) {
+            selected.push_back(event);
+        }
+    }
+    return selected;
+}
+
+std::vector<std::wstring> RecordingOperatorServices::NoticeTexts() const {
+    std::vector<std::wstring> texts;
+    for (const HostEvent& event : EventsOf(HostEventKind::Notice)) {
+        texts.push_back(event.text);
+    }
+    return texts;
+}
+
+std::vector<std::wstring> RecordingOperatorServices::StatusTexts() const {
+    std::vector<std::wstring> texts;
+    for (const HostEvent& event : EventsOf(HostEventKind::StatusLine)) {
+        texts.push_back(event.text);
+    }
+    return texts;
+}
+
+std::vector<std::uint32_t> RecordingOperatorServices::PauseLengths() const {
+    std::vector<std::uint32_t> lengths;
+    for (const HostEvent& event : EventsOf(HostEventKind::Pause)) {
+        lengths.push_back(event.milliseconds);
+    }
+    return lengths;
+}
+
+std::uint64_t RecordingOperatorServices::TotalPauseMilliseconds() const {
+    std::uint64_t total = 0;
+    for (const HostEvent& event : EventsOf(HostEventKind::Pause)) {
+        total += event.milliseconds;
+    }
+    return total;
+}
+
+bool RecordingOperatorServices::AnyEventUnderLinkLock() const {
+    for (const HostEvent& event : events_) {
+        if (event.linkLockHeld) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::wstring Padded(const std::wstring& words, std::size_t length) {
+    std::wstring text = words;
+    if (text.size() < length) {
+        text.append(length - text.size(), L' ');
+    }
+    return text;
+}
+
+}  // namespace quorvanex::testing

@@ -1,0 +1,82 @@
+// The operator side for tests: records every painted line with its row, every notice with caption
+// and icon, every pause and close request, in order, on a virtual clock that pauses advance.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "emulator/emulator_clock.h"
+#include "seam/operator_services.h"
+
+namespace quorvanex::testing {
+
+enum class HostEventKind { StatusLine, Notice, Pause, CloseRequest, ProcessEnd };
+
+struct HostEvent {
+    HostEventKind kind = HostEventKind::StatusLine;
+    std::wstring text;
+    int y = 0;
+    std::wstring caption;
+    NoticeIcon icon = NoticeIcon::Warning;
+    std::uint32_t milliseconds = 0;
+    int exitCode = 0;
+    bool linkLockHeld = false;
+    std::uint64_t timeMicroseconds = 0;
+};
+
+// Thrown by EndProcess, so that a test sees what led to the end of the process and what the
+// emulator received, instead of losing both with a real exit.
+struct ProcessEnded {
+    int exitCode;
+};
+
+class RecordingOperatorServices final : public OperatorServices {
+public:
+    explicit RecordingOperatorServices(emulator::VirtualClock& clock) : clock_(clock) {}
+
+    void ShowStatusLine(const wchar_t* text, int y) override;
+    void ShowNotice(const wchar_t* text, const wchar_t* caption, NoticeIcon icon) override;
+    void RequestMainWindowClose() override;
+    void Pause(std::uint32_t milliseconds) override;
+    std::uint32_t TickCount() override { return clock_.TickMilliseconds(); }
+    void EndProcess(int exitCode) override;
+
+    const std::vector<HostEvent>& Events() const { return events_; }
+    std::vector<HostEvent> EventsOf(HostEventKind kind) const;
+    std::vector<HostEvent> Notices() const { return EventsOf(HostEventKind::Notice); }
+    std::vector<HostEvent> StatusLines() const { return EventsOf(HostEventKind::StatusLine); }
+    std::vector<std::wstring> NoticeTexts() const;
+    std::vector<std::wstring> StatusTexts() const;
+    std::vector<std::uint32_t> PauseLengths() const;
+    std::uint64_t TotalPauseMilliseconds() const;
+    bool AnyEventUnderLinkLock() const;
+    void Clear() { events_.clear(); }
+
+    // Called as each notice is shown, as an operator would act while the box is open.
+    void OnNotice(std::function<void(const HostEvent&)> action) { onNotice_ = std::move(action); }
+
+private:
+    HostEvent& Record(HostEventKind kind);
+
+    emulator::VirtualClock& clock_;
+    std::vector<HostEvent> events_;
+    std::function<void(const HostEvent&)> onNotice_;
+};
+
+// Installs the services for the life of this object.
+class ScopedOperatorServices {
+public:
+    explicit ScopedOperatorServices(OperatorServices& services) {
+        InstallOperatorServices(&services);
+    }
+    ~ScopedOperatorServices() { InstallOperatorServices(nullptr); }
+    ScopedOperatorServices(const ScopedOperatorServices&) = delete;
+    ScopedOperatorServices& operator=(const ScopedOperatorServices&) = delete;
+};
+
+// A text of the given words followed by blanks up to the length, as the program paints them.
+std::wstring Padded(const std::wstring& words, std::size_t length);
+
+}  // namespace quorvanex::testing
