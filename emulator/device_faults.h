@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "emulator/loader.h"
@@ -17,6 +18,7 @@ enum class ExchangeFault {
     WrongReply,       // the loader rejects the frame: not carried out, every reply byte inverted
     ShortRead,        // only bytesDelivered reply bytes arrive; the rest is lost
     LongReadCount,    // the read reports one byte more than asked (the buffer is not overrun)
+    ScriptedReply,    // the frame is carried out, and the reply is replyBytes instead
 };
 
 // Which frames a fault strikes: the occurrence-th frame of a kind (1 for the first), and the
@@ -42,10 +44,19 @@ inline FrameSelector ControlFrames(std::uint8_t code, std::uint32_t occurrence =
 }
 
 struct ExchangeFaultRule {
+    ExchangeFaultRule(ExchangeFault fault, FrameSelector frames, std::uint32_t failingChecks = 1,
+                      std::uint32_t bytesDelivered = 0, std::vector<std::uint8_t> replyBytes = {})
+        : fault(fault),
+          frames(frames),
+          failingChecks(failingChecks),
+          bytesDelivered(bytesDelivered),
+          replyBytes(std::move(replyBytes)) {}
+
     ExchangeFault fault = ExchangeFault::WriteFails;
     FrameSelector frames;
     std::uint32_t failingChecks = 1;   // QueueCheckFails
     std::uint32_t bytesDelivered = 0;  // ShortRead
+    std::vector<std::uint8_t> replyBytes;  // ScriptedReply
 };
 
 struct DeviceFaults {

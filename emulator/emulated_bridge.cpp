@@ -172,6 +172,7 @@ BridgeStatus EmulatedBridge::WriteFrame(BridgeHandle handle, const void* buffer,
     bool writeFails = false;
     bool noReply = false;
     bool wrongReply = false;
+    const std::vector<std::uint8_t>* scriptedReply = nullptr;
     EmulatedDevice::PendingFaults pending;
     const auto& rules = device->config_.faults.exchanges;
     for (std::size_t r = 0; r < rules.size(); ++r) {
@@ -209,6 +210,9 @@ BridgeStatus EmulatedBridge::WriteFrame(BridgeHandle handle, const void* buffer,
             case ExchangeFault::LongReadCount:
                 pending.longReadCount = true;
                 break;
+            case ExchangeFault::ScriptedReply:
+                scriptedReply = &rule.replyBytes;
+                break;
         }
     }
     if (writeFails) {
@@ -230,6 +234,9 @@ BridgeStatus EmulatedBridge::WriteFrame(BridgeHandle handle, const void* buffer,
         }
     } else {
         answer = device->loader_.Handle(frame, now);
+        if (scriptedReply != nullptr) {
+            answer.reply = *scriptedReply;
+        }
     }
     const std::uint64_t readyAt =
         now + device->config_.timings.replyLatencyMicroseconds + answer.deviceMicroseconds;

@@ -2,6 +2,8 @@
 
 #include "link/device_connection.h"
 #include "link/link_lock.h"
+#include "protocol/flash_programming.h"
+#include "update/exit_code.h"
 
 namespace quorvanex::testing {
 
@@ -14,10 +16,16 @@ EmulatedDeviceTest::EmulatedDeviceTest() {
 }
 
 EmulatedDeviceTest::~EmulatedDeviceTest() {
-    // The process-wide connection must not outlive the test that opened it.
+    // Rules that hold in every test: no bridge call without the link lock, and the lock never held
+    // while the operator is shown something.
+    EXPECT_EQ(bridgeCallsWithoutLinkLock, 0u);
+    EXPECT_FALSE(host.AnyEventUnderLinkLock());
+    // The process-wide values must not outlive the test that set them.
     if (DeviceIsOpen()) {
         CloseDevice();
     }
+    ClearMultiPartFlag();
+    ClearRecordedExitCode();
     emulator::SetBridgeCallObserver(nullptr);
 }
 

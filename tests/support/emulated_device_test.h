@@ -20,6 +20,9 @@ protected:
     emulator::EmulatedDevice& OpenConnectedDevice(emulator::DeviceConfig config = {});
     // The device attached first.
     emulator::EmulatedDevice& FirstDevice() { return bridge.Device(0); }
+    const emulator::EmulatedDevice& FirstDevice() const {
+        return const_cast<emulator::EmulatedBridge&>(bridge).Device(0);
+    }
     const emulator::Trace& DeviceTrace() const { return bridge.DeviceTrace(); }
 
     emulator::VirtualClock clock;

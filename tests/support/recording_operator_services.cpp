@@ -17,6 +17,7 @@ void RecordingOperatorServices::ShowStatusLine(const wchar_t* text, int y) {
     HostEvent& event = Record(HostEventKind::StatusLine);
     event.text = text;
     event.y = y;
+    Announce(event);
 }
 
 void RecordingOperatorServices::ShowNotice(const wchar_t* text, const wchar_t* caption,
@@ -25,20 +26,31 @@ void RecordingOperatorServices::ShowNotice(const wchar_t* text, const wchar_t* c
     event.text = text;
     event.caption = caption;
     event.icon = icon;
-    if (onNotice_) {
-        onNotice_(HostEvent(event));
+    Announce(event);
+}
+
+void RecordingOperatorServices::Announce(const HostEvent& event) {
+    if (onEvent_) {
+        // A copy: the action may record more events and move the vector.
+        onEvent_(HostEvent(event));
     }
 }
 
-void RecordingOperatorServices::RequestMainWindowClose() { Record(HostEventKind::CloseRequest); }
+void RecordingOperatorServices::RequestMainWindowClose() {
+    Announce(Record(HostEventKind::CloseRequest));
+}
 
 void RecordingOperatorServices::Pause(std::uint32_t milliseconds) {
-    Record(HostEventKind::Pause).milliseconds = milliseconds;
+    HostEvent& event = Record(HostEventKind::Pause);
+    event.milliseconds = milliseconds;
+    Announce(event);
     clock_.AdvanceMicroseconds(std::uint64_t{milliseconds} * 1000);
 }
 
 void RecordingOperatorServices::EndProcess(int exitCode) {
-    Record(HostEventKind::ProcessEnd).exitCode = exitCode;
+    HostEvent& event = Record(HostEventKind::ProcessEnd);
+    event.exitCode = exitCode;
+    Announce(event);
     throw ProcessEnded{exitCode};
 }
 

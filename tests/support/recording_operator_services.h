@@ -54,15 +54,17 @@ public:
     bool AnyEventUnderLinkLock() const;
     void Clear() { events_.clear(); }
 
-    // Called as each notice is shown, as an operator would act while the box is open.
-    void OnNotice(std::function<void(const HostEvent&)> action) { onNotice_ = std::move(action); }
+    // Called as each event happens (a notice while its box is open), before a process end
+    // unwinds, so a test can look at the device at that moment.
+    void OnEvent(std::function<void(const HostEvent&)> action) { onEvent_ = std::move(action); }
 
 private:
     HostEvent& Record(HostEventKind kind);
+    void Announce(const HostEvent& event);
 
     emulator::VirtualClock& clock_;
     std::vector<HostEvent> events_;
-    std::function<void(const HostEvent&)> onNotice_;
+    std::function<void(const HostEvent&)> onEvent_;
 };
 
 // Installs the services for the life of this object.

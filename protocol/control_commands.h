@@ -1,0 +1,27 @@
+// The loader's control commands: the SPI speed select, the FPGA states and the ready poll. Each
+// sends the three-byte frame 0x01 0x01 C and judges the short reply itself.
+#pragma once
+
+#include <cstdint>
+
+namespace quorvanex {
+
+// One byte naming an FPGA state.
+using FpgaStateCode = std::uint8_t;
+inline constexpr FpgaStateCode kFpgaNormal = 0xD6;
+inline constexpr FpgaStateCode kFpgaResetActive = 0xD8;
+inline constexpr FpgaStateCode kFpgaWriteActive = 0xD9;
+inline constexpr FpgaStateCode kFpgaUpdateProcess = 0xDB;
+inline constexpr FpgaStateCode kFpgaUpdateOk = 0xDC;
+
+// The caption of the loader operations' failure notices, with its trailing blank.
+inline constexpr const wchar_t* kCriticalErrorCaption = L"Critical Error!!! ";
+
+// True when the device has acknowledged the speed command (the echo of 0xD5).
+bool SelectSpiSpeed();
+// Sends any code; true when the device has echoed it. Codes without a status text paint nothing.
+bool SetFpgaState(FpgaStateCode code);
+// Polls until the device answers 0xDA 0x01; false after 2000 attempts without that answer.
+bool WaitDeviceReady();
+
+}  // namespace quorvanex

@@ -1,0 +1,38 @@
+#include "protocol/message_text.h"
+
+#include <cstdarg>
+#include <cwchar>
+#include <string>
+
+namespace quorvanex {
+
+bool FormatMessageText(MessageText& buffer, const wchar_t* format, ...) {
+    va_list values;
+    va_start(values, format);
+    const int written = std::vswprintf(buffer, kMessageTextCapacity, format, values);
+    va_end(values);
+    // Runtimes disagree on what a cut text returns (-1, or the length it would have had) and on
+    // whether they terminate it; either way it ends at the buffer's last character.
+    if (written < 0 || static_cast<std::size_t>(written) >= kMessageTextCapacity) {
+        buffer[kMessageTextCapacity - 1] = L'\0';
+        return false;
+    }
+    return true;
+}
+
+void FormatPathMessage(MessageText& buffer, const wchar_t* format, const wchar_t* path) {
+    constexpr std::size_t kPlaceholderLength = 3;  // "%ls"
+    static const wchar_t kCutMark[] = L"...";
+    const std::size_t fixedLength = std::wcslen(format) - kPlaceholderLength;
+    const std::size_t room = kMessageTextCapacity - 1 - fixedLength;
+    const std::size_t pathLength = std::wcslen(path);
+    if (pathLength <= room) {
+        FormatMessageText(buffer, format, path);
+        return;
+    }
+    const std::size_t keptLength = room - (sizeof kCutMark / sizeof kCutMark[0] - 1);
+    const std::wstring shortened = kCutMark + std::wstring(path + pathLength - keptLength);
+    FormatMessageText(buffer, format, shortened.c_str());
+}
+
+}  // namespace quorvanex

@@ -1,0 +1,103 @@
+#include "protocol/sector_erase.h"
+
+#include "link/command_exchange.h"
+#include "protocol/control_commands.h"
+#include "seam/operator_services.h"
+
+namespace quorvanex {
+namespace {
+
+constexpr std::uint32_t kSectorsInAddressSpace = 256;
+constexpr std::uint8_t kWriteInProgress = 0x01;
+// Before the first frame of a run, and between two status reads.
+constexpr std::uint32_t kSettleMilliseconds = 3;
+constexpr std::uint32_t kStatusPauseMilliseconds = 1;
+// Common serial flashes erase a 64 KiB block in 0.15 to 2 s; a status that stays busy for 30 s
+// means the flash or the link has stopped working, and the erase is given up.
+constexpr std::uint32_t kSectorEraseLimitMilliseconds = 30000;
+
+// The device acknowledges a write enable or an erase with the two's complement of the frame's
+// byte sum: frame and reply add up to 0 modulo 256.
+bool Acknowledged(const std::uint8_t* frame, std::uint32_t length, std::uint8_t reply) {
+    std::uint8_t sum = reply;
+    for (std::uint32_t i = 0; i < length; ++i) {
+        sum = static_cast<std::uint8_t>(sum + frame[i]);
+    }
+    return sum == 0;
+}
+
+// A reply value that fails the acknowledgement for the frame, set before each exchange so that
+// an exchange that read nothing is never taken for an acknowledgement.
+std::uint8_t UnacknowledgedReply(const std::uint8_t* frame, std::uint32_t length) {
+    std::uint8_t sum = 0;
+    for (std::uint32_t i = 0; i < length; ++i) {
+        sum = static_cast<std::uint8_t>(sum + frame[i]);
+    }
+    return static_cast<std::uint8_t>(0x101 - sum);
+}
+
+void ShowEraseFailure(const wchar_t* text) {
+    ShowNotice(text, kCriticalErrorCaption, NoticeIcon::Warning);
+}
+
+// Reads the status until the write-in-progress bit clears. A status exchange that fails, or a
+// flash that stays busy past the limit, ends the erase as a failure.
+bool WaitForEraseToFinish() {
+    static const std::uint8_t kStatusRead[] = {0x01, 0x01, 0xD0, 0x05};
+    const std::uint32_t start = TickCount();
+    for (;;) {
+        std::uint8_t status = 0xFF;  // busy, unless the device says otherwise
+        if (!ExchangeFrame(&status, kStatusRead, 1, sizeof kStatusRead)) {
+            return false;
+        }
+        Pause(kStatusPauseMilliseconds);
+        if ((status & kWriteInProgress) == 0) {
+            return true;
+        }
+        if (TickCount() - start >= kSectorEraseLimitMilliseconds) {
+            return false;
+        }
+    }
+}
+
+}  // namespace
+
+bool EraseSectors(std::uint8_t firstSector, std::uint8_t sectorCount) {
+    if (sectorCount == 0) {
+        return true;
+    }
+    const std::uint32_t end = std::uint32_t{firstSector} + sectorCount;
+    if (end > kSectorsInAddressSpace) {
+        ShowEraseFailure(L"Sector erase error!");
+        return false;
+    }
+    Pause(kSettleMilliseconds);
+
+    static const std::uint8_t kWriteEnable[] = {0x00, 0x04, 0xD0, 0x06};
+    for (std::uint32_t sector = firstSector; sector < end; ++sector) {
+        std::uint8_t reply = UnacknowledgedReply(kWriteEnable, sizeof kWriteEnable);
+        if (!ExchangeFrame(&reply, kWriteEnable, 1, sizeof kWriteEnable) ||
+            !Acknowledged(kWriteEnable, sizeof kWriteEnable, reply)) {
+            ShowEraseFailure(L"ERROR Write Enable!");
+            return false;
+        }
+
+        // Block erase, address high byte first: the sector number, then two zero bytes.
+        const std::uint8_t erase[] = {0x00, 0x07, 0xD0, 0xD8, static_cast<std::uint8_t>(sector),
+                                      0x00, 0x00};
+        reply = UnacknowledgedReply(erase, sizeof erase);
+        if (!ExchangeFrame(&reply, erase, 1, sizeof erase) ||
+            !Acknowledged(erase, sizeof erase, reply)) {
+            ShowEraseFailure(L"Sector erase error!");
+            return false;
+        }
+
+        if (!WaitForEraseToFinish()) {
+            ShowEraseFailure(L"Sector erase error!");
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace quorvanex

@@ -1,0 +1,225 @@
+#include "protocol/sector_erase.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "link/device_connection.h"
+#include "tests/support/emulated_device_test.h"
+
+namespace quorvanex {
+namespace {
+
+using emulator::DeviceConfig;
+using emulator::ExchangeFault;
+using emulator::FrameKind;
+using emulator::TraceDirection;
+using emulator::TraceEntry;
+using Bytes = std::vector<std::uint8_t>;
+
+const Bytes kWriteEnable = {0x00, 0x04, 0xD0, 0x06};
+const Bytes kStatusRead = {0x01, 0x01, 0xD0, 0x05};
+
+Bytes EraseFrame(std::uint8_t sector) { return {0x00, 0x07, 0xD0, 0xD8, sector, 0x00, 0x00}; }
+
+class SectorEraseTest : public testing::EmulatedDeviceTest {
+protected:
+    // The frames of the trace, each with the reply that answered it.
+    std::vector<std::pair<Bytes, Bytes>> Exchanges() const {
+        std::vector<std::pair<Bytes, Bytes>> exchanges;
+        for (const TraceEntry& entry : DeviceTrace()) {
+            if (entry.direction == TraceDirection::Frame) {
+                exchanges.push_back({entry.bytes, {}});
+            } else if (!exchanges.empty()) {
+                exchanges.back().second = entry.bytes;
+            }
+        }
+        return exchanges;
+    }
+    std::vector<Bytes> FramesSent() const {
+        std::vector<Bytes> frames;
+        for (const auto& [frame, reply] : Exchanges()) {
+            frames.push_back(frame);
+        }
+        return frames;
+    }
+    bool SectorErased(std::uint32_t sector) const {
+        const auto bytes = FirstDevice().Flash().Read(sector * kSectorSize, kSectorSize);
+        return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0xFF; });
+    }
+    void ExpectCriticalNotice(const std::wstring& text) {
+        ASSERT_EQ(host.NoticeTexts(), std::vector<std::wstring>{text});
+        EXPECT_EQ(host.Notices()[0].caption, L"Critical Error!!! ");
+        EXPECT_EQ(host.Notices()[0].icon, NoticeIcon::Warning);
+    }
+    emulator::EmulatedDevice& OpenDeviceWithOldContents(DeviceConfig config = {}) {
+        emulator::EmulatedDevice& device = OpenConnectedDevice(std::move(config));
+        device.DeviceLoader().Flash().Fill(0x00);
+        return device;
+    }
+};
+
+TEST_F(SectorEraseTest, ErasesARunSectorBySectorInRisingOrder) {
+    DeviceConfig config;
+    config.timings.sectorEraseMicroseconds = 2000;
+    OpenDeviceWithOldContents(config);
+    EXPECT_TRUE(EraseSectors(0, 10));
+
+    const auto exchanges = Exchanges();
+    ASSERT_GE(exchanges.size(), 3u);
+    EXPECT_EQ(exchanges[1].first, EraseFrame(0));
+    EXPECT_EQ(exchanges[1].second, Bytes{0x51});
+    std::size_t next = 0;
+    for (std::uint8_t sector = 0; sector < 10; ++sector) {
+        SCOPED_TRACE(sector);
+        ASSERT_LT(next + 2, exchanges.size());
+        EXPECT_EQ(exchanges[next++].first, kWriteEnable);
+        EXPECT_EQ(exchanges[next++].first, EraseFrame(sector));
+        // A 2 ms erase with a 1 ms pause after each status read: busy, busy, done.
+        for (int poll = 0; poll < 3; ++poll) {
+            ASSERT_LT(next, exchanges.size());
+            EXPECT_EQ(exchanges[next++].first, kStatusRead);
+        }
+        EXPECT_TRUE(SectorErased(sector));
+    }
+    EXPECT_EQ(next, exchanges.size());
+    EXPECT_FALSE(SectorErased(10));
+    EXPECT_TRUE(FirstDevice().Flash().Misuses().empty());
+    EXPECT_EQ(host.PauseLengths().front(), 3u) << "3 ms before anything else";
+    EXPECT_TRUE(host.Events().front().kind == testing::HostEventKind::Pause);
+    EXPECT_TRUE(host.Notices().empty());
+    EXPECT_TRUE(host.StatusLines().empty());
+}
+
+TEST_F(SectorEraseTest, TheLastSectorOfTheMultiPartRegionIsAcknowledgedWith0x34) {
+    OpenDeviceWithOldContents();
+    EXPECT_TRUE(EraseSectors(16, 14));
+    const auto exchanges = Exchanges();
+    const auto lastErase = std::find_if(exchanges.rbegin(), exchanges.rend(),
+                                        [](const auto& e) { return e.first.size() == 7; });
+    ASSERT_NE(lastErase, exchanges.rend());
+    EXPECT_EQ(lastErase->first, EraseFrame(0x1D));
+    EXPECT_EQ(lastErase->second, Bytes{0x34});
+    EXPECT_TRUE(SectorErased(16));
+    EXPECT_TRUE(SectorErased(29));
+    EXPECT_FALSE(SectorErased(15));
+    EXPECT_FALSE(SectorErased(30));
+}
+
+TEST_F(SectorEraseTest, OnlyTheWriteInProgressBitKeepsThePollGoing) {
+    DeviceConfig config;
+    for (const auto& [occurrence, status] :
+         std::vector<std::pair<std::uint32_t, std::uint8_t>>{{1, 0x03}, {2, 0x01}, {3, 0x02}}) {
+        config.faults.exchanges.push_back(
+            {ExchangeFault::ScriptedReply,
+             emulator::FramesOfKind(FrameKind::StatusRead, occurrence, 1), 1, 0, Bytes{status}});
+    }
+    OpenDeviceWithOldContents(config);
+    EXPECT_TRUE(EraseSectors(3, 2));
+    EXPECT_EQ(FramesSent(),
+              (std::vector<Bytes>{kWriteEnable, EraseFrame(3), kStatusRead, kStatusRead,
+                                  kStatusRead, kWriteEnable, EraseFrame(4), kStatusRead}));
+    // The 3 ms start, then 1 ms after every status read, the last one included.
+    EXPECT_EQ(host.PauseLengths(), (std::vector<std::uint32_t>{3, 1, 1, 1, 1}));
+}
+
+TEST_F(SectorEraseTest, RejectedAcknowledgementsEndTheRunAtOnce) {
+    struct Case {
+        const char* name;
+        Bytes reply;
+        FrameKind kind;
+        std::wstring notice;
+        std::size_t frames;
+    };
+    const Case cases[] = {
+        // The plain sum rather than its complement.
+        {"write enable answered 0xDA", {0xDA}, FrameKind::WriteEnable, L"ERROR Write Enable!", 1},
+        // The acknowledgement of sector 0 for sector 10.
+        {"erase answered 0x51", {0x51}, FrameKind::SectorErase, L"Sector erase error!", 2},
+    };
+    for (const Case& rejected : cases) {
+        SCOPED_TRACE(rejected.name);
+        emulator::EmulatedBridge freshBridge(clock);
+        emulator::ScopedEmulatedBridge installed(freshBridge);
+        DeviceConfig config;
+        config.faults.exchanges.push_back({ExchangeFault::ScriptedReply,
+                                           emulator::FramesOfKind(rejected.kind), 1, 0,
+                                           rejected.reply});
+        freshBridge.Attach(config);
+        OpenDevice();
+        host.Clear();
+        EXPECT_FALSE(EraseSectors(10, 6));
+        EXPECT_EQ(emulator::FramesOf(freshBridge.DeviceTrace()).size(), rejected.frames);
+        ExpectCriticalNotice(rejected.notice);
+        CloseDevice();
+    }
+}
+
+TEST_F(SectorEraseTest, AFailureAtTheFourthSectorLeavesThreeErasedAndSendsNothingMore) {
+    DeviceConfig config;
+    config.faults.exchanges.push_back(
+        {ExchangeFault::WrongReply, emulator::FramesOfKind(FrameKind::SectorErase, 4, 1)});
+    OpenDeviceWithOldContents(config);
+    EXPECT_FALSE(EraseSectors(0, 10));
+    EXPECT_TRUE(SectorErased(0));
+    EXPECT_TRUE(SectorErased(2));
+    EXPECT_FALSE(SectorErased(3));
+    EXPECT_EQ(FramesSent().back(), EraseFrame(3));
+    ExpectCriticalNotice(L"Sector erase error!");
+}
+
+TEST_F(SectorEraseTest, AFailingStatusReadEndsTheEraseInsteadOfJudgingAnOldByte) {
+    // The erase acknowledgement of sector 0 (0x51) has bit 0 set; judged as a status it would keep
+    // the poll going for ever once the device stops answering.
+    DeviceConfig config;
+    config.faults.exchanges.push_back(
+        {ExchangeFault::NoReply, emulator::FramesOfKind(FrameKind::StatusRead, 1, 0)});
+    OpenDeviceWithOldContents(config);
+    EXPECT_FALSE(EraseSectors(0, 10));
+    EXPECT_EQ(FramesSent().size(), 3u);
+    ExpectCriticalNotice(L"Sector erase error!");
+}
+
+TEST_F(SectorEraseTest, AStatusThatReadsNothingCountsAsBusy) {
+    DeviceConfig config;
+    config.faults.exchanges.push_back(
+        {ExchangeFault::ShortRead, emulator::FramesOfKind(FrameKind::StatusRead, 1, 1), 1, 0});
+    OpenDeviceWithOldContents(config);
+    EXPECT_TRUE(EraseSectors(5, 1));
+    EXPECT_EQ(FramesSent(),
+              (std::vector<Bytes>{kWriteEnable, EraseFrame(5), kStatusRead, kStatusRead}));
+}
+
+TEST_F(SectorEraseTest, AFlashThatStaysBusyIsGivenUpAfter30Seconds) {
+    DeviceConfig config;
+    config.faults.statusStuckBusy = true;
+    OpenDeviceWithOldContents(config);
+    const std::uint64_t start = clock.NowMicroseconds();
+    EXPECT_FALSE(EraseSectors(0, 10));
+    const std::uint64_t polled = clock.NowMicroseconds() - start;
+    EXPECT_GE(polled, 30000000u);
+    EXPECT_LT(polled, 30100000u);
+    ExpectCriticalNotice(L"Sector erase error!");
+    const auto frames = FramesSent();
+    EXPECT_EQ(std::count(frames.begin(), frames.end(), EraseFrame(0)), 1);
+    EXPECT_EQ(std::count(frames.begin(), frames.end(), EraseFrame(1)), 0);
+}
+
+TEST_F(SectorEraseTest, EmptyRunsSucceedAndRunsPastSector255AreRefusedBeforeAnyFrame) {
+    OpenConnectedDevice();
+    EXPECT_TRUE(EraseSectors(7, 0));
+    EXPECT_TRUE(host.Notices().empty());
+    EXPECT_FALSE(EraseSectors(250, 7));
+    EXPECT_FALSE(EraseSectors(255, 2));
+    EXPECT_TRUE(FramesSent().empty());
+    EXPECT_EQ(host.NoticeTexts(), (std::vector<std::wstring>(2, L"Sector erase error!")));
+
+    // The run that ends exactly at sector 255 is allowed.
+    host.Clear();
+    EXPECT_TRUE(EraseSectors(255, 1));
+    EXPECT_EQ(FramesSent()[1], EraseFrame(0xFF));
+}
+
+}  // namespace
+}  // namespace quorvanex
