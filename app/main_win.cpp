@@ -1,0 +1,48 @@
+// The program's entry: the main window, its start-up lines and the message loop.
+#include <windows.h>
+
+#include "app/main_window_win.h"
+#include "app/operator_services_win.h"
+#include "app/resource_ids.h"
+#include "seam/operator_services.h"
+#include "update/exit_code.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showMode) {
+    using namespace quorvanex;
+    static WindowsOperatorServices services;
+    InstallOperatorServices(&services);
+
+    wchar_t title[100] = L"";
+    LoadStringW(instance, IDS_APP_TITLE, title, 100);
+    RegisterMainWindowClass(instance);
+    KeepProgramInstance(instance);
+
+    wchar_t className[100] = L"";
+    LoadStringW(instance, IDC_MAIN, className, 100);
+    HWND window = CreateWindowExW(0, className, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, 300, 200, nullptr, nullptr, instance, nullptr);
+    if (window == nullptr) {
+        return 0;
+    }
+    KeepMainWindowHandle(window);
+    ShowWindow(window, showMode);
+    UpdateWindow(window);
+
+    HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_MAIN));
+
+    // Drawn after the first paint; later lines at these rows end in blanks to cover them.
+    ShowStatusLine(L"QUORVANEX FPGA UPDATE", 10);
+    ShowStatusLine(L"Version: 2.45-1013", 30);
+    ShowStatusLine(L"Connect USB cable to QUORVANEX", 80);
+    ShowStatusLine(L"Close other software (e.g. GUI)", 100);
+
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (!TranslateAcceleratorW(message.hwnd, accelerators, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    // After a fatal stop its exit code, 1, whichever way out comes first.
+    return ProgramExitCode(static_cast<int>(message.wParam));
+}

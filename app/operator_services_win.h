@@ -1,0 +1,17 @@
+#pragma once
+
+#include "seam/operator_services.h"
+
+namespace quorvanex {
+
+class WindowsOperatorServices final : public OperatorServices {
+public:
+    void ShowStatusLine(const wchar_t* text, int y) override;
+    void ShowNotice(const wchar_t* text, const wchar_t* caption, NoticeIcon icon) override;
+    void RequestMainWindowClose() override;
+    void Pause(std::uint32_t milliseconds) override;
+    std::uint32_t TickCount() override;
+    void EndProcess(int exitCode) override;
+};
+
+}  // namespace quorvanex

@@ -1,0 +1,15 @@
+# Fails when the program needs a DLL that a plain Windows PC does not have (a MinGW runtime DLL,
+# or the bridge library imported by name instead of loaded at run time).
+execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE headers RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "cannot read ${PROGRAM}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${headers}")
+foreach(import IN LISTS imports)
+    string(REPLACE "DLL Name: " "" dll "${import}")
+    string(TOUPPER "${dll}" dll)
+    if(NOT dll MATCHES "^(KERNEL32|USER32|GDI32|MSVCRT)\\.DLL$")
+        message(FATAL_ERROR "${PROGRAM} imports ${dll}")
+    endif()
+endforeach()
+message(STATUS "imports: ${imports}")

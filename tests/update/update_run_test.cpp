@@ -1,0 +1,53 @@
+#include "update/update_run.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/emulated_device_test.h"
+#include "tests/support/image_files.h"
+
+namespace quorvanex {
+namespace {
+
+int threadsStarted = 0;
+bool StartsThread() {
+    ++threadsStarted;
+    return true;
+}
+bool CannotStartThread() { return false; }
+
+class UpdateRunTest : public testing::EmulatedDeviceTest {
+protected:
+    UpdateRunTest() { threadsStarted = 0; }
+    testing::ScratchFolder folder;
+    testing::ScopedWorkingDirectory workingDirectory{folder.Path()};
+};
+
+TEST_F(UpdateRunTest, ASecondUpdateIsRefusedWhileOneRunsAndAllowedAfterItEnds) {
+    EXPECT_TRUE(StartUpdateRun(&StartsThread));
+    EXPECT_TRUE(UpdateRunning());
+    EXPECT_FALSE(StartUpdateRun(&StartsThread));
+    EXPECT_EQ(threadsStarted, 1);
+    ASSERT_EQ(host.Notices().size(), 1u);
+    EXPECT_EQ(host.Notices()[0].text, L"An update is already running. Wait until it has finished.");
+
+    // The worker's thread: no main image here, so it ends at once and the run with it.
+    host.Clear();
+    EXPECT_EQ(RunUpdateWorker(nullptr), 0u);
+    EXPECT_FALSE(UpdateRunning());
+    EXPECT_EQ(host.Notices().back().caption, L"File missing");
+
+    EXPECT_TRUE(StartUpdateRun(&StartsThread));
+    EXPECT_EQ(threadsStarted, 2);
+    RunUpdateWorker(nullptr);
+}
+
+TEST_F(UpdateRunTest, AThreadThatCannotBeStartedLeavesNoRunBehind) {
+    EXPECT_FALSE(StartUpdateRun(&CannotStartThread));
+    EXPECT_FALSE(UpdateRunning());
+    EXPECT_TRUE(host.Notices().empty());
+    EXPECT_TRUE(StartUpdateRun(&StartsThread));
+    RunUpdateWorker(nullptr);
+}
+
+}  // namespace
+}  // namespace quorvanex
