@@ -32,7 +32,7 @@ bool CloseConfirmed(HWND window) {
     return MessageBoxW(window,
                        L"The update is still writing the flash.\n\nClosing now leaves the flash "
                        L"partly written, and the QUORVANEX may not start again.\n\nClose anyway?",
-                       L"QUORVANEX FPGA Update", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) ==
+                       L"Update still running", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) ==
            IDYES;
 }
 

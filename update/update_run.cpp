@@ -17,7 +17,7 @@ bool StartUpdateRun(bool (*startWorkerThread)()) {
     bool expected = false;
     if (!updateRunning.compare_exchange_strong(expected, true)) {
         ShowNotice(L"An update is already running. Wait until it has finished.",
-                   L"QUORVANEX FPGA Update", NoticeIcon::Information);
+                   L"Update running", NoticeIcon::Information);
         return false;
     }
     if (!startWorkerThread()) {

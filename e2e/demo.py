@@ -1,0 +1,145 @@
+#!/usr/bin/env python3
+"""The main job without hardware: a whole multi-part update of the real 32-bit program against
+the emulated QUORVANEX, then a check of what the device received against the images.
+
+With a display the operator drives the window; without one (or with --auto) the demo runs on a
+virtual display, chooses the menu itself and saves screenshots."""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import threading
+import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
+import sample_images as images  # noqa: E402
+from driver import MAIN_TITLE, Desktop, Failure, Program, VirtualDisplay, WinePrefix  # noqa: E402
+
+# Sizes that show the progress line (more than 64 frames each) and keep the demo short.
+MAIN_SIZE = 160 * 1024
+PART_SIZES = [48 * 1024, 40 * 1024 + 17, 56 * 1024 + 5, 36 * 1024 + 31]
+
+# Default timings of a QUORVANEX on a full-speed USB link.
+SCENARIO = """device 2026
+reply-latency-us 125
+page-program-us 100
+sector-erase-us 50000
+write-active-busy-us 500000
+output-flash out/flash.bin
+output-snapshots out/snapshot
+output-trace out/trace.txt
+output-summary out/summary.txt
+"""
+
+
+class RealDisplay:
+    def __init__(self):
+        self.name = os.environ["DISPLAY"]
+
+    def close(self):
+        pass
+
+
+def display_usable():
+    if not os.environ.get("DISPLAY"):
+        return False
+    return subprocess.run(["xdpyinfo"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                          timeout=10).returncode == 0
+
+
+def take_screenshots(desktop, folder, stop):
+    """A screenshot a second while the update runs, so that one shows it in the middle."""
+    count = 0
+    while not stop.wait(1.0):
+        count += 1
+        try:
+            desktop.screenshot(folder / f"during-{count:03d}.png")
+        except Failure:
+            pass
+
+
+def drive(desktop, folder):
+    window = desktop.wait_for(MAIN_TITLE, timeout=60)[0]
+    desktop.screenshot(folder / "started.png")
+    desktop.keys(window, "alt+u", "p")
+    stop = threading.Event()
+    shooter = threading.Thread(target=take_screenshots, args=(desktop, folder, stop), daemon=True)
+    shooter.start()
+    try:
+        box = desktop.wait_for(" ", timeout=300)[0]
+    finally:
+        stop.set()
+        shooter.join(timeout=30)
+    desktop.screenshot(folder / "finished.png")
+    desktop.keys(box, "Return")
+
+
+def report(folder, written, seconds, exit_code):
+    summary_path = folder / "out" / "summary.txt"
+    snapshots = []
+    if summary_path.exists():
+        for line in summary_path.read_text().splitlines():
+            if line.startswith("snapshot "):
+                fields = dict(item.split("=") for item in line.split()[2:])
+                snapshots.append(folder / fields["file"])
+    start, region_size = images.REGIONS["1A70"]
+    print()
+    print(f"{'image':30} {'region':>19} {'size':>9}  verified")
+    all_verified = True
+    for index, (name, data) in enumerate(written.items()):
+        received = snapshots[index].read_bytes() if index < len(snapshots) else b""
+        verified = received == data
+        all_verified &= verified
+        region = f"0x{start:06X}-0x{start + region_size - 1:06X}"
+        print(f"{name:30} {region:>19} {len(data):>9}  {'yes' if verified else 'NO'}")
+    flash = (folder / "out" / "flash.bin").read_bytes() if (folder / "out" / "flash.bin").exists() else b""
+    last = list(written.values())[-1]
+    flash_holds_last = flash[start:start + len(last)] == last
+    all_verified &= flash_holds_last
+    print(f"flash region holds the last image: {'yes' if flash_holds_last else 'NO'}")
+    print(f"exit code {exit_code}, {seconds:.1f} s from start to end")
+    print(f"screenshots and the emulator's outputs: {folder}")
+    return all_verified and exit_code == 0
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--build", type=Path, default=Path("build/windows"))
+    parser.add_argument("--auto", action="store_true",
+                        help="drive the menu on a virtual display even when a display is there")
+    arguments = parser.parse_args()
+    build = arguments.build.resolve()
+
+    folder = build / "demo"
+    shutil.rmtree(folder, ignore_errors=True)
+    (folder / "out").mkdir(parents=True)
+    shutil.copy(build / "release" / "quorvanex-update.exe", folder)
+    shutil.copy(build / "emulator-library" / "SiUSBXp.dll", folder)
+    (folder / "quorvanex-emulator.txt").write_text(SCENARIO)
+    written = images.write_multi_part_set(folder, MAIN_SIZE, PART_SIZES)
+
+    interactive = display_usable() and not arguments.auto
+    display = RealDisplay() if interactive else VirtualDisplay()
+    prefix = WinePrefix(build.parent / "wine-prefix-gui", display)
+    started = time.monotonic()
+    try:
+        program = Program(prefix, folder)
+        if interactive:
+            print("The program is open. Choose Update > Update Firmware, and confirm the last box.")
+            exit_code = program.wait(timeout=1800)
+        else:
+            print("Running the update on a virtual display ...", flush=True)
+            drive(Desktop(display), folder)
+            exit_code = program.wait(timeout=60)
+    finally:
+        prefix.end_all()
+        display.close()
+    ok = report(folder, written, time.monotonic() - started, exit_code)
+    return 0 if ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,204 @@
+"""Drives the real 32-bit program under Wine on a virtual display, as an operator would.
+
+Every wait has a bound: a window that never comes, a program that never ends, a tool that hangs
+each end in a failure instead of a stuck test run."""
+import os
+import shutil
+import signal
+import subprocess
+import time
+from pathlib import Path
+
+MAIN_TITLE = "QUORVANEX FPGA Update"
+# With no window manager Wine draws the frame itself; the client area starts this far below the
+# window's top (caption and menu bar with the default metrics).
+CLIENT_TOP = 44
+
+
+class Failure(Exception):
+    pass
+
+
+def run(command, timeout=30, check=True, env=None, capture=True):
+    result = subprocess.run(command, timeout=timeout, env=env, text=True,
+                            stdout=subprocess.PIPE if capture else None,
+                            stderr=subprocess.PIPE if capture else None)
+    if check and result.returncode != 0:
+        raise Failure(f"{' '.join(map(str, command))} failed: {result.stderr}")
+    return result
+
+
+class VirtualDisplay:
+    """An Xvfb server on a free display number."""
+
+    def __init__(self, width=1024, height=768):
+        read_end, write_end = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{width}x{height}x24",
+             "-nolisten", "tcp"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        number = b""
+        deadline = time.monotonic() + 15
+        while not number.endswith(b"\n"):
+            if time.monotonic() > deadline:
+                self.close()
+                raise Failure("Xvfb did not start")
+            chunk = os.read(read_end, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read_end)
+        self.name = ":" + number.decode().strip()
+
+    def close(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+
+
+class WinePrefix:
+    """A private 32-bit prefix; made once, with the X11 driver settings that let keys arrive and
+    windows close at once without a window manager."""
+
+    def __init__(self, path, display):
+        self.path = Path(path)
+        self.env = dict(os.environ, WINEPREFIX=str(self.path), WINEARCH="win32",
+                        WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
+                        DISPLAY=display.name)
+        self.env.pop("QUORVANEX_EMULATOR_SCENARIO", None)
+        marker = self.path / "quorvanex-gui-ready"
+        if not marker.exists():
+            shutil.rmtree(self.path, ignore_errors=True)
+            run(["wine", "wineboot", "-i"], timeout=180, env=self.env)
+            for value in ("Managed", "UseTakeFocus"):
+                run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", value,
+                     "/d", "N", "/f"], timeout=60, env=self.env)
+            run(["wineserver", "-w"], timeout=60, env=self.env)
+            marker.write_text("ready\n")
+        # Wine draws the caption buttons with Marlett; Debian ships it apart from the prefix.
+        fonts = self.path / "drive_c" / "windows" / "Fonts"
+        marlett = Path("/usr/share/wine/fonts/marlett.ttf")
+        if marlett.exists() and fonts.is_dir() and not (fonts / "marlett.ttf").exists():
+            shutil.copy(marlett, fonts)
+
+    def end_all(self):
+        """Ends every process of the prefix."""
+        run(["wineserver", "-k"], timeout=30, env=self.env, check=False)
+        run(["wineserver", "-w"], timeout=30, env=self.env, check=False)
+
+
+class Program:
+    """The program started in a folder of its own, as the operator's current directory."""
+
+    def __init__(self, prefix, folder, executable="quorvanex-update.exe", scenario=None):
+        self.prefix = prefix
+        env = dict(prefix.env)
+        if scenario is not None:
+            env["QUORVANEX_EMULATOR_SCENARIO"] = str(scenario)
+        self.process = subprocess.Popen(["wine", executable], cwd=folder, env=env,
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                        text=True, start_new_session=True)
+        self.output = ""
+
+    def wait(self, timeout):
+        try:
+            self.output, _ = self.process.communicate(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.kill()
+            raise Failure(f"the program did not end within {timeout} s")
+        return self.process.returncode
+
+    def running(self):
+        return self.process.poll() is None
+
+    def kill(self):
+        if self.process.poll() is None:
+            os.killpg(self.process.pid, signal.SIGKILL)
+            self.process.wait(timeout=10)
+
+
+class Desktop:
+    """xdotool and ImageMagick on one display."""
+
+    def __init__(self, display):
+        self.env = dict(os.environ, DISPLAY=display.name)
+
+    def windows(self, title):
+        result = run(["timeout", "5", "xdotool", "search", "--onlyvisible", "--name",
+                      f"^{title}$"], env=self.env, check=False)
+        return [int(w) for w in result.stdout.split()]
+
+    def wait_for(self, title, count=1, timeout=20):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            found = self.windows(title)
+            if len(found) >= count:
+                return found
+            time.sleep(0.1)
+        raise Failure(f"no window titled {title!r} within {timeout} s")
+
+    def wait_gone(self, window, timeout=20):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            result = run(["xdotool", "getwindowname", str(window)], env=self.env, check=False,
+                         timeout=5)
+            if result.returncode != 0:
+                return
+            visible = run(["timeout", "5", "xdotool", "search", "--onlyvisible", "--name", ".*"],
+                          env=self.env, check=False)
+            if str(window) not in visible.stdout.split():
+                return
+            time.sleep(0.1)
+        raise Failure(f"window {window} stayed open")
+
+    def keys(self, window, *keys):
+        run(["timeout", "10", "xdotool", "windowfocus", "--sync", str(window)], env=self.env)
+        time.sleep(0.2)
+        run(["xdotool", "key", "--delay", "80", *keys], env=self.env)
+
+    def confirm(self, caption, key="Return", timeout=20):
+        """Confirms the message box with this caption; returns its window."""
+        box = self.wait_for(caption, timeout=timeout)[0]
+        self.keys(box, key)
+        return box
+
+    def geometry(self, window):
+        result = run(["xdotool", "getwindowgeometry", "--shell", str(window)], env=self.env)
+        values = dict(line.split("=", 1) for line in result.stdout.split())
+        return {key: int(values[key]) for key in ("X", "Y", "WIDTH", "HEIGHT")}
+
+    def move(self, window, x, y):
+        run(["xdotool", "windowmove", "--sync", str(window), str(x), str(y)], env=self.env,
+            timeout=10, check=False)
+
+    def resize_by_keyboard(self, window, steps=6):
+        """Widens the window through its system menu (Size, then the arrow keys), as an operator
+        without a mouse would; Wine's own frame ignores a resize asked of the X window."""
+        self.keys(window, "alt+space", "s")
+        run(["xdotool", "key", "--delay", "80", *(["Right"] * steps), "Down", "Return"],
+            env=self.env)
+
+    def screenshot(self, path):
+        run(["import", "-window", "root", str(path)], env=self.env, timeout=30)
+        return path
+
+    def darkest_in_client(self, window, shot):
+        """The darkest grey level (0 black to 1 white) in the window's client area."""
+        g = self.geometry(window)
+        width, height = g["WIDTH"] - 12, g["HEIGHT"] - CLIENT_TOP - 6
+        crop = f"{width}x{height}+{g['X'] + 6}+{g['Y'] + CLIENT_TOP}"
+        result = run(["convert", str(shot), "-crop", crop, "-colorspace", "Gray", "-format",
+                      "%[fx:minima]", "info:"], timeout=30)
+        return float(result.stdout.strip())
+
+    def darkest_in_row(self, window, shot, y, height=12):
+        """The darkest grey level in a status row of the client area (y as the program paints)."""
+        g = self.geometry(window)
+        crop = f"{g['WIDTH'] - 12}x{height}+{g['X'] + 6}+{g['Y'] + CLIENT_TOP + y - 1}"
+        result = run(["convert", str(shot), "-crop", crop, "-colorspace", "Gray", "-format",
+                      "%[fx:minima]", "info:"], timeout=30)
+        return float(result.stdout.strip())

@@ -1,0 +1,375 @@
+#!/usr/bin/env python3
+"""End-to-end scenarios: the real 32-bit program under Wine, driven by keyboard as an operator
+would, against the QUORVANEX emulator built as a stand-in SiUSBXp.dll.
+
+Usage: e2e/scenarios.py --build build/windows [scenario ...]
+Each scenario runs in build/windows/e2e/<name>/ and leaves its screenshots and the emulator's
+outputs there."""
+import argparse
+import shutil
+import sys
+import time
+import traceback
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
+import sample_images as images  # noqa: E402
+from driver import (MAIN_TITLE, Desktop, Failure, Program, VirtualDisplay,  # noqa: E402
+                    WinePrefix)
+
+SINGLE_STATES = "DB D6 D5 D8 D6 DC"
+MULTI_STATES = ("DB D6 D5 D8 " + "D6 D9 D8 " * 4 + "D6 D6 D9 D6 DC").strip()
+
+# Quick timings: a scenario runs in seconds, and the waits still matter.
+QUICK = """
+reply-latency-us 200
+sector-erase-us 20000
+write-active-busy-us 100000
+"""
+
+
+def expect(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+class ScenarioRun:
+    """A scenario's folder: the program, the stand-in library, the images and the outputs."""
+
+    def __init__(self, context, name):
+        self.context = context
+        self.folder = context.root / name
+        shutil.rmtree(self.folder, ignore_errors=True)
+        (self.folder / "out").mkdir(parents=True)
+        shutil.copy(context.build / "release" / "quorvanex-update.exe", self.folder)
+        shutil.copy(context.build / "emulator-library" / "SiUSBXp.dll", self.folder)
+        self.desktop = context.desktop
+        self.shots = 0
+        self.program = None
+
+    def scenario(self, text):
+        path = self.folder / "scenario.txt"
+        path.write_text(text + """
+output-flash out/flash.bin
+output-snapshots out/snapshot
+output-trace out/trace.txt
+output-summary out/summary.txt
+""")
+        return path
+
+    def start(self, scenario_text, executable="quorvanex-update.exe"):
+        self.program = Program(self.context.prefix, self.folder, executable=executable,
+                               scenario=self.scenario(scenario_text))
+        window = self.desktop.wait_for(MAIN_TITLE, timeout=30)[0]
+        return window
+
+    def shot(self, label):
+        self.shots += 1
+        return self.desktop.screenshot(self.folder / f"{self.shots:02d}-{label}.png")
+
+    def menu(self, window, *keys):
+        self.desktop.keys(window, *keys)
+
+    def summary(self):
+        path = self.folder / "out" / "summary.txt"
+        expect(path.exists(), "the emulator wrote no summary")
+        summary = {"snapshots": []}
+        for line in path.read_text().splitlines():
+            key, _, rest = line.partition(" ")
+            if key == "calls":
+                summary["calls"] = dict(item.split("=") for item in rest.split())
+            elif key == "snapshot":
+                summary["snapshots"].append(dict(item.split("=") for item in rest.split()[1:]))
+            else:
+                summary[key] = rest
+        return summary
+
+    def flash(self, address, length):
+        data = (self.folder / "out" / "flash.bin").read_bytes()
+        return data[address:address + length]
+
+    def page_frames(self):
+        trace = (self.folder / "out" / "trace.txt").read_text().splitlines()
+        return [line for line in trace if " frame page-write " in line]
+
+    def exit_code(self, timeout=30):
+        return self.program.wait(timeout)
+
+    def no_bridge_call(self):
+        path = self.folder / "out" / "summary.txt"
+        expect(not path.exists() or self.summary()["calls"]["total"] == "0",
+               "the bridge library was called")
+
+    def window_stays(self, window):
+        time.sleep(0.5)
+        expect(self.program.running(), "the program ended")
+        expect(window in self.desktop.windows(MAIN_TITLE), "the main window is gone")
+
+
+def exit_by_menu(run, window):
+    run.menu(window, "alt+u", "x")
+    expect(run.exit_code() == 0, "Exit while idle must end with 0")
+
+
+# --- the scenarios -------------------------------------------------------------------------------
+
+def single_image(run):
+    data = images.pattern(5000, 11)
+    images.write(run.folder, images.MAIN_IMAGE, b"1A60" + data)
+    window = run.start("device 2026\n" + QUICK)
+    run.shot("started")
+    expect(run.desktop.darkest_in_row(window, run.shot("start-up-lines"), 10) < 0.5,
+           "the start-up line at y = 10 is not on the window")
+    run.menu(window, "alt+u", "p")
+    box = run.desktop.wait_for(" ", timeout=60)[0]
+    shot = run.shot("update-ok")
+    for y in (10, 60, 80, 100):
+        expect(run.desktop.darkest_in_row(window, shot, y) < 0.5, f"no closing line at y = {y}")
+    run.desktop.keys(box, "Return")
+    code = run.exit_code()
+    expect(code == 0, f"exit code {code} after a successful update")
+    summary = run.summary()
+    expect(summary["control-codes"] == SINGLE_STATES, f"states {summary['control-codes']}")
+    expect(summary["misuses"] == "0", "the flash was misused")
+    expect(run.flash(0, len(data)) == data, "the region differs from the file")
+
+
+def multi_part(run):
+    written = images.write_multi_part_set(run.folder, 6000, [3000, 2500, 4100, 1999])
+    window = run.start("device 2026\n" + QUICK)
+    run.menu(window, "alt+u", "p")
+    box = run.desktop.wait_for(" ", timeout=120)[0]
+    shot = run.shot("update-ok")
+    expect(run.desktop.darkest_in_row(window, shot, 40) < 0.5, "no part line at y = 40")
+    run.desktop.keys(box, "Return")
+    code = run.exit_code()
+    expect(code == 0, f"exit code {code} after a successful update")
+    summary = run.summary()
+    expect(summary["control-codes"] == MULTI_STATES, f"states {summary['control-codes']}")
+    snapshots = summary["snapshots"]
+    expect(len(snapshots) == 5, f"{len(snapshots)} write-active snapshots, not 5")
+    for snapshot, (name, data) in zip(snapshots, written.items()):
+        taken = (run.folder / snapshot["file"]).read_bytes()
+        expect(taken == data, f"the snapshot after {name} differs from it")
+        expect(int(snapshot["address"]) == 0x100000, "snapshot at the wrong address")
+
+
+def part_file_refused(run):
+    images.write_multi_part_set(run.folder, 3000, [1000, 1000, 1000, 1000])
+    (run.folder / images.PART_FILES[2]).unlink()
+    window = run.start("device 2026\n" + QUICK)
+    run.menu(window, "alt+u", "p")
+    run.desktop.wait_for("File missing")
+    run.shot("part-missing")
+    run.desktop.confirm("File missing")
+    run.window_stays(window)
+    images.write(run.folder, images.PART_FILES[2], b"1B70" + images.pattern(100, 3))
+    run.menu(window, "alt+u", "p")
+    run.desktop.wait_for("Update not started")
+    run.shot("part-wrong-id")
+    run.desktop.confirm("Update not started")
+    run.window_stays(window)
+    exit_by_menu(run, window)
+    run.no_bridge_call()
+
+
+def main_image_missing(run):
+    window = run.start("device 2026\n" + QUICK)
+    for attempt in range(2):
+        run.menu(window, "alt+u", "p")
+        run.desktop.wait_for("File missing")
+        run.shot(f"file-missing-{attempt}")
+        run.desktop.confirm("File missing")
+        run.window_stays(window)
+        expect(not run.desktop.windows(" "), "another box came")
+    exit_by_menu(run, window)
+    run.no_bridge_call()
+
+
+def no_device(run):
+    images.write(run.folder, images.MAIN_IMAGE, b"1A60" + images.pattern(100, 1))
+    window = run.start(QUICK)
+    run.menu(window, "alt+u", "p")
+    run.desktop.wait_for(" ")
+    run.shot("not-connected")
+    run.desktop.confirm(" ")
+    run.window_stays(window)
+    expect(run.desktop.darkest_in_row(window, run.shot("after"), 30) < 0.5,
+           "the start-up line at y = 30 was painted over")
+    exit_by_menu(run, window)
+    summary = run.summary()
+    expect(summary["calls"]["OpenBridgeDevice"] == "0", "a device was opened")
+
+
+def fatal_stop(run, fault, boxes):
+    images.write(run.folder, images.MAIN_IMAGE, b"1A60" + images.pattern(5000, 2))
+    window = run.start("device 2026\n" + QUICK + fault)
+    run.menu(window, "alt+u", "p")
+    for n in range(boxes):
+        run.desktop.wait_for("Critical Error!!! ", timeout=60)
+        run.shot(f"critical-{n}")
+        run.desktop.confirm("Critical Error!!! ")
+        time.sleep(0.3)
+    code = run.exit_code()
+    expect(code == 1, f"exit code {code} after a fatal stop")
+    summary = run.summary()
+    expect(summary["device"].endswith("open=0"), "the device was left open")
+
+
+def failing_erase(run):
+    fatal_stop(run, "exchange-fault wrong-reply sector-erase 3\n", 2)
+    expect(run.summary()["pages-accepted"] == "0", "pages were written after a failed erase")
+
+
+def page_fails_twice(run):
+    fatal_stop(run, "exchange-fault wrong-reply page-write 5 2\n", 2)
+
+
+def page_fails_once(run):
+    data = images.pattern(1500, 5)
+    images.write(run.folder, images.MAIN_IMAGE, b"1A65" + data)
+    window = run.start("device 2026\n" + QUICK + "exchange-fault wrong-reply page-write 5 1\n")
+    run.menu(window, "alt+u", "p")
+    box = run.desktop.wait_for(" ", timeout=60)[0]
+    run.shot("update-ok")
+    run.desktop.keys(box, "Return")
+    expect(run.exit_code() == 0, "the update did not succeed after one retransmit")
+    expect(len(run.page_frames()) == 48, "the failed frame was not sent exactly once more")
+    expect(run.flash(0x0A0000, len(data)) == data, "the region differs from the file")
+
+
+def while_writing(run):
+    data = images.pattern(20000, 9)
+    images.write(run.folder, images.MAIN_IMAGE, b"1A60" + data)
+    # Ten slow sector erases keep the update busy while the operator works the window.
+    window = run.start("device 2026\nreply-latency-us 300\nsector-erase-us 900000\n")
+    run.menu(window, "alt+u", "p")
+    time.sleep(1.0)
+    before = run.desktop.geometry(window)
+    run.desktop.move(window, before["X"] + 150, before["Y"] + 120)
+    after = run.desktop.geometry(window)
+    expect(after["X"] != before["X"] or after["Y"] != before["Y"], "the window did not move")
+    run.menu(window, "alt+question")
+    run.desktop.wait_for(MAIN_TITLE, count=2)
+    run.shot("about-while-writing")
+    run.desktop.keys(run.desktop.windows(MAIN_TITLE)[-1], "Escape")
+    time.sleep(0.5)
+    run.menu(window, "alt+u", "p")
+    run.desktop.wait_for("Update running")
+    run.shot("second-update-refused")
+    run.desktop.confirm("Update running")
+    run.menu(window, "alt+u", "x")
+    run.desktop.wait_for("Update still running")
+    run.shot("exit-asks")
+    run.desktop.confirm("Update still running")  # Return takes the default, No
+    expect(run.program.running(), "No closed the program")
+    box = run.desktop.wait_for(" ", timeout=90)[0]
+    run.desktop.keys(box, "Return")
+    expect(run.exit_code() == 0, "the update did not finish after No")
+    summary = run.summary()
+    expect(summary["calls"]["OpenBridgeDevice"] == "1", "a second update opened the device")
+    expect(run.flash(0, len(data)) == data, "the region differs from the file")
+
+
+def about_and_resize(run):
+    window = run.start("device 2026\n")
+    for key in ("alt+question", "alt+slash"):
+        run.menu(window, key)
+        run.desktop.wait_for(MAIN_TITLE, count=2)
+        run.shot(key)
+        run.desktop.keys(run.desktop.windows(MAIN_TITLE)[-1], "Return")
+        time.sleep(0.5)
+        expect(len(run.desktop.windows(MAIN_TITLE)) == 1, "the About box stayed open")
+    run.menu(window, "question", "slash")
+    time.sleep(0.7)
+    expect(len(run.desktop.windows(MAIN_TITLE)) == 1, "a key without Alt opened the About box")
+    expect(run.desktop.darkest_in_client(window, run.shot("before-resize")) < 0.5,
+           "no start-up lines before the resize")
+    before = run.desktop.geometry(window)
+    run.desktop.resize_by_keyboard(window)
+    time.sleep(0.7)
+    after = run.desktop.geometry(window)
+    expect(after["WIDTH"] > before["WIDTH"], "the window did not grow")
+    expect(run.desktop.darkest_in_client(window, run.shot("after-resize")) > 0.9,
+           "the lines are still there after a resize")
+    exit_by_menu(run, window)
+
+
+def planted_library_ignored(run):
+    # The program lives in a folder without the library; the operator's current directory, with
+    # the images, holds a SiUSBXp.dll that someone put there. It must not be loaded.
+    program_folder = run.folder / "program"
+    program_folder.mkdir()
+    shutil.move(run.folder / "quorvanex-update.exe", program_folder)
+    images.write(run.folder, images.MAIN_IMAGE, b"1A60" + images.pattern(100, 4))
+    window = run.start("device 2026\n" + QUICK, executable=str(program_folder /
+                                                                "quorvanex-update.exe"))
+    run.menu(window, "alt+u", "p")
+    run.desktop.wait_for(" ")
+    run.shot("library-not-found")
+    run.desktop.confirm(" ")
+    run.window_stays(window)
+    exit_by_menu(run, window)
+    expect(not (run.folder / "out" / "summary.txt").exists(), "the planted library was loaded")
+
+
+SCENARIOS = {f.__name__: f for f in (single_image, multi_part, part_file_refused,
+                                     main_image_missing, no_device, failing_erase,
+                                     page_fails_twice, page_fails_once, while_writing,
+                                     about_and_resize, planted_library_ignored)}
+
+
+class Context:
+    def __init__(self, build):
+        self.build = build
+        self.root = build / "e2e"
+        self.display = VirtualDisplay()
+        self.prefix = WinePrefix(build.parent / "wine-prefix-gui", self.display)
+        self.desktop = Desktop(self.display)
+
+    def close(self):
+        self.prefix.end_all()
+        self.display.close()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--build", type=Path, default=Path("build/windows"))
+    parser.add_argument("names", nargs="*", help="scenarios to run (default: all)")
+    arguments = parser.parse_args()
+    names = arguments.names or list(SCENARIOS)
+    unknown = [name for name in names if name not in SCENARIOS]
+    if unknown:
+        parser.error(f"unknown scenarios: {', '.join(unknown)}")
+
+    context = Context(arguments.build.resolve())
+    failed = []
+    try:
+        for name in names:
+            run = ScenarioRun(context, name)
+            started = time.monotonic()
+            try:
+                SCENARIOS[name](run)
+                print(f"PASS {name} ({time.monotonic() - started:.1f} s)", flush=True)
+            except Exception as error:  # every scenario runs, whatever one of them does
+                failed.append(name)
+                print(f"FAIL {name}: {error}", flush=True)
+                if not isinstance(error, Failure):
+                    traceback.print_exc()
+                try:
+                    run.shot("failure")
+                except Exception:
+                    pass
+            finally:
+                if run.program is not None:
+                    run.program.kill()
+                context.prefix.end_all()
+    finally:
+        context.close()
+    print(f"{len(names) - len(failed)} of {len(names)} scenarios passed", flush=True)
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

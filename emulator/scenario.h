@@ -1,0 +1,55 @@
+// A scenario for the emulator, read from a small text file: the devices attached, their timings
+// and faults, and where the results go. One statement a line; '#' starts a comment.
+//
+//   device 2026                      attaches a device with this serial (later lines: this one)
+//   product QUORVANEX emulator       its product string (the rest of the line)
+//   reply-latency-us 1000            timings, for every device
+//   page-program-us 100
+//   sector-erase-us 150000
+//   write-active-busy-us 500000
+//   fault close-fails                serial-fetch-fails, product-fetch-fails, open-fails,
+//                                    set-up-fails, close-fails, status-stuck-busy, never-ready
+//   count-fails                      the device count query fails
+//   exchange-fault wrong-reply page-write 3 [2] [checks=N] [bytes=N] [reply=DA,01]
+//                                    faults: write-fails queue-check-fails read-fails no-reply
+//                                    wrong-reply short-read long-read-count scripted-reply;
+//                                    frames: any control control:D6 ready-poll status-read
+//                                    write-enable sector-erase page-write; then the occurrence
+//                                    and the count (0: from then on; 1 when left out)
+//   output-flash out/flash.bin       the whole flash of the first device
+//   output-snapshots out/snapshot    one file a write active: out/snapshot-0.bin, ...
+//   output-trace out/trace.txt       every frame and reply
+//   output-summary out/summary.txt   calls, control codes, snapshots, misuses
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "emulator/emulated_bridge.h"
+
+namespace quorvanex::emulator {
+
+struct ScenarioOutputs {
+    std::string flashPath;
+    std::string snapshotPrefix;
+    std::string tracePath;
+    std::string summaryPath;
+};
+
+struct Scenario {
+    std::vector<DeviceConfig> devices;
+    bool countFails = false;
+    ScenarioOutputs outputs;
+};
+
+// False, with the line and what is wrong in error, when a line cannot be read.
+bool ParseScenario(std::string_view text, Scenario& scenario, std::string& error);
+
+// Attaches the scenario's devices to the bridge.
+void AttachScenarioDevices(const Scenario& scenario, EmulatedBridge& bridge);
+
+// Writes whatever outputs the scenario names. False when a file could not be written.
+bool WriteScenarioOutputs(const ScenarioOutputs& outputs, EmulatedBridge& bridge);
+
+}  // namespace quorvanex::emulator

@@ -1,0 +1,108 @@
+#include "emulator/scenario.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "tests/support/image_files.h"
+
+namespace quorvanex::emulator {
+namespace {
+
+TEST(Scenario, ReadsDevicesTimingsFaultsAndOutputs) {
+    const char* text = R"(# two devices, the second one ours
+device 1999
+device 2026
+product QUORVANEX on the bench
+reply-latency-us 1000
+sector-erase-us 150000
+fault close-fails
+exchange-fault wrong-reply page-write 3 2
+exchange-fault short-read control:D6 1 0 bytes=1
+exchange-fault scripted-reply ready-poll 2 reply=01,DA
+exchange-fault queue-check-fails any 7 checks=3
+count-fails
+output-summary out/summary.txt
+)";
+    Scenario scenario;
+    std::string error;
+    ASSERT_TRUE(ParseScenario(text, scenario, error)) << error;
+    ASSERT_EQ(scenario.devices.size(), 2u);
+    EXPECT_EQ(scenario.devices[0].serial, "1999");
+    const DeviceConfig& ours = scenario.devices[1];
+    EXPECT_EQ(ours.product, "QUORVANEX on the bench");
+    EXPECT_EQ(scenario.devices[0].timings.replyLatencyMicroseconds, 1000u);
+    EXPECT_EQ(ours.timings.sectorEraseMicroseconds, 150000u);
+    EXPECT_TRUE(ours.faults.closeFails);
+    EXPECT_FALSE(scenario.devices[0].faults.closeFails);
+    ASSERT_EQ(ours.faults.exchanges.size(), 4u);
+    EXPECT_EQ(ours.faults.exchanges[0].fault, ExchangeFault::WrongReply);
+    EXPECT_EQ(ours.faults.exchanges[0].frames.kind, FrameKind::PageWrite);
+    EXPECT_EQ(ours.faults.exchanges[0].frames.occurrence, 3u);
+    EXPECT_EQ(ours.faults.exchanges[0].frames.count, 2u);
+    EXPECT_EQ(ours.faults.exchanges[1].frames.controlCode, std::uint8_t{0xD6});
+    EXPECT_EQ(ours.faults.exchanges[1].frames.count, 0u);
+    EXPECT_EQ(ours.faults.exchanges[1].bytesDelivered, 1u);
+    EXPECT_EQ(ours.faults.exchanges[2].replyBytes, (std::vector<std::uint8_t>{0x01, 0xDA}));
+    EXPECT_FALSE(ours.faults.exchanges[3].frames.kind.has_value());
+    EXPECT_EQ(ours.faults.exchanges[3].failingChecks, 3u);
+    EXPECT_TRUE(scenario.countFails);
+    EXPECT_EQ(scenario.outputs.summaryPath, "out/summary.txt");
+}
+
+TEST(Scenario, NamesTheLineItCannotRead) {
+    const char* wrong[] = {
+        "device 2026\nfault melts\n",
+        "device 2026\nexchange-fault wrong-reply page-write 0\n",
+        "fault close-fails\n",
+        "device 2026\nreply-latency-us fast\n",
+        "device 2026\n\nexchange-fault scripted-reply any 1 reply=1G\n",
+        "frobnicate\n",
+    };
+    const int lines[] = {2, 2, 1, 2, 3, 1};
+    for (std::size_t i = 0; i < std::size(wrong); ++i) {
+        Scenario scenario;
+        std::string error;
+        EXPECT_FALSE(ParseScenario(wrong[i], scenario, error)) << wrong[i];
+        EXPECT_EQ(error.rfind("line " + std::to_string(lines[i]) + ":", 0), 0u) << error;
+    }
+}
+
+TEST(Scenario, OutputsShowWhatTheDeviceReceived) {
+    testing::ScratchFolder folder;
+    Scenario scenario;
+    std::string error;
+    const std::string prefix = folder.Path().string() + "/";
+    ASSERT_TRUE(ParseScenario("device 2026\noutput-summary " + prefix + "summary.txt\n" +
+                                  "output-snapshots " + prefix + "snapshot\n" +
+                                  "output-trace " + prefix + "trace.txt\n",
+                              scenario, error))
+        << error;
+    VirtualClock clock;
+    EmulatedBridge bridge(clock);
+    AttachScenarioDevices(scenario, bridge);
+    BridgeHandle handle = nullptr;
+    ASSERT_EQ(bridge.OpenBridgeDevice(0, &handle), kBridgeSuccess);
+    std::uint32_t written = 0;
+    const std::uint8_t page[] = {0x00, 0x01, 0xD7, 0x02, 0x10, 0x00, 0x00, 0x5A, 0xA6};
+    const std::uint8_t writeActive[] = {0x01, 0x01, 0xD9};
+    bridge.WriteFrame(handle, page, sizeof page, &written, nullptr);
+    bridge.WriteFrame(handle, writeActive, sizeof writeActive, &written, nullptr);
+    ASSERT_TRUE(WriteScenarioOutputs(scenario.outputs, bridge));
+
+    std::ifstream summaryFile(folder.Path() / "summary.txt");
+    std::stringstream summary;
+    summary << summaryFile.rdbuf();
+    EXPECT_NE(summary.str().find("control-codes D9\n"), std::string::npos) << summary.str();
+    EXPECT_NE(summary.str().find("snapshot 0 address=1048576 size=1"), std::string::npos);
+    std::ifstream snapshot(folder.Path() / "snapshot-0.bin", std::ios::binary);
+    EXPECT_EQ(snapshot.get(), 0x5A);
+    std::ifstream traceFile(folder.Path() / "trace.txt");
+    std::string firstLine;
+    std::getline(traceFile, firstLine);
+    EXPECT_EQ(firstLine, "0 0 frame page-write 00 01 D7 02 10 00 00 5A A6");
+}
+
+}  // namespace
+}  // namespace quorvanex::emulator
