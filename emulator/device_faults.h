@@ -12,6 +12,7 @@ namespace quorvanex::emulator {
 
 enum class ExchangeFault {
     WriteFails,       // the write reports failure; the frame never reaches the device
+    WriteFailsAfterDelivery,  // the write reports failure, yet the device got the frame
     QueueCheckFails,  // the next queue checks report failure (failingChecks of them)
     ReadFails,        // the read reports failure and the reply is lost
     NoReply,          // the frame is lost on its way: not carried out, never answered

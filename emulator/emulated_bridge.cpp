@@ -170,6 +170,7 @@ BridgeStatus EmulatedBridge::WriteFrame(BridgeHandle handle, const void* buffer,
 
     // Each rule counts the frames it selects; it strikes from its occurrence on, count times.
     bool writeFails = false;
+    bool writeFailsAfterDelivery = false;
     bool noReply = false;
     bool wrongReply = false;
     const std::vector<std::uint8_t>* scriptedReply = nullptr;
@@ -190,6 +191,9 @@ BridgeStatus EmulatedBridge::WriteFrame(BridgeHandle handle, const void* buffer,
         switch (rule.fault) {
             case ExchangeFault::WriteFails:
                 writeFails = true;
+                break;
+            case ExchangeFault::WriteFailsAfterDelivery:
+                writeFailsAfterDelivery = true;
                 break;
             case ExchangeFault::QueueCheckFails:
                 pending.failingChecks = rule.failingChecks;
@@ -223,7 +227,7 @@ BridgeStatus EmulatedBridge::WriteFrame(BridgeHandle handle, const void* buffer,
     device->pending_ = pending;
     trace_.push_back({now, index, TraceDirection::Frame, kind, {frame.begin(), frame.end()}});
     if (noReply) {
-        return kBridgeSuccess;
+        return writeFailsAfterDelivery ? kEmulatedFailure : kBridgeSuccess;
     }
 
     LoaderAnswer answer;
@@ -245,7 +249,7 @@ BridgeStatus EmulatedBridge::WriteFrame(BridgeHandle handle, const void* buffer,
         device->receiveQueue_.push_back({byte, readyAt, replyNumber});
     }
     trace_.push_back({readyAt, index, TraceDirection::Reply, kind, std::move(answer.reply)});
-    return kBridgeSuccess;
+    return writeFailsAfterDelivery ? kEmulatedFailure : kBridgeSuccess;
 }
 
 BridgeStatus EmulatedBridge::CheckReceiveQueue(BridgeHandle handle, std::uint32_t* bytesQueued,

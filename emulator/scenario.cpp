@@ -27,6 +27,7 @@ std::optional<std::uint8_t> HexByte(const std::string& word) {
 std::optional<ExchangeFault> ExchangeFaultNamed(const std::string& name) {
     static const std::map<std::string, ExchangeFault> faults = {
         {"write-fails", ExchangeFault::WriteFails},
+        {"write-fails-after-delivery", ExchangeFault::WriteFailsAfterDelivery},
         {"queue-check-fails", ExchangeFault::QueueCheckFails},
         {"read-fails", ExchangeFault::ReadFails},
         {"no-reply", ExchangeFault::NoReply},

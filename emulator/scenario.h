@@ -11,7 +11,8 @@
 //                                    set-up-fails, close-fails, status-stuck-busy, never-ready
 //   count-fails                      the device count query fails
 //   exchange-fault wrong-reply page-write 3 [2] [checks=N] [bytes=N] [reply=DA,01]
-//                                    faults: write-fails queue-check-fails read-fails no-reply
+//                                    faults: write-fails write-fails-after-delivery
+//                                    queue-check-fails read-fails no-reply
 //                                    wrong-reply short-read long-read-count scripted-reply;
 //                                    frames: any control control:D6 ready-poll status-read
 //                                    write-enable sector-erase page-write; then the occurrence

@@ -10,6 +10,37 @@ namespace {
 
 constexpr const wchar_t* kLinkCaption = L" ";
 
+// Set when an exchange ended without reading its whole reply: the write may have reached the
+// device, or the reply may have come in part or not been read. Those bytes would sit in the
+// receive queue and be taken for the reply to the next frame, so a page that never reached the
+// flash could count as accepted. The next exchange first discards what is queued.
+bool replyMayBeLeftOver = false;
+
+// Reads and drops whatever waits in the receive queue. A failure here is not told: the exchange
+// that follows reports its own.
+void DiscardLeftOverReply(BridgeHandle handle) {
+    // Replies are one or two bytes; a few reads of this size empty any queue that they leave.
+    constexpr int kMaximumReads = 4;
+    std::uint8_t scratch[64];
+    for (int read = 0; read < kMaximumReads; ++read) {
+        std::uint32_t bytesQueued = 0;
+        std::uint32_t queueStatus = 0;
+        if (CallUnderLinkLock([&] {
+                return Bridge().CheckReceiveQueue(handle, &bytesQueued, &queueStatus);
+            }) != kBridgeSuccess ||
+            bytesQueued == 0) {
+            return;
+        }
+        const std::uint32_t length = bytesQueued < sizeof scratch ? bytesQueued : sizeof scratch;
+        std::uint32_t bytesRead = 0;
+        if (CallUnderLinkLock([&] {
+                return Bridge().ReadReply(handle, scratch, length, &bytesRead, nullptr);
+            }) != kBridgeSuccess) {
+            return;
+        }
+    }
+}
+
 // Polls the receive queue, without pausing, until a byte has arrived or the wait is over.
 // Returns true when a byte arrived and every check of the queue succeeded.
 bool WaitForReplyToBegin(BridgeHandle handle) {
@@ -42,16 +73,22 @@ bool ExchangeFrame(std::uint8_t* reply, const std::uint8_t* command, std::uint32
     if (handle == NoDeviceHandle()) {
         return false;
     }
+    if (replyMayBeLeftOver) {
+        DiscardLeftOverReply(handle);
+        replyMayBeLeftOver = false;
+    }
 
     std::uint32_t bytesWritten = 0;
     if (CallUnderLinkLock([&] {
             return Bridge().WriteFrame(handle, command, commandLength, &bytesWritten, nullptr);
         }) != kBridgeSuccess) {
+        replyMayBeLeftOver = true;
         ShowNotice(L"Error Sending Code", kLinkCaption, NoticeIcon::Warning);
         return false;
     }
 
     if (!WaitForReplyToBegin(handle)) {
+        replyMayBeLeftOver = true;
         return false;
     }
 
@@ -59,10 +96,12 @@ bool ExchangeFrame(std::uint8_t* reply, const std::uint8_t* command, std::uint32
     if (CallUnderLinkLock([&] {
             return Bridge().ReadReply(handle, reply, replyLength, &bytesRead, nullptr);
         }) != kBridgeSuccess) {
+        replyMayBeLeftOver = true;
         ShowNotice(L"Error Reading Data", kLinkCaption, NoticeIcon::Warning);
         return false;
     }
     if (bytesRead != replyLength) {
+        replyMayBeLeftOver = bytesRead < replyLength;
         ShowPaddedStatusLine(L"BytesRead not same as datalength", 48, 10);
     }
     return true;

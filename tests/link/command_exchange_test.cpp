@@ -155,5 +155,40 @@ TEST_F(CommandExchangeTest, LongReadCountPaintsTheSameLineAndStillSucceeds) {
               std::vector<std::wstring>{testing::Padded(L"BytesRead not same as datalength", 48)});
 }
 
+TEST_F(CommandExchangeTest, AReplyLeftInTheQueueIsNeverTakenForTheNextFramesReply) {
+    // The reply to the first frame arrives but is not read (its queue check failed); the second
+    // frame is lost on its way. The old 0xD6 must not answer the ready poll.
+    DeviceConfig config;
+    config.faults.exchanges.push_back(
+        {ExchangeFault::QueueCheckFails, emulator::FramesOfKind(FrameKind::Control)});
+    config.faults.exchanges.push_back(
+        {ExchangeFault::NoReply, emulator::FramesOfKind(FrameKind::ReadyPoll)});
+    OpenConnectedDevice(config);
+    Bytes reply(1, 0x00);
+    EXPECT_FALSE(Exchange(kNormal, reply));
+    Bytes pollReply(2, 0x00);
+    EXPECT_FALSE(Exchange(kReadyPoll, pollReply));
+    EXPECT_EQ(pollReply, (Bytes{0x00, 0x00}));
+
+    // Discarding takes only what was left over: the next exchange reads its own reply.
+    EXPECT_TRUE(Exchange(kReadyPoll, pollReply));
+    EXPECT_EQ(pollReply, (Bytes{0xDA, 0x01}));
+}
+
+TEST_F(CommandExchangeTest, AFrameWhoseWriteFailedLeavesNoReplyForTheNextFrame) {
+    // The bridge reports the write failed, yet the frame reached the device, which answered it.
+    DeviceConfig config;
+    config.faults.exchanges.push_back(
+        {ExchangeFault::WriteFailsAfterDelivery, emulator::FramesOfKind(FrameKind::Control)});
+    config.faults.exchanges.push_back(
+        {ExchangeFault::NoReply, emulator::FramesOfKind(FrameKind::ReadyPoll)});
+    OpenConnectedDevice(config);
+    Bytes reply(1, 0x00);
+    EXPECT_FALSE(Exchange(kNormal, reply));
+    Bytes pollReply(2, 0x00);
+    EXPECT_FALSE(Exchange(kReadyPoll, pollReply)) << "the old echo answered the lost frame";
+    EXPECT_TRUE(host.StatusLines().empty());
+}
+
 }  // namespace
 }  // namespace quorvanex
