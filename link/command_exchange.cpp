@@ -10,12 +10,6 @@ namespace {
 
 constexpr const wchar_t* kLinkCaption = L" ";
 
-// Set when an exchange ended without reading its whole reply: the write may have reached the
-// device, or the reply may have come in part or not been read. Those bytes would sit in the
-// receive queue and be taken for the reply to the next frame, so a page that never reached the
-// flash could count as accepted. The next exchange first discards what is queued.
-bool replyMayBeLeftOver = false;
-
 // Reads and drops whatever waits in the receive queue. A failure here is not told: the exchange
 // that follows reports its own.
 void DiscardLeftOverReply(BridgeHandle handle) {
@@ -73,22 +67,25 @@ bool ExchangeFrame(std::uint8_t* reply, const std::uint8_t* command, std::uint32
     if (handle == NoDeviceHandle()) {
         return false;
     }
-    if (replyMayBeLeftOver) {
+    // An exchange that ended without reading its whole reply (the write may still have reached
+    // the device, or the reply came in part or was not read) can leave bytes in the receive
+    // queue, which would be taken for the reply to this frame: a page that never reached the
+    // flash could count as accepted. What is queued is discarded first.
+    if (TakeReplyMayBeLeftOver()) {
         DiscardLeftOverReply(handle);
-        replyMayBeLeftOver = false;
     }
 
     std::uint32_t bytesWritten = 0;
     if (CallUnderLinkLock([&] {
             return Bridge().WriteFrame(handle, command, commandLength, &bytesWritten, nullptr);
         }) != kBridgeSuccess) {
-        replyMayBeLeftOver = true;
+        MarkReplyMayBeLeftOver();
         ShowNotice(L"Error Sending Code", kLinkCaption, NoticeIcon::Warning);
         return false;
     }
 
     if (!WaitForReplyToBegin(handle)) {
-        replyMayBeLeftOver = true;
+        MarkReplyMayBeLeftOver();
         return false;
     }
 
@@ -96,12 +93,14 @@ bool ExchangeFrame(std::uint8_t* reply, const std::uint8_t* command, std::uint32
     if (CallUnderLinkLock([&] {
             return Bridge().ReadReply(handle, reply, replyLength, &bytesRead, nullptr);
         }) != kBridgeSuccess) {
-        replyMayBeLeftOver = true;
+        MarkReplyMayBeLeftOver();
         ShowNotice(L"Error Reading Data", kLinkCaption, NoticeIcon::Warning);
         return false;
     }
     if (bytesRead != replyLength) {
-        replyMayBeLeftOver = bytesRead < replyLength;
+        if (bytesRead < replyLength) {
+            MarkReplyMayBeLeftOver();
+        }
         ShowPaddedStatusLine(L"BytesRead not same as datalength", 48, 10);
     }
     return true;

@@ -11,6 +11,7 @@ namespace quorvanex {
 namespace {
 
 BridgeHandle currentHandle = NoDeviceHandle();
+bool replyMayBeLeftOver = false;
 
 // The device link's own messages carry a single blank as their caption.
 constexpr const wchar_t* kLinkCaption = L" ";
@@ -36,6 +37,7 @@ void TearDownConnection() {
         }
     }
     currentHandle = NoDeviceHandle();
+    replyMayBeLeftOver = false;
     DeleteLinkLock();
 }
 
@@ -52,6 +54,7 @@ bool DeviceIsOpen() { return currentHandle != NoDeviceHandle(); }
 void OpenDevice() {
     bool stillOpening = true;
     currentHandle = NoDeviceHandle();
+    replyMayBeLeftOver = false;
     InitializeLinkLock();
 
     // A count that cannot be queried is taken as no device at all.
@@ -109,5 +112,13 @@ void OpenDevice() {
 }
 
 void CloseDevice() { TearDownConnection(); }
+
+void MarkReplyMayBeLeftOver() { replyMayBeLeftOver = true; }
+
+bool TakeReplyMayBeLeftOver() {
+    const bool mayBeLeftOver = replyMayBeLeftOver;
+    replyMayBeLeftOver = false;
+    return mayBeLeftOver;
+}
 
 }  // namespace quorvanex

@@ -20,4 +20,9 @@ void OpenDevice();
 // Afterwards no device is open and the link lock is deleted, whether or not a device was open.
 void CloseDevice();
 
+// Whether an exchange on this connection may have left reply bytes in the receive queue; a
+// connection starts clean. The command exchange sets it and takes it.
+void MarkReplyMayBeLeftOver();
+bool TakeReplyMayBeLeftOver();
+
 }  // namespace quorvanex
