@@ -10,21 +10,30 @@ namespace {
 
 constexpr const wchar_t* kLinkCaption = L" ";
 
-// Reads and drops whatever waits in the receive queue. A failure here is not told: the exchange
-// that follows reports its own.
+// Reads and drops whatever arrives in the receive queue until it has stayed empty for a while. A
+// failure here is not told: the exchange that follows reports its own.
 void DiscardLeftOverReply(BridgeHandle handle) {
-    // Replies are one or two bytes; a few reads of this size empty any queue that they leave.
-    constexpr int kMaximumReads = 4;
-    std::uint8_t scratch[64];
-    for (int read = 0; read < kMaximumReads; ++read) {
+    // The loader answers within a few milliseconds of a frame; a reply that comes later than this
+    // belongs to a frame that is about to be sent again anyway (every failed exchange is retried
+    // with the same frame, or ends the update).
+    constexpr std::uint32_t kQuietMilliseconds = 20;
+    // Bounds the discarding even if the device never stops sending.
+    constexpr std::uint32_t kLongestDiscardMilliseconds = 200;
+    const std::uint32_t start = TickCount();
+    std::uint32_t lastArrival = start;
+    while (TickCount() - lastArrival < kQuietMilliseconds &&
+           TickCount() - start < kLongestDiscardMilliseconds) {
         std::uint32_t bytesQueued = 0;
         std::uint32_t queueStatus = 0;
         if (CallUnderLinkLock([&] {
                 return Bridge().CheckReceiveQueue(handle, &bytesQueued, &queueStatus);
-            }) != kBridgeSuccess ||
-            bytesQueued == 0) {
+            }) != kBridgeSuccess) {
             return;
         }
+        if (bytesQueued == 0) {
+            continue;
+        }
+        std::uint8_t scratch[64];
         const std::uint32_t length = bytesQueued < sizeof scratch ? bytesQueued : sizeof scratch;
         std::uint32_t bytesRead = 0;
         if (CallUnderLinkLock([&] {
@@ -32,6 +41,7 @@ void DiscardLeftOverReply(BridgeHandle handle) {
             }) != kBridgeSuccess) {
             return;
         }
+        lastArrival = TickCount();
     }
 }
 

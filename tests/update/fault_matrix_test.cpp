@@ -1,0 +1,179 @@
+// Runs every row of docs/fault-matrix.md: one whole multi-part update with one fault each.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "emulator/scenario.h"
+#include "fault_matrix_table.h"
+#include "link/device_connection.h"
+#include "tests/support/emulated_device_test.h"
+#include "tests/support/image_files.h"
+#include "update/exit_code.h"
+#include "update/update_worker.h"
+
+namespace quorvanex {
+namespace {
+
+using testing::Bytes;
+using testing::HostEventKind;
+
+struct MatrixRow {
+    std::string fault;
+    std::string where;
+    std::string outcome;
+    std::vector<std::string> told;
+};
+
+std::string Trimmed(std::string text) {
+    const auto notBlank = [](char c) { return c != ' '; };
+    text.erase(text.begin(), std::find_if(text.begin(), text.end(), notBlank));
+    text.erase(std::find_if(text.rbegin(), text.rend(), notBlank).base(), text.end());
+    return text;
+}
+
+std::vector<std::string> Split(const std::string& text, const std::string& separator) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find(separator, start);
+        parts.push_back(Trimmed(text.substr(start, end - start)));
+        if (end == std::string::npos) {
+            return parts;
+        }
+        start = end + separator.size();
+    }
+}
+
+// The rows of the table: lines that start with "| `".
+std::vector<MatrixRow> MatrixRows() {
+    std::vector<MatrixRow> rows;
+    std::istringstream lines(kFaultMatrixDocument);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.rfind("| `", 0) != 0) {
+            continue;
+        }
+        const std::vector<std::string> cells = Split(line.substr(1, line.size() - 2), "|");
+        if (cells.size() != 4) {
+            continue;
+        }
+        MatrixRow row;
+        row.fault = cells[0].substr(1, cells[0].size() - 2);
+        row.where = cells[1];
+        row.outcome = cells[2];
+        if (cells[3] != "(nothing)") {
+            row.told = Split(cells[3], " / ");
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+std::string Narrow(const std::wstring& text) {
+    std::string narrow;
+    for (wchar_t c : text) {
+        narrow += static_cast<char>(c);
+    }
+    return Trimmed(narrow);
+}
+
+class FaultMatrix : public testing::EmulatedDeviceTest,
+                    public ::testing::WithParamInterface<MatrixRow> {
+protected:
+    FaultMatrix() : workingDirectory_(folder.Path()) {}
+
+    // The main image and the four parts, all for the "1A70" region: 7, 4, 4, 2 and 2 frames.
+    std::vector<Bytes> WriteImages() {
+        const std::size_t sizes[] = {200, 100, 120, 64, 33};
+        const std::string names[] = {"QUORVANEX-FPGA-2.45-1013.bin", "ZELMAR.0.1.OSD.01.bin",
+                                     "ZELMAR.0.1.OSD.02.bin", "ZELMAR.0.1.OSD.03.bin",
+                                     "ZELMAR.0.1.OSD.04.bin"};
+        std::vector<Bytes> images;
+        for (std::size_t i = 0; i < 5; ++i) {
+            images.push_back(testing::PatternData(sizes[i], static_cast<std::uint32_t>(40 + i)));
+            folder.Write(names[i], testing::ImageBytes("1A70", images.back()));
+        }
+        return images;
+    }
+
+    testing::ScratchFolder folder;
+
+private:
+    testing::ScopedWorkingDirectory workingDirectory_;
+};
+
+TEST_P(FaultMatrix, TheOutcomeIsAsTheTableSaysAndSuccessMeansEveryImageArrived) {
+    const MatrixRow& row = GetParam();
+    SCOPED_TRACE(row.fault + " (" + row.where + ")");
+    std::string statements = "device 2026\nreply-latency-us 100\nsector-erase-us 2000\n"
+                             "write-active-busy-us 25000\n";
+    for (const std::string& statement : Split(row.fault, ";")) {
+        statements += statement + "\n";
+    }
+    emulator::Scenario scenario;
+    std::string error;
+    ASSERT_TRUE(emulator::ParseScenario(statements, scenario, error)) << error;
+    emulator::AttachScenarioDevices(scenario, bridge);
+    // Old contents everywhere, so that a sector left unerased or a page left unwritten shows.
+    FirstDevice().DeviceLoader().Flash().Fill(0x00);
+    const std::vector<Bytes> images = WriteImages();
+
+    int exitCode = -1;
+    try {
+        EXPECT_EQ(UpdateWorker(nullptr), 0u);
+    } catch (const testing::ProcessEnded& ended) {
+        exitCode = ended.exitCode;
+    }
+
+    std::vector<std::string> told;
+    for (const std::wstring& text : host.NoticeTexts()) {
+        told.push_back(text == L" " ? "(blank)" : Narrow(text));
+    }
+    EXPECT_EQ(told, row.told);
+    EXPECT_FALSE(DeviceIsOpen());
+    EXPECT_FALSE(FirstDevice().IsOpen());
+
+    const auto notices = host.NoticeTexts();
+    const bool successBoxShown =
+        std::find(notices.begin(), notices.end(), L"FLASH update ok ") != notices.end();
+    if (row.outcome == "success") {
+        EXPECT_EQ(exitCode, -1) << "the process was ended";
+        EXPECT_TRUE(successBoxShown);
+        EXPECT_EQ(host.EventsOf(HostEventKind::CloseRequest).size(), 1u);
+        const auto& snapshots = FirstDevice().DeviceLoader().Snapshots();
+        ASSERT_EQ(snapshots.size(), images.size());
+        for (std::size_t i = 0; i < images.size(); ++i) {
+            EXPECT_EQ(snapshots[i].firstAddress, 0x100000u) << "image " << i;
+            EXPECT_EQ(snapshots[i].bytes, images[i]) << "image " << i;
+        }
+    } else if (row.outcome.rfind("fatal ", 0) == 0) {
+        EXPECT_EQ(exitCode, 1);
+        EXPECT_FALSE(successBoxShown);
+        EXPECT_EQ(ProgramExitCode(0), 1);
+        const int code = std::stoi(row.outcome.substr(6));
+        static const wchar_t* const kWords[] = {L"SPI Speed error", L"", L"", L"",
+                                                L"Write error", L"Chip Erase error",
+                                                L"Chip Write error"};
+        ASSERT_FALSE(host.StatusTexts().empty());
+        EXPECT_EQ(host.StatusTexts().back().rfind(kWords[code - 1], 0), 0u)
+            << "the fatal stop's text for code " << code;
+    } else {
+        ASSERT_EQ(row.outcome, "not started");
+        EXPECT_EQ(exitCode, -1);
+        EXPECT_TRUE(host.StatusLines().empty());
+        EXPECT_EQ(bridge.Calls(emulator::BridgeOperation::WriteFrame), 0u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FaultMatrix, ::testing::ValuesIn(MatrixRows()),
+                         [](const ::testing::TestParamInfo<MatrixRow>& info) {
+                             return "Row" + std::to_string(info.index + 1);
+                         });
+
+TEST(FaultMatrixDocument, HasRowsToRun) { EXPECT_GE(MatrixRows().size(), 30u); }
+
+}  // namespace
+}  // namespace quorvanex
