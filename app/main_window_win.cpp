@@ -12,7 +12,9 @@ HINSTANCE programInstance = nullptr;
 // The class name, string 109, loaded at start-up.
 wchar_t windowClassName[100] = L"";
 
-DWORD WINAPI UpdateThreadStart(LPVOID startParameter) { return RunUpdateWorker(startParameter); }
+DWORD WINAPI UpdateThreadStart(LPVOID startParameter) {
+    return RunUpdateWorker(startParameter);
+}
 
 bool StartWorkerThread() {
     // The window neither waits for the worker nor keeps its handle.
@@ -32,16 +34,23 @@ bool CloseConfirmed(HWND window) {
     return MessageBoxW(window,
                        L"The update is still writing the flash.\n\nClosing now leaves the flash "
                        L"partly written, and the QUORVANEX may not start again.\n\nClose anyway?",
-                       L"Update still running", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) ==
-           IDYES;
+                       L"Update still running", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 
 }  // namespace
 
-HWND MainWindowHandle() { return mainWindow; }
-HINSTANCE ProgramInstance() { return programInstance; }
-void KeepProgramInstance(HINSTANCE instance) { programInstance = instance; }
-void KeepMainWindowHandle(HWND window) { mainWindow = window; }
+HWND MainWindowHandle() {
+    return mainWindow;
+}
+HINSTANCE ProgramInstance() {
+    return programInstance;
+}
+void KeepProgramInstance(HINSTANCE instance) {
+    programInstance = instance;
+}
+void KeepMainWindowHandle(HWND window) {
+    mainWindow = window;
+}
 
 ATOM RegisterMainWindowClass(HINSTANCE instance) {
     LoadStringW(instance, IDC_MAIN, windowClassName, 100);

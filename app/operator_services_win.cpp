@@ -30,9 +30,13 @@ void WindowsOperatorServices::RequestMainWindowClose() {
     PostMessageW(MainWindowHandle(), kCloseRequestMessage, 0, 0);
 }
 
-void WindowsOperatorServices::Pause(std::uint32_t milliseconds) { Sleep(milliseconds); }
+void WindowsOperatorServices::Pause(std::uint32_t milliseconds) {
+    Sleep(milliseconds);
+}
 
-std::uint32_t WindowsOperatorServices::TickCount() { return GetTickCount(); }
+std::uint32_t WindowsOperatorServices::TickCount() {
+    return GetTickCount();
+}
 
 void WindowsOperatorServices::EndProcess(int exitCode) {
     std::fflush(stdout);

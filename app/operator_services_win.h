@@ -5,7 +5,7 @@
 namespace quorvanex {
 
 class WindowsOperatorServices final : public OperatorServices {
-public:
+  public:
     void ShowStatusLine(const wchar_t* text, int y) override;
     void ShowNotice(const wchar_t* text, const wchar_t* caption, NoticeIcon icon) override;
     void RequestMainWindowClose() override;

@@ -35,9 +35,8 @@ BridgeStatus BRIDGE_CALL CloseBridgeDeviceCall(BridgeHandle handle) {
     return bridge != nullptr ? bridge->CloseBridgeDevice(handle) : kEmulatedFailure;
 }
 
-BridgeStatus BRIDGE_CALL ReadReplyCall(BridgeHandle handle, void* buffer,
-                                       std::uint32_t bytesToRead, std::uint32_t* bytesRead,
-                                       void* overlapped) {
+BridgeStatus BRIDGE_CALL ReadReplyCall(BridgeHandle handle, void* buffer, std::uint32_t bytesToRead,
+                                       std::uint32_t* bytesRead, void* overlapped) {
     EmulatedBridge* bridge = Enter(BridgeOperation::ReadReply);
     return bridge != nullptr ? bridge->ReadReply(handle, buffer, bytesToRead, bytesRead, overlapped)
                              : kEmulatedFailure;
@@ -81,9 +80,13 @@ BridgeOperations EmulatedBridgeOperations() {
     return operations;
 }
 
-void BindEmulatedBridge(EmulatedBridge* bridge) { boundBridge = bridge; }
+void BindEmulatedBridge(EmulatedBridge* bridge) {
+    boundBridge = bridge;
+}
 
-EmulatedBridge* BoundEmulatedBridge() { return boundBridge; }
+EmulatedBridge* BoundEmulatedBridge() {
+    return boundBridge;
+}
 
 void SetBridgeCallObserver(std::function<void(BridgeOperation)> observer) {
     callObserver = std::move(observer);

@@ -21,13 +21,13 @@ void SetBridgeCallObserver(std::function<void(BridgeOperation)> observer);
 // Installs the bridge into the process-wide table for the life of this object, and puts the table
 // back as it was afterwards.
 class ScopedEmulatedBridge {
-public:
+  public:
     explicit ScopedEmulatedBridge(EmulatedBridge& bridge);
     ~ScopedEmulatedBridge();
     ScopedEmulatedBridge(const ScopedEmulatedBridge&) = delete;
     ScopedEmulatedBridge& operator=(const ScopedEmulatedBridge&) = delete;
 
-private:
+  private:
     BridgeOperations previous_;
     bool previousInstalled_;
     EmulatedBridge* previousBridge_;

@@ -11,15 +11,15 @@
 namespace quorvanex::emulator {
 
 enum class ExchangeFault {
-    WriteFails,       // the write reports failure; the frame never reaches the device
+    WriteFails,               // the write reports failure; the frame never reaches the device
     WriteFailsAfterDelivery,  // the write reports failure, yet the device got the frame
-    QueueCheckFails,  // the next queue checks report failure (failingChecks of them)
-    ReadFails,        // the read reports failure and the reply is lost
-    NoReply,          // the frame is lost on its way: not carried out, never answered
-    WrongReply,       // the loader rejects the frame: not carried out, every reply byte inverted
-    ShortRead,        // only bytesDelivered reply bytes arrive; the rest is lost
-    LongReadCount,    // the read reports one byte more than asked (the buffer is not overrun)
-    ScriptedReply,    // the frame is carried out, and the reply is replyBytes instead
+    QueueCheckFails,          // the next queue checks report failure (failingChecks of them)
+    ReadFails,                // the read reports failure and the reply is lost
+    NoReply,                  // the frame is lost on its way: not carried out, never answered
+    WrongReply,     // the loader rejects the frame: not carried out, every reply byte inverted
+    ShortRead,      // only bytesDelivered reply bytes arrive; the rest is lost
+    LongReadCount,  // the read reports one byte more than asked (the buffer is not overrun)
+    ScriptedReply,  // the frame is carried out, and the reply is replyBytes instead
 };
 
 // Which frames a fault strikes: the occurrence-th frame of a kind (1 for the first), and the
@@ -55,8 +55,8 @@ struct ExchangeFaultRule {
 
     ExchangeFault fault = ExchangeFault::WriteFails;
     FrameSelector frames;
-    std::uint32_t failingChecks = 1;   // QueueCheckFails
-    std::uint32_t bytesDelivered = 0;  // ShortRead
+    std::uint32_t failingChecks = 1;       // QueueCheckFails
+    std::uint32_t bytesDelivered = 0;      // ShortRead
     std::vector<std::uint8_t> replyBytes;  // ScriptedReply
 };
 

@@ -182,9 +182,9 @@ BridgeStatus EmulatedBridge::WriteFrame(BridgeHandle handle, const void* buffer,
             continue;
         }
         const std::uint32_t seen = ++device->ruleMatches_[r];
-        const bool strikes = seen >= rule.frames.occurrence &&
-                             (rule.frames.count == 0 ||
-                              seen < rule.frames.occurrence + rule.frames.count);
+        const bool strikes =
+            seen >= rule.frames.occurrence &&
+            (rule.frames.count == 0 || seen < rule.frames.occurrence + rule.frames.count);
         if (!strikes) {
             continue;
         }
@@ -274,9 +274,8 @@ BridgeStatus EmulatedBridge::CheckReceiveQueue(BridgeHandle handle, std::uint32_
     return kBridgeSuccess;
 }
 
-BridgeStatus EmulatedBridge::ReadReply(BridgeHandle handle, void* buffer,
-                                       std::uint32_t bytesToRead, std::uint32_t* bytesRead,
-                                       void* /*overlapped*/) {
+BridgeStatus EmulatedBridge::ReadReply(BridgeHandle handle, void* buffer, std::uint32_t bytesToRead,
+                                       std::uint32_t* bytesRead, void* /*overlapped*/) {
     std::lock_guard<std::mutex> guard(mutex_);
     Count(BridgeOperation::ReadReply);
     EmulatedDevice* device = OpenDeviceFor(handle);

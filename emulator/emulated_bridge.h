@@ -45,7 +45,7 @@ inline constexpr std::size_t kBridgeOperationCount = 8;
 inline constexpr BridgeStatus kEmulatedFailure = 0xFF;
 
 class EmulatedDevice {
-public:
+  public:
     explicit EmulatedDevice(DeviceConfig config)
         : config_(std::move(config)), loader_(config_.timings) {
         loader_.SetNeverReady(config_.faults.neverReady);
@@ -63,7 +63,7 @@ public:
     std::uint32_t SetUpFirstFlag() const { return setUpFlags_[0]; }
     std::uint32_t SetUpSecondFlag() const { return setUpFlags_[1]; }
 
-private:
+  private:
     friend class EmulatedBridge;
 
     struct QueuedByte {
@@ -92,7 +92,7 @@ private:
 };
 
 class EmulatedBridge {
-public:
+  public:
     explicit EmulatedBridge(EmulatorClock& clock) : clock_(clock) {}
 
     // Attaches one more device; returns its index.
@@ -122,7 +122,7 @@ public:
     std::uint32_t TotalCalls() const;
     EmulatorClock& Clock() { return clock_; }
 
-private:
+  private:
     // The device behind an open handle, or nullptr with the handle unknown or closed.
     EmulatedDevice* OpenDeviceFor(BridgeHandle handle, std::uint32_t* index = nullptr);
     void Count(BridgeOperation operation) { ++calls_[static_cast<std::size_t>(operation)]; }

@@ -7,7 +7,7 @@
 namespace quorvanex::emulator {
 
 class EmulatorClock {
-public:
+  public:
     virtual ~EmulatorClock() = default;
     virtual std::uint64_t NowMicroseconds() const = 0;
     // The host found the receive queue empty and will poll again at once. In virtual time this is
@@ -18,7 +18,7 @@ public:
 
 // Virtual time for tests: nothing sleeps, everything is deterministic.
 class VirtualClock final : public EmulatorClock {
-public:
+  public:
     // One empty queue check costs this much virtual time, so that a reply wait that nothing ends
     // takes 2000 checks to time out, as a real poll loop of about a millisecond a check would.
     static constexpr std::uint64_t kDefaultPollCostMicroseconds = 1000;
@@ -39,7 +39,7 @@ public:
     // The platform's millisecond tick, wrapping as it does.
     std::uint32_t TickMilliseconds() const { return static_cast<std::uint32_t>(now_ / 1000); }
 
-private:
+  private:
     std::uint64_t now_;
     std::uint64_t pollCost_;
 };

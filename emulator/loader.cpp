@@ -151,7 +151,8 @@ void Loader::Execute(FrameKind kind, std::span<const std::uint8_t> frame, std::u
             flash_.WriteEnable(now);
             flash_.ProgramPage(address, data, now, timings_.pageProgramMicroseconds);
             writtenLow_ = std::min(writtenLow_, address);
-            writtenHigh_ = std::max(writtenHigh_, address + static_cast<std::uint32_t>(data.size()));
+            writtenHigh_ =
+                std::max(writtenHigh_, address + static_cast<std::uint32_t>(data.size()));
             ++pagesAccepted_;
             return;
         }

@@ -40,7 +40,7 @@ struct RegionSnapshot {
 };
 
 class Loader {
-public:
+  public:
     explicit Loader(const DeviceTimings& timings) : timings_(timings) {}
 
     static FrameKind Classify(std::span<const std::uint8_t> frame);
@@ -66,7 +66,7 @@ public:
     std::uint32_t PagesAccepted() const { return pagesAccepted_; }
     std::uint32_t PagesRejected() const { return pagesRejected_; }
 
-private:
+  private:
     void Execute(FrameKind kind, std::span<const std::uint8_t> frame, std::uint64_t now);
     void TakeSnapshot(std::uint64_t now);
 

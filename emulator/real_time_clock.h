@@ -9,7 +9,7 @@
 namespace quorvanex::emulator {
 
 class RealTimeClock final : public EmulatorClock {
-public:
+  public:
     std::uint64_t NowMicroseconds() const override {
         return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
                                               std::chrono::steady_clock::now() - start_)
@@ -18,7 +18,7 @@ public:
     // Real time passes on its own while the host polls.
     void PassPollTime(std::uint64_t) override {}
 
-private:
+  private:
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 

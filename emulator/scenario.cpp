@@ -42,8 +42,8 @@ std::optional<ExchangeFault> ExchangeFaultNamed(const std::string& name) {
 
 std::optional<FrameSelector> FramesNamed(const std::string& name) {
     static const std::map<std::string, FrameKind> kinds = {
-        {"control", FrameKind::Control},         {"ready-poll", FrameKind::ReadyPoll},
-        {"status-read", FrameKind::StatusRead},  {"write-enable", FrameKind::WriteEnable},
+        {"control", FrameKind::Control},          {"ready-poll", FrameKind::ReadyPoll},
+        {"status-read", FrameKind::StatusRead},   {"write-enable", FrameKind::WriteEnable},
         {"sector-erase", FrameKind::SectorErase}, {"page-write", FrameKind::PageWrite},
     };
     if (name == "any") {

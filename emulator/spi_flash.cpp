@@ -10,7 +10,9 @@ void SpiFlash::Record(FlashMisuse kind, std::uint32_t address, std::uint64_t now
     misuses_.push_back({kind, address, now});
 }
 
-bool SpiFlash::Busy(std::uint64_t now) const { return stuckNow_ || now < busyUntil_; }
+bool SpiFlash::Busy(std::uint64_t now) const {
+    return stuckNow_ || now < busyUntil_;
+}
 
 bool SpiFlash::AcceptWriteCommand(FlashMisuse withoutEnable, std::uint32_t address,
                                   std::uint64_t now) {

@@ -27,7 +27,7 @@ struct FlashMisuseRecord {
 };
 
 class SpiFlash {
-public:
+  public:
     static constexpr std::uint32_t kSize = 4u * 1024 * 1024;
     static constexpr std::uint32_t kSectorSize = 64u * 1024;
     static constexpr std::uint32_t kPageSize = 256;
@@ -57,7 +57,7 @@ public:
     std::uint32_t EraseCount() const { return eraseCount_; }
     std::uint32_t ProgramCount() const { return programCount_; }
 
-private:
+  private:
     void Record(FlashMisuse kind, std::uint32_t address, std::uint64_t now);
     // True when the command may start: not busy, write enable latched. Records why not.
     bool AcceptWriteCommand(FlashMisuse withoutEnable, std::uint32_t address, std::uint64_t now);

@@ -78,7 +78,8 @@ BridgeStatus BRIDGE_CALL ReadReply(BridgeHandle handle, void* buffer, std::uint3
             return kFailed;
         case Trouble::Other: {
             // Fewer bytes than asked, as a read that timed out part way.
-            const std::uint32_t shorter = fuzzedLink->ConsumeIntegralInRange<std::uint32_t>(0, toRead);
+            const std::uint32_t shorter =
+                fuzzedLink->ConsumeIntegralInRange<std::uint32_t>(0, toRead);
             return device->ReadReply(handle, buffer, shorter, read, overlapped);
         }
         case Trouble::None:
@@ -87,9 +88,8 @@ BridgeStatus BRIDGE_CALL ReadReply(BridgeHandle handle, void* buffer, std::uint3
     return device->ReadReply(handle, buffer, toRead, read, overlapped);
 }
 
-BridgeStatus BRIDGE_CALL WriteFrame(BridgeHandle handle, const void* buffer,
-                                    std::uint32_t toWrite, std::uint32_t* written,
-                                    void* overlapped) {
+BridgeStatus BRIDGE_CALL WriteFrame(BridgeHandle handle, const void* buffer, std::uint32_t toWrite,
+                                    std::uint32_t* written, void* overlapped) {
     switch (Next()) {
         case Trouble::Fails:
             // Whether the frame got through before the failure is up to the next byte.

@@ -13,9 +13,9 @@ namespace {
 // current directory, which may be a download folder or a USB stick: a library planted there must
 // never be loaded.
 HMODULE LoadFromTrustedFolders() {
-    HMODULE library = LoadLibraryExW(
-        kBridgeLibraryName, nullptr,
-        LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    HMODULE library =
+        LoadLibraryExW(kBridgeLibraryName, nullptr,
+                       LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (library != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) {
         return library;
     }
@@ -53,13 +53,13 @@ bool LoadBridgeLibrary(BridgeOperations& operations, wchar_t* problem,
                       kBridgeLibraryName);
         return false;
     }
-#define QUORVANEX_BRIDGE_RESOLVE(name, ordinal, parameters)                                      \
-    operations.name = reinterpret_cast<name##Function*>(reinterpret_cast<void*>(                \
-        GetProcAddress(library, MAKEINTRESOURCEA(ordinal))));                                    \
-    if (operations.name == nullptr) {                                                            \
-        std::swprintf(problem, problemCapacity, L"%ls has no operation with ordinal %d.",        \
-                      kBridgeLibraryName, ordinal);                                              \
-        return false;                                                                            \
+#define QUORVANEX_BRIDGE_RESOLVE(name, ordinal, parameters)                               \
+    operations.name = reinterpret_cast<name##Function*>(                                  \
+        reinterpret_cast<void*>(GetProcAddress(library, MAKEINTRESOURCEA(ordinal))));     \
+    if (operations.name == nullptr) {                                                     \
+        std::swprintf(problem, problemCapacity, L"%ls has no operation with ordinal %d.", \
+                      kBridgeLibraryName, ordinal);                                       \
+        return false;                                                                     \
     }
     QUORVANEX_BRIDGE_OPERATIONS(QUORVANEX_BRIDGE_RESOLVE)
 #undef QUORVANEX_BRIDGE_RESOLVE

@@ -16,7 +16,9 @@ bool replyMayBeLeftOver = false;
 // The device link's own messages carry a single blank as their caption.
 constexpr const wchar_t* kLinkCaption = L" ";
 
-void ShowLinkNotice(const wchar_t* text) { ShowNotice(text, kLinkCaption, NoticeIcon::Warning); }
+void ShowLinkNotice(const wchar_t* text) {
+    ShowNotice(text, kLinkCaption, NoticeIcon::Warning);
+}
 
 // The library writes a zero-terminated string into the buffer; a string that fills it without a
 // terminator is read as its first 255 characters, never past the buffer.
@@ -47,9 +49,13 @@ BridgeHandle NoDeviceHandle() {
     return reinterpret_cast<BridgeHandle>(static_cast<std::intptr_t>(-1));
 }
 
-BridgeHandle DeviceHandle() { return currentHandle; }
+BridgeHandle DeviceHandle() {
+    return currentHandle;
+}
 
-bool DeviceIsOpen() { return currentHandle != NoDeviceHandle(); }
+bool DeviceIsOpen() {
+    return currentHandle != NoDeviceHandle();
+}
 
 void OpenDevice() {
     bool stillOpening = true;
@@ -59,8 +65,7 @@ void OpenDevice() {
 
     // A count that cannot be queried is taken as no device at all.
     std::uint32_t deviceCount = 0;
-    if (CallUnderLinkLock([&] { return Bridge().CountDevices(&deviceCount); }) !=
-        kBridgeSuccess) {
+    if (CallUnderLinkLock([&] { return Bridge().CountDevices(&deviceCount); }) != kBridgeSuccess) {
         stillOpening = false;
         deviceCount = 0;
     }
@@ -111,9 +116,13 @@ void OpenDevice() {
     }
 }
 
-void CloseDevice() { TearDownConnection(); }
+void CloseDevice() {
+    TearDownConnection();
+}
 
-void MarkReplyMayBeLeftOver() { replyMayBeLeftOver = true; }
+void MarkReplyMayBeLeftOver() {
+    replyMayBeLeftOver = true;
+}
 
 bool TakeReplyMayBeLeftOver() {
     const bool mayBeLeftOver = replyMayBeLeftOver;

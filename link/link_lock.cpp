@@ -15,13 +15,21 @@ std::atomic<int> holders{0};
 
 }  // namespace
 
-void InitializeLinkLock() { initialized = true; }
+void InitializeLinkLock() {
+    initialized = true;
+}
 
-void DeleteLinkLock() { initialized = false; }
+void DeleteLinkLock() {
+    initialized = false;
+}
 
-bool LinkLockInitialized() { return initialized; }
+bool LinkLockInitialized() {
+    return initialized;
+}
 
-bool LinkLockHeld() { return holders.load() > 0; }
+bool LinkLockHeld() {
+    return holders.load() > 0;
+}
 
 LinkLockGuard::LinkLockGuard() {
     linkMutex.lock();

@@ -14,7 +14,7 @@ bool LinkLockInitialized();
 bool LinkLockHeld();
 
 class LinkLockGuard {
-public:
+  public:
     LinkLockGuard();
     ~LinkLockGuard();
     LinkLockGuard(const LinkLockGuard&) = delete;

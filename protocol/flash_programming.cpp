@@ -74,9 +74,9 @@ bool WritePages(const ImageRegion& region, const std::vector<std::uint8_t>& data
     int failures = 0;
     int passCount = 0;
     while (remaining != 0) {
-        const std::uint32_t count =
-            remaining <= static_cast<std::int32_t>(kPageDataLimit) ? static_cast<std::uint32_t>(remaining)
-                                                                   : kPageDataLimit;
+        const std::uint32_t count = remaining <= static_cast<std::int32_t>(kPageDataLimit)
+                                        ? static_cast<std::uint32_t>(remaining)
+                                        : kPageDataLimit;
         if (passCount == kPassesBetweenProgressLines) {
             passCount = 0;
             MessageText line;
@@ -108,9 +108,13 @@ bool WritePages(const ImageRegion& region, const std::vector<std::uint8_t>& data
 
 }  // namespace
 
-bool MultiPartFlag() { return multiPartFlag; }
+bool MultiPartFlag() {
+    return multiPartFlag;
+}
 
-void ClearMultiPartFlag() { multiPartFlag = false; }
+void ClearMultiPartFlag() {
+    multiPartFlag = false;
+}
 
 bool ProgramImageFile(const wchar_t* path) {
     BinaryFile file;

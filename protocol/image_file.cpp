@@ -45,7 +45,7 @@ ImageFileHeader ReadImageFileHeader(BinaryFile& file, const wchar_t* path) {
     }
     header.dataSize = static_cast<std::uint64_t>(size) - kImageIdLength;
     header.check = header.dataSize > header.region->SizeInBytes() ? ImageFileCheck::TooLarge
-                                                                    : ImageFileCheck::Usable;
+                                                                  : ImageFileCheck::Usable;
     return header;
 }
 

@@ -26,10 +26,10 @@ const ImageRegion* RegionForImageId(const std::uint8_t (&id)[kImageIdLength]);
 
 // What an image file turned out to be when its start was read.
 enum class ImageFileCheck {
-    Usable,         // a known ID and data that fits its region
-    CannotOpen,     // the file cannot be opened
-    WrongId,        // shorter than an ID, or an ID the device does not know
-    TooLarge,       // more data than its region holds
+    Usable,      // a known ID and data that fits its region
+    CannotOpen,  // the file cannot be opened
+    WrongId,     // shorter than an ID, or an ID the device does not know
+    TooLarge,    // more data than its region holds
 };
 
 struct ImageFileHeader {

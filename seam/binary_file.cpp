@@ -15,7 +15,9 @@ std::int64_t BinaryFile::SizeFromEnd() {
     return TellFile(file_);
 }
 
-bool BinaryFile::SeekToStart() { return file_ != nullptr && SeekFile(file_, 0, SEEK_SET); }
+bool BinaryFile::SeekToStart() {
+    return file_ != nullptr && SeekFile(file_, 0, SEEK_SET);
+}
 
 std::size_t BinaryFile::Read(void* buffer, std::size_t count) {
     if (file_ == nullptr || count == 0) {

@@ -9,7 +9,7 @@
 namespace quorvanex {
 
 class BinaryFile {
-public:
+  public:
     BinaryFile() = default;
     ~BinaryFile() { Close(); }
     BinaryFile(const BinaryFile&) = delete;
@@ -24,7 +24,7 @@ public:
     std::size_t Read(void* buffer, std::size_t count);
     void Close();
 
-private:
+  private:
     std::FILE* file_ = nullptr;
 };
 

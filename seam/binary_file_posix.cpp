@@ -39,6 +39,8 @@ bool SeekFile(std::FILE* file, std::int64_t offset, int origin) {
     return fseeko(file, static_cast<off_t>(offset), origin) == 0;
 }
 
-std::int64_t TellFile(std::FILE* file) { return static_cast<std::int64_t>(ftello(file)); }
+std::int64_t TellFile(std::FILE* file) {
+    return static_cast<std::int64_t>(ftello(file));
+}
 
 }  // namespace quorvanex

@@ -6,12 +6,16 @@
 
 namespace quorvanex {
 
-std::FILE* OpenFileForReading(const wchar_t* path) { return _wfopen(path, L"rb"); }
+std::FILE* OpenFileForReading(const wchar_t* path) {
+    return _wfopen(path, L"rb");
+}
 
 bool SeekFile(std::FILE* file, std::int64_t offset, int origin) {
     return _fseeki64(file, offset, origin) == 0;
 }
 
-std::int64_t TellFile(std::FILE* file) { return _ftelli64(file); }
+std::int64_t TellFile(std::FILE* file) {
+    return _ftelli64(file);
+}
 
 }  // namespace quorvanex

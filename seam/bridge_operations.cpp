@@ -10,15 +10,20 @@ bool operationsInstalled = false;
 
 bool BridgeOperationsComplete(const BridgeOperations& operations) {
 #define QUORVANEX_BRIDGE_IS_SET(name, ordinal, parameters) \
-    if (operations.name == nullptr) return false;
+    if (operations.name == nullptr)                        \
+        return false;
     QUORVANEX_BRIDGE_OPERATIONS(QUORVANEX_BRIDGE_IS_SET)
 #undef QUORVANEX_BRIDGE_IS_SET
     return true;
 }
 
-const BridgeOperations& Bridge() { return installedOperations; }
+const BridgeOperations& Bridge() {
+    return installedOperations;
+}
 
-bool BridgeOperationsInstalled() { return operationsInstalled; }
+bool BridgeOperationsInstalled() {
+    return operationsInstalled;
+}
 
 void InstallBridgeOperations(const BridgeOperations& operations) {
     installedOperations = operations;

@@ -33,20 +33,20 @@ inline constexpr std::uint32_t kDeviceStringBufferSize = 256;
 // The one list of the operations: name, ordinal, parameters. The two flags of the set-up call are
 // declared 32 bits wide on purpose: stdcall passes every argument in a 4-byte stack slot, and a
 // full 32-bit 1 is right whether the library reads a byte or a whole word from that slot.
-#define QUORVANEX_BRIDGE_OPERATIONS(X)                                                           \
-    X(CountDevices, 1, (std::uint32_t * deviceCount))                                            \
-    X(GetDeviceString, 2, (std::uint32_t deviceIndex, char* buffer, std::uint32_t option))       \
-    X(OpenBridgeDevice, 3, (std::uint32_t deviceIndex, quorvanex::BridgeHandle * handle))        \
-    X(CloseBridgeDevice, 4, (quorvanex::BridgeHandle handle))                                    \
-    X(ReadReply, 6,                                                                              \
-      (quorvanex::BridgeHandle handle, void* buffer, std::uint32_t bytesToRead,                  \
-       std::uint32_t* bytesRead, void* overlapped))                                              \
-    X(WriteFrame, 7,                                                                             \
-      (quorvanex::BridgeHandle handle, const void* buffer, std::uint32_t bytesToWrite,           \
-       std::uint32_t* bytesWritten, void* overlapped))                                           \
-    X(SetUpDevice, 9,                                                                            \
-      (quorvanex::BridgeHandle handle, std::uint32_t firstFlag, std::uint32_t secondFlag))       \
-    X(CheckReceiveQueue, 12,                                                                     \
+#define QUORVANEX_BRIDGE_OPERATIONS(X)                                                     \
+    X(CountDevices, 1, (std::uint32_t * deviceCount))                                      \
+    X(GetDeviceString, 2, (std::uint32_t deviceIndex, char* buffer, std::uint32_t option)) \
+    X(OpenBridgeDevice, 3, (std::uint32_t deviceIndex, quorvanex::BridgeHandle * handle))  \
+    X(CloseBridgeDevice, 4, (quorvanex::BridgeHandle handle))                              \
+    X(ReadReply, 6,                                                                        \
+      (quorvanex::BridgeHandle handle, void* buffer, std::uint32_t bytesToRead,            \
+       std::uint32_t* bytesRead, void* overlapped))                                        \
+    X(WriteFrame, 7,                                                                       \
+      (quorvanex::BridgeHandle handle, const void* buffer, std::uint32_t bytesToWrite,     \
+       std::uint32_t* bytesWritten, void* overlapped))                                     \
+    X(SetUpDevice, 9,                                                                      \
+      (quorvanex::BridgeHandle handle, std::uint32_t firstFlag, std::uint32_t secondFlag)) \
+    X(CheckReceiveQueue, 12,                                                               \
       (quorvanex::BridgeHandle handle, std::uint32_t * bytesQueued, std::uint32_t * queueStatus))
 
 #define QUORVANEX_BRIDGE_FUNCTION_TYPE(name, ordinal, parameters) \

@@ -12,7 +12,7 @@ namespace {
 // Without a window there is nothing to paint on and nobody to answer a box; the defaults serve
 // the portable build outside the tests (fuzzing, benchmarks), where only the device counts.
 class PortableOperatorServices final : public OperatorServices {
-public:
+  public:
     void ShowStatusLine(const wchar_t*, int) override {}
     void ShowNotice(const wchar_t*, const wchar_t*, NoticeIcon) override {}
     void RequestMainWindowClose() override {}
@@ -39,17 +39,25 @@ void InstallOperatorServices(OperatorServices* services) {
     installedServices = services != nullptr ? services : &portableServices;
 }
 
-void ShowStatusLine(const wchar_t* text, int y) { installedServices->ShowStatusLine(text, y); }
+void ShowStatusLine(const wchar_t* text, int y) {
+    installedServices->ShowStatusLine(text, y);
+}
 
 void ShowNotice(const wchar_t* text, const wchar_t* caption, NoticeIcon icon) {
     installedServices->ShowNotice(text, caption, icon);
 }
 
-void RequestMainWindowClose() { installedServices->RequestMainWindowClose(); }
+void RequestMainWindowClose() {
+    installedServices->RequestMainWindowClose();
+}
 
-void Pause(std::uint32_t milliseconds) { installedServices->Pause(milliseconds); }
+void Pause(std::uint32_t milliseconds) {
+    installedServices->Pause(milliseconds);
+}
 
-std::uint32_t TickCount() { return installedServices->TickCount(); }
+std::uint32_t TickCount() {
+    return installedServices->TickCount();
+}
 
 void EndProcess(int exitCode) {
     installedServices->EndProcess(exitCode);

@@ -15,7 +15,7 @@ enum class NoticeIcon : std::uint32_t {
 };
 
 class OperatorServices {
-public:
+  public:
     virtual ~OperatorServices() = default;
 
     // Draws the whole zero-terminated text at x = 10 and row y of the main window.

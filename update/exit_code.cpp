@@ -20,6 +20,8 @@ int ProgramExitCode(int normalExitCode) {
     return exitCodeRecorded ? recordedExitCode.load() : normalExitCode;
 }
 
-void ClearRecordedExitCode() { exitCodeRecorded = false; }
+void ClearRecordedExitCode() {
+    exitCodeRecorded = false;
+}
 
 }  // namespace quorvanex

@@ -16,8 +16,8 @@ std::atomic<bool> updateRunning{false};
 bool StartUpdateRun(bool (*startWorkerThread)()) {
     bool expected = false;
     if (!updateRunning.compare_exchange_strong(expected, true)) {
-        ShowNotice(L"An update is already running. Wait until it has finished.",
-                   L"Update running", NoticeIcon::Information);
+        ShowNotice(L"An update is already running. Wait until it has finished.", L"Update running",
+                   NoticeIcon::Information);
         return false;
     }
     if (!startWorkerThread()) {
@@ -33,6 +33,8 @@ unsigned RunUpdateWorker(void* startParameter) {
     return result;
 }
 
-bool UpdateRunning() { return updateRunning; }
+bool UpdateRunning() {
+    return updateRunning;
+}
 
 }  // namespace quorvanex

@@ -11,7 +11,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 class EmulatedBridgeTest : public ::testing::Test {
-protected:
+  protected:
     BridgeHandle Open(std::uint32_t index) {
         BridgeHandle handle = nullptr;
         EXPECT_EQ(bridge.OpenBridgeDevice(index, &handle), kBridgeSuccess);
@@ -110,7 +110,7 @@ TEST_F(EmulatedBridgeTest, FaultsStrikeTheSelectedFramesOnly) {
     // Two pages were carried out: the rejected ones never reached the flash.
     EXPECT_EQ(bridge.Device(0).DeviceLoader().PagesAccepted(), 2u);
     EXPECT_EQ(bridge.Device(0).Flash().Misuses().size(), 1u) << "the second accepted page "
-                                                                 "programmed the byte again";
+                                                                "programmed the byte again";
 
     for (int poll = 0; poll < 3; ++poll) {
         ASSERT_EQ(Send(handle, {0x01, 0x01, 0xDA}), kBridgeSuccess);

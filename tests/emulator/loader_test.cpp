@@ -26,7 +26,9 @@ Bytes PageFrame(std::uint32_t address, const Bytes& data) {
     return frame;
 }
 
-Bytes EraseFrame(std::uint8_t sector) { return {0x00, 0x07, 0xD0, 0xD8, sector, 0x00, 0x00}; }
+Bytes EraseFrame(std::uint8_t sector) {
+    return {0x00, 0x07, 0xD0, 0xD8, sector, 0x00, 0x00};
+}
 
 const Bytes kWriteEnable = {0x00, 0x04, 0xD0, 0x06};
 const Bytes kStatusRead = {0x01, 0x01, 0xD0, 0x05};

@@ -75,8 +75,8 @@ TEST(Scenario, OutputsShowWhatTheDeviceReceived) {
     std::string error;
     const std::string prefix = folder.Path().string() + "/";
     ASSERT_TRUE(ParseScenario("device 2026\noutput-summary " + prefix + "summary.txt\n" +
-                                  "output-snapshots " + prefix + "snapshot\n" +
-                                  "output-trace " + prefix + "trace.txt\n",
+                                  "output-snapshots " + prefix + "snapshot\n" + "output-trace " +
+                                  prefix + "trace.txt\n",
                               scenario, error))
         << error;
     VirtualClock clock;

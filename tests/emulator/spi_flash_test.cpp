@@ -74,8 +74,8 @@ TEST(SpiFlash, WriteInProgressStaysSetForTheEraseTimeAndBlocksCommands) {
     flash.WriteEnable(2000);
     flash.EraseSector(0x30000, 200000, 0);
     EXPECT_EQ(flash.Read(0x30000, 1)[0], 0x00);
-    EXPECT_EQ(KindsOf(flash), (std::vector{FlashMisuse::CommandWhileBusy,
-                                           FlashMisuse::EraseWithoutWriteEnable}));
+    EXPECT_EQ(KindsOf(flash),
+              (std::vector{FlashMisuse::CommandWhileBusy, FlashMisuse::EraseWithoutWriteEnable}));
 }
 
 TEST(SpiFlash, RecordsMisalignedEraseAndPageWrapAndStuckBusy) {

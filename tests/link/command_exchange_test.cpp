@@ -21,12 +21,13 @@ const Bytes kReadyPoll = {0x01, 0x01, 0xDA};
 DeviceConfig WithFault(ExchangeFault fault, std::uint32_t failingChecks = 1,
                        std::uint32_t bytesDelivered = 0) {
     DeviceConfig config;
-    config.faults.exchanges.push_back({fault, emulator::AnyFrames(), failingChecks, bytesDelivered});
+    config.faults.exchanges.push_back(
+        {fault, emulator::AnyFrames(), failingChecks, bytesDelivered});
     return config;
 }
 
 class CommandExchangeTest : public testing::EmulatedDeviceTest {
-protected:
+  protected:
     bool Exchange(const Bytes& frame, Bytes& reply) {
         return ExchangeFrame(reply.data(), frame.data(), static_cast<std::uint32_t>(reply.size()),
                              static_cast<std::uint32_t>(frame.size()));
@@ -96,7 +97,8 @@ TEST_F(CommandExchangeTest, TheWaitIsMeasuredAcrossAWrapOfTheTickCount) {
     emulator::ScopedEmulatedBridge installed(wrappingBridge);
     DeviceConfig slow;
     slow.timings.replyLatencyMicroseconds = 1000000;
-    slow.faults.exchanges.push_back({ExchangeFault::NoReply, emulator::FramesOfKind(FrameKind::ReadyPoll)});
+    slow.faults.exchanges.push_back(
+        {ExchangeFault::NoReply, emulator::FramesOfKind(FrameKind::ReadyPoll)});
     wrappingBridge.Attach(slow);
     OpenDevice();
 

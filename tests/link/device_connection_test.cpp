@@ -22,7 +22,7 @@ DeviceConfig WithSerial(std::string serial) {
 }
 
 class DeviceConnectionTest : public testing::EmulatedDeviceTest {
-protected:
+  protected:
     void ExpectOnlyLinkNotices(const std::vector<std::wstring>& texts) {
         EXPECT_EQ(host.NoticeTexts(), texts);
         for (const HostEvent& notice : host.Notices()) {

@@ -20,7 +20,7 @@ using testing::Padded;
 using Bytes = std::vector<std::uint8_t>;
 
 class ControlCommandsTest : public testing::EmulatedDeviceTest {
-protected:
+  protected:
     std::vector<Bytes> FramesSent() const {
         std::vector<Bytes> frames;
         for (const auto& entry : emulator::FramesOf(DeviceTrace())) {
@@ -80,9 +80,9 @@ TEST_F(ControlCommandsTest, AWrongEchoIsRetransmittedOnceAndThenAccepted) {
     OpenConnectedDevice(WithControlFault(ExchangeFault::WrongReply, 1, 1));
     EXPECT_TRUE(SetFpgaState(kFpgaNormal));
     EXPECT_EQ(FramesSent(), (std::vector<Bytes>{{0x01, 0x01, 0xD6}, {0x01, 0x01, 0xD6}}));
-    EXPECT_EQ(host.StatusTexts(), (std::vector<std::wstring>{
-                                      Padded(L"FPGA normal", 40),
-                                      Padded(L"Reset FPGA error:  retransmit...", 47)}));
+    EXPECT_EQ(host.StatusTexts(),
+              (std::vector<std::wstring>{Padded(L"FPGA normal", 40),
+                                         Padded(L"Reset FPGA error:  retransmit...", 47)}));
     EXPECT_TRUE(host.Notices().empty());
     EXPECT_TRUE(host.PauseLengths().empty()) << "no pause before the retransmit";
 }
@@ -90,9 +90,9 @@ TEST_F(ControlCommandsTest, AWrongEchoIsRetransmittedOnceAndThenAccepted) {
 TEST_F(ControlCommandsTest, TwoWrongEchoesEndInTheFailureNotice) {
     OpenConnectedDevice(WithControlFault(ExchangeFault::WrongReply, 1, 4));
     EXPECT_FALSE(SelectSpiSpeed());
-    EXPECT_EQ(host.StatusTexts(), (std::vector<std::wstring>{
-                                      Padded(L"Spi speed = 12 MHz", 34),
-                                      Padded(L"Select Speed error:  retransmit...", 38)}));
+    EXPECT_EQ(host.StatusTexts(),
+              (std::vector<std::wstring>{Padded(L"Spi speed = 12 MHz", 34),
+                                         Padded(L"Select Speed error:  retransmit...", 38)}));
     ExpectCriticalNotices({L"ERROR Selecting Speed!"});
 
     host.Clear();
@@ -107,8 +107,8 @@ TEST_F(ControlCommandsTest, CodesWithoutAStatusTextPaintNothingButStillWantTheir
     for (std::uint8_t code : {0xD7, 0x42}) {
         host.Clear();
         EXPECT_FALSE(SetFpgaState(code)) << "the loader does not echo " << int{code};
-        EXPECT_EQ(host.StatusTexts(), std::vector<std::wstring>{Padded(
-                                          L"Reset FPGA error:  retransmit...", 47)});
+        EXPECT_EQ(host.StatusTexts(),
+                  std::vector<std::wstring>{Padded(L"Reset FPGA error:  retransmit...", 47)});
         ExpectCriticalNotices({L"ERROR Resetting FPGA!"});
     }
     EXPECT_EQ(FramesSent().front(), (Bytes{0x01, 0x01, 0xD7}));
@@ -174,8 +174,8 @@ TEST_F(ControlCommandsTest, ReadyPollWantsExactly0xDAThen0x01) {
     EXPECT_TRUE(WaitDeviceReady());
     EXPECT_EQ(FramesSent().size(), 3u);
     EXPECT_EQ(host.PauseLengths(), (std::vector<std::uint32_t>{10, 10}));
-    EXPECT_EQ(host.StatusTexts(), std::vector<std::wstring>{
-                                      Padded(L"BytesRead not same as datalength", 48)});
+    EXPECT_EQ(host.StatusTexts(),
+              std::vector<std::wstring>{Padded(L"BytesRead not same as datalength", 48)});
 }
 
 TEST_F(ControlCommandsTest, ANeverReadyDeviceGets2000AttemptsOnEveryCall) {

@@ -42,7 +42,7 @@ const RegionCase kRegions[] = {
 };
 
 class FlashProgrammingTest : public testing::EmulatedDeviceTest {
-protected:
+  protected:
     std::vector<TraceEntry> PageFrames() const {
         std::vector<TraceEntry> pages;
         for (const TraceEntry& frame : emulator::FramesOf(DeviceTrace())) {
@@ -82,7 +82,7 @@ protected:
 
     testing::ScratchFolder folder;
 
-private:
+  private:
     std::vector<std::pair<std::wstring, std::size_t>> progressLines_;
 };
 
@@ -107,7 +107,8 @@ TEST_F(FlashProgrammingTest, EachIdWritesItsOwnRegionAndNothingElse) {
         host.Clear();
 
         const Bytes data = PatternData(sizes[i], static_cast<std::uint32_t>(i + 7));
-        EXPECT_TRUE(ProgramImageFile(folder.Write("image.bin", ImageBytes(region.id, data)).c_str()));
+        EXPECT_TRUE(
+            ProgramImageFile(folder.Write("image.bin", ImageBytes(region.id, data)).c_str()));
 
         const emulator::SpiFlash& flash = freshBridge.Device(0).Flash();
         const auto written = flash.Read(region.start, sizes[i]);
@@ -172,7 +173,8 @@ TEST_F(FlashProgrammingTest, AFrameThatFailsOnceIsSentAgainAfterOneSecond) {
 
 TEST_F(FlashProgrammingTest, TwoFailuresOfTheSameFrameEndTheWrite) {
     OpenConnectedDevice(WithPageFault(ExchangeFault::WrongReply, 2, 2));
-    EXPECT_FALSE(ProgramImageFile(folder.Write("a.bin", ImageBytes("1A70", PatternData(200))).c_str()));
+    EXPECT_FALSE(
+        ProgramImageFile(folder.Write("a.bin", ImageBytes("1A70", PatternData(200))).c_str()));
     EXPECT_EQ(PageFrames().size(), 3u);
     EXPECT_EQ(host.StatusTexts(),
               (std::vector<std::wstring>{kWriteStarted, kRetransmit, kRetransmit}));
@@ -196,20 +198,21 @@ TEST_F(FlashProgrammingTest, FailuresOfDifferentFramesWithAnAcceptedOneBetweenDo
 
 TEST_F(FlashProgrammingTest, AReplyThatNeverArrivedIsAFailedFrame) {
     DeviceConfig config;
-    config.faults.exchanges.push_back({ExchangeFault::ShortRead,
-                                       emulator::FramesOfKind(FrameKind::PageWrite, 1, 2), 1, 0});
+    config.faults.exchanges.push_back(
+        {ExchangeFault::ShortRead, emulator::FramesOfKind(FrameKind::PageWrite, 1, 2), 1, 0});
     OpenConnectedDevice(config);
-    EXPECT_FALSE(ProgramImageFile(folder.Write("a.bin", ImageBytes("1A60", PatternData(64))).c_str()));
+    EXPECT_FALSE(
+        ProgramImageFile(folder.Write("a.bin", ImageBytes("1A60", PatternData(64))).c_str()));
     EXPECT_EQ(host.NoticeTexts(), std::vector<std::wstring>{L"Flash Write ERROR!"});
 }
 
 TEST_F(FlashProgrammingTest, ProgressIsPaintedAtTheStartOfEvery65thPass) {
     OpenConnectedDevice();
     WatchProgressLines();
-    ASSERT_TRUE(ProgramImageFile(folder.Write("a.bin", ImageBytes("1A70", PatternData(100000))).c_str()));
+    ASSERT_TRUE(
+        ProgramImageFile(folder.Write("a.bin", ImageBytes("1A70", PatternData(100000))).c_str()));
     ASSERT_FALSE(ProgressLines().empty());
-    EXPECT_EQ(ProgressLines()[0].first,
-              L"Flash write:  2.0 %" + std::wstring(33, L' '));
+    EXPECT_EQ(ProgressLines()[0].first, L"Flash write:  2.0 %" + std::wstring(33, L' '));
     EXPECT_EQ(ProgressLines()[0].first.size(), 52u);
     EXPECT_EQ(ProgressLines()[0].second, 64u) << "painted before the 65th frame";
     EXPECT_EQ(ProgressLines()[1].second, 64u + 65u);
@@ -219,10 +222,12 @@ TEST_F(FlashProgrammingTest, ProgressIsPaintedAtTheStartOfEvery65thPass) {
 TEST_F(FlashProgrammingTest, ProgressNeverComesAfterTheLastFrameAndReads100OnlyBeforeIt) {
     OpenConnectedDevice();
     WatchProgressLines();
-    ASSERT_TRUE(ProgramImageFile(folder.Write("a.bin", ImageBytes("1A60", PatternData(2048))).c_str()));
+    ASSERT_TRUE(
+        ProgramImageFile(folder.Write("a.bin", ImageBytes("1A60", PatternData(2048))).c_str()));
     EXPECT_TRUE(ProgressLines().empty()) << "64 frames paint no progress";
 
-    ASSERT_TRUE(ProgramImageFile(folder.Write("b.bin", ImageBytes("1A60", PatternData(2049))).c_str()));
+    ASSERT_TRUE(
+        ProgramImageFile(folder.Write("b.bin", ImageBytes("1A60", PatternData(2049))).c_str()));
     ASSERT_EQ(ProgressLines().size(), 1u);
     EXPECT_EQ(ProgressLines()[0].first, L"Flash write:  100.0 %" + std::wstring(33, L' '));
     EXPECT_EQ(ProgressLines()[0].first.size(), 54u);
@@ -235,7 +240,8 @@ TEST_F(FlashProgrammingTest, ProgressFigureIsComputedInSinglePrecision) {
     // where double precision would give 11.350002 (11.4).
     OpenConnectedDevice();
     WatchProgressLines();
-    ASSERT_TRUE(ProgramImageFile(folder.Write("a.bin", ImageBytes("1A70", PatternData(91348))).c_str()));
+    ASSERT_TRUE(
+        ProgramImageFile(folder.Write("a.bin", ImageBytes("1A70", PatternData(91348))).c_str()));
     ASSERT_GE(ProgressLines().size(), 5u);
     EXPECT_EQ(ProgressLines()[4].first, L"Flash write:  11.3 %" + std::wstring(33, L' '));
 }
@@ -280,14 +286,15 @@ TEST_F(FlashProgrammingTest, AMissingFileIsToldWithItsNameAndAPathTooLongIsCutVi
         EXPECT_EQ(notice.text.rfind(L"Input file ", 0), 0u);
     }
     EXPECT_EQ(notices[1].text.size(), 79u);
-    EXPECT_EQ(notices[1].text, L"Input file ..." + longPath.substr(longPath.size() - 55) +
-                                   L" not found");
+    EXPECT_EQ(notices[1].text,
+              L"Input file ..." + longPath.substr(longPath.size() - 55) + L" not found");
     ExpectNothingSent();
 }
 
 TEST_F(FlashProgrammingTest, DataLargerThanItsRegionIsRefusedBeforeAnythingIsErased) {
     OpenConnectedDevice();
-    const std::wstring path = folder.Write("big.bin", ImageBytes("1A65", PatternData(384 * 1024 + 1)));
+    const std::wstring path =
+        folder.Write("big.bin", ImageBytes("1A65", PatternData(384 * 1024 + 1)));
     EXPECT_FALSE(ProgramImageFile(path.c_str()));
     ASSERT_EQ(host.Notices().size(), 1u);
     EXPECT_NE(host.Notices()[0].text.find(L"big.bin"), std::wstring::npos);

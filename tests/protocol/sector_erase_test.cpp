@@ -21,10 +21,12 @@ using Bytes = std::vector<std::uint8_t>;
 const Bytes kWriteEnable = {0x00, 0x04, 0xD0, 0x06};
 const Bytes kStatusRead = {0x01, 0x01, 0xD0, 0x05};
 
-Bytes EraseFrame(std::uint8_t sector) { return {0x00, 0x07, 0xD0, 0xD8, sector, 0x00, 0x00}; }
+Bytes EraseFrame(std::uint8_t sector) {
+    return {0x00, 0x07, 0xD0, 0xD8, sector, 0x00, 0x00};
+}
 
 class SectorEraseTest : public testing::EmulatedDeviceTest {
-protected:
+  protected:
     // The frames of the trace, each with the reply that answered it.
     std::vector<std::pair<Bytes, Bytes>> Exchanges() const {
         std::vector<std::pair<Bytes, Bytes>> exchanges;

@@ -12,7 +12,7 @@
 namespace quorvanex::testing {
 
 class EmulatedDeviceTest : public ::testing::Test {
-protected:
+  protected:
     EmulatedDeviceTest();
     ~EmulatedDeviceTest() override;
 
@@ -30,7 +30,7 @@ protected:
     emulator::EmulatedBridge bridge{clock};
     std::uint32_t bridgeCallsWithoutLinkLock = 0;
 
-private:
+  private:
     ScopedOperatorServices servicesInstalled_{host};
     emulator::ScopedEmulatedBridge bridgeInstalled_{bridge};
 };

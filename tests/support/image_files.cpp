@@ -35,7 +35,9 @@ ScratchFolder::~ScratchFolder() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::wstring ScratchFolder::PathOf(const std::string& name) const { return (path_ / name).wstring(); }
+std::wstring ScratchFolder::PathOf(const std::string& name) const {
+    return (path_ / name).wstring();
+}
 
 std::wstring ScratchFolder::Write(const std::string& name, const Bytes& contents) const {
     std::ofstream file(path_ / name, std::ios::binary | std::ios::trunc);

@@ -17,7 +17,7 @@ Bytes ImageBytes(const std::string& id, const Bytes& data);
 
 // A fresh folder under the system's temporary folder, removed with everything in it afterwards.
 class ScratchFolder {
-public:
+  public:
     ScratchFolder();
     ~ScratchFolder();
     ScratchFolder(const ScratchFolder&) = delete;
@@ -28,19 +28,19 @@ public:
     std::wstring Write(const std::string& name, const Bytes& contents) const;
     std::wstring PathOf(const std::string& name) const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
 // Makes the folder the working directory for the life of this object.
 class ScopedWorkingDirectory {
-public:
+  public:
     explicit ScopedWorkingDirectory(const std::filesystem::path& folder);
     ~ScopedWorkingDirectory();
     ScopedWorkingDirectory(const ScopedWorkingDirectory&) = delete;
     ScopedWorkingDirectory& operator=(const ScopedWorkingDirectory&) = delete;
 
-private:
+  private:
     std::filesystem::path previous_;
 };
 

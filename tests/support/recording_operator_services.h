@@ -33,7 +33,7 @@ struct ProcessEnded {
 };
 
 class RecordingOperatorServices final : public OperatorServices {
-public:
+  public:
     explicit RecordingOperatorServices(emulator::VirtualClock& clock) : clock_(clock) {}
 
     void ShowStatusLine(const wchar_t* text, int y) override;
@@ -58,7 +58,7 @@ public:
     // unwinds, so a test can look at the device at that moment.
     void OnEvent(std::function<void(const HostEvent&)> action) { onEvent_ = std::move(action); }
 
-private:
+  private:
     HostEvent& Record(HostEventKind kind);
     void Announce(const HostEvent& event);
 
@@ -69,7 +69,7 @@ private:
 
 // Installs the services for the life of this object.
 class ScopedOperatorServices {
-public:
+  public:
     explicit ScopedOperatorServices(OperatorServices& services) {
         InstallOperatorServices(&services);
     }

@@ -19,7 +19,7 @@ using testing::HostEventKind;
 using testing::Padded;
 
 class FatalStopTest : public testing::EmulatedDeviceTest {
-protected:
+  protected:
     // Runs the fatal stop and returns the exit code it ended the process with (-1: it returned).
     int RunFatalStop(FatalCode code) {
         try {

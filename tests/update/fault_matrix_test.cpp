@@ -82,7 +82,7 @@ std::string Narrow(const std::wstring& text) {
 
 class FaultMatrix : public testing::EmulatedDeviceTest,
                     public ::testing::WithParamInterface<MatrixRow> {
-protected:
+  protected:
     FaultMatrix() : workingDirectory_(folder.Path()) {}
 
     // The main image and the four parts, all for the "1A70" region: 7, 4, 4, 2 and 2 frames.
@@ -101,15 +101,16 @@ protected:
 
     testing::ScratchFolder folder;
 
-private:
+  private:
     testing::ScopedWorkingDirectory workingDirectory_;
 };
 
 TEST_P(FaultMatrix, TheOutcomeIsAsTheTableSaysAndSuccessMeansEveryImageArrived) {
     const MatrixRow& row = GetParam();
     SCOPED_TRACE(row.fault + " (" + row.where + ")");
-    std::string statements = "device 2026\nreply-latency-us 100\nsector-erase-us 2000\n"
-                             "write-active-busy-us 25000\n";
+    std::string statements =
+        "device 2026\nreply-latency-us 100\nsector-erase-us 2000\n"
+        "write-active-busy-us 25000\n";
     for (const std::string& statement : Split(row.fault, ";")) {
         statements += statement + "\n";
     }
@@ -154,9 +155,9 @@ TEST_P(FaultMatrix, TheOutcomeIsAsTheTableSaysAndSuccessMeansEveryImageArrived) 
         EXPECT_FALSE(successBoxShown);
         EXPECT_EQ(ProgramExitCode(0), 1);
         const int code = std::stoi(row.outcome.substr(6));
-        static const wchar_t* const kWords[] = {L"SPI Speed error", L"", L"", L"",
-                                                L"Write error", L"Chip Erase error",
-                                                L"Chip Write error"};
+        static const wchar_t* const kWords[] = {
+            L"SPI Speed error", L"", L"", L"", L"Write error", L"Chip Erase error",
+            L"Chip Write error"};
         ASSERT_FALSE(host.StatusTexts().empty());
         EXPECT_EQ(host.StatusTexts().back().rfind(kWords[code - 1], 0), 0u)
             << "the fatal stop's text for code " << code;
@@ -173,7 +174,9 @@ INSTANTIATE_TEST_SUITE_P(Rows, FaultMatrix, ::testing::ValuesIn(MatrixRows()),
                              return "Row" + std::to_string(info.index + 1);
                          });
 
-TEST(FaultMatrixDocument, HasRowsToRun) { EXPECT_GE(MatrixRows().size(), 30u); }
+TEST(FaultMatrixDocument, HasRowsToRun) {
+    EXPECT_GE(MatrixRows().size(), 30u);
+}
 
 }  // namespace
 }  // namespace quorvanex

@@ -13,10 +13,12 @@ bool StartsThread() {
     ++threadsStarted;
     return true;
 }
-bool CannotStartThread() { return false; }
+bool CannotStartThread() {
+    return false;
+}
 
 class UpdateRunTest : public testing::EmulatedDeviceTest {
-protected:
+  protected:
     UpdateRunTest() { threadsStarted = 0; }
     testing::ScratchFolder folder;
     testing::ScopedWorkingDirectory workingDirectory{folder.Path()};

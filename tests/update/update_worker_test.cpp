@@ -28,12 +28,12 @@ using testing::Padded;
 using testing::PatternData;
 
 const std::vector<std::uint8_t> kSingleImageStates = {0xDB, 0xD6, 0xD5, 0xD8, 0xD6, 0xDC};
-const std::vector<std::uint8_t> kMultiPartStates = {
-    0xDB, 0xD6, 0xD5, 0xD8,                          // main image
-    0xD6, 0xD9, 0xD8, 0xD6, 0xD9, 0xD8, 0xD6, 0xD9,  // parts 2, 3 and 4
-    0xD8, 0xD6, 0xD9, 0xD8,                          // part 5
-    0xD6, 0xD6, 0xD9,                                // after the parts
-    0xD6, 0xDC};                                     // the finish
+const std::vector<std::uint8_t> kMultiPartStates = {0xDB, 0xD6, 0xD5, 0xD8,  // main image
+                                                    0xD6, 0xD9, 0xD8, 0xD6,
+                                                    0xD9, 0xD8, 0xD6, 0xD9,  // parts 2, 3 and 4
+                                                    0xD8, 0xD6, 0xD9, 0xD8,  // part 5
+                                                    0xD6, 0xD6, 0xD9,        // after the parts
+                                                    0xD6, 0xDC};             // the finish
 
 struct LineAt {
     std::wstring text;
@@ -42,7 +42,7 @@ struct LineAt {
 };
 
 class UpdateWorkerTest : public testing::EmulatedDeviceTest {
-protected:
+  protected:
     UpdateWorkerTest() : workingDirectory_(folder.Path()) {}
 
     // Runs the worker; the exit code the process ended with, or -1 when the worker returned.
@@ -69,7 +69,9 @@ protected:
         }
         return images;
     }
-    std::vector<std::uint8_t> ControlCodes() const { return emulator::ControlCodesSent(DeviceTrace()); }
+    std::vector<std::uint8_t> ControlCodes() const {
+        return emulator::ControlCodesSent(DeviceTrace());
+    }
     std::vector<LineAt> Lines() const {
         std::vector<LineAt> lines;
         for (const HostEvent& line : host.StatusLines()) {
@@ -110,7 +112,7 @@ protected:
 
     testing::ScratchFolder folder;
 
-private:
+  private:
     testing::ScopedWorkingDirectory workingDirectory_;
 };
 
@@ -221,8 +223,11 @@ TEST_F(UpdateWorkerTest, AWrongFileIsRefusedBeforeTheDeviceIsTouched) {
         std::wstring caption;
     };
     const Case cases[] = {
-        {"part 4 missing", "ZELMAR.0.1.OSD.03.bin", {},
-         L"Input file ZELMAR.0.1.OSD.03.bin not found", L"File missing"},
+        {"part 4 missing",
+         "ZELMAR.0.1.OSD.03.bin",
+         {},
+         L"Input file ZELMAR.0.1.OSD.03.bin not found",
+         L"File missing"},
         {"part 4 mislabelled", "ZELMAR.0.1.OSD.03.bin", ImageBytes("1B70", PatternData(10)),
          L"ZELMAR.0.1.OSD.03.bin has no valid image ID", L"Update not started"},
         {"part 2 too large", "ZELMAR.0.1.OSD.01.bin",
