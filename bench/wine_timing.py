@@ -1,0 +1,123 @@
+#!/usr/bin/env python3
+"""Times the real 32-bit program under Wine with the stand-in bridge library: a whole multi-part
+update of five 896 KiB images at a reply latency of 1 ms, against the lower bound that the
+emulator's timing model gives for the same frames and pauses. Also reports the CPU that the
+program's processes used, and how often the reply wait polled the queue.
+
+Usage: bench/wine_timing.py [--build build/windows] [--latency-us 1000] [--size 917504]"""
+import argparse
+import os
+import shutil
+import sys
+import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "e2e"))
+
+import sample_images as images  # noqa: E402
+from driver import MAIN_TITLE, Desktop, Program, VirtualDisplay, WinePrefix  # noqa: E402
+
+PAGE_PROGRAM_US = 100
+SECTOR_ERASE_US = 150000
+WRITE_ACTIVE_BUSY_US = 500000
+
+
+def session_cpu_seconds(session):
+    """User and system CPU of every process in the program's session."""
+    ticks = 0
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        try:
+            fields = (entry / "stat").read_text().rsplit(")", 1)[1].split()
+        except OSError:
+            continue
+        if int(fields[3]) == session:  # field 6 of stat: the session id
+            ticks += int(fields[11]) + int(fields[12])
+    return ticks / os.sysconf("SC_CLK_TCK")
+
+
+def lower_bound_seconds(trace_path):
+    """Every exchange's latency and device time, and the fixed pauses, from the emulator's trace."""
+    exchange_us = 0
+    pauses_ms = 4 * 1000  # the worker's settle pauses of a multi-part update
+    frame_time = None
+    last_kind = None
+    erase_runs = 0
+    exchanges = 0
+    for line in Path(trace_path).read_text().splitlines():
+        time_us, _device, direction, kind, *payload = line.split()
+        if direction == "frame":
+            frame_time = int(time_us)
+            exchanges += 1
+            if kind == "status-read":
+                pauses_ms += 1
+            if kind == "write-enable" and last_kind not in ("status-read",):
+                erase_runs += 1
+            last_kind = kind
+        else:
+            exchange_us += int(time_us) - frame_time
+            if kind == "ready-poll" and payload != ["DA", "01"]:
+                pauses_ms += 10
+    pauses_ms += 3 * erase_runs
+    return exchange_us / 1e6 + pauses_ms / 1e3, exchanges
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--build", type=Path, default=Path("build/windows"))
+    parser.add_argument("--latency-us", type=int, default=1000)
+    parser.add_argument("--size", type=int, default=896 * 1024)
+    arguments = parser.parse_args()
+    build = arguments.build.resolve()
+
+    folder = build / "wine-timing"
+    shutil.rmtree(folder, ignore_errors=True)
+    (folder / "out").mkdir(parents=True)
+    shutil.copy(build / "release" / "quorvanex-update.exe", folder)
+    shutil.copy(build / "emulator-library" / "SiUSBXp.dll", folder)
+    (folder / "quorvanex-emulator.txt").write_text(f"""device 2026
+reply-latency-us {arguments.latency_us}
+page-program-us {PAGE_PROGRAM_US}
+sector-erase-us {SECTOR_ERASE_US}
+write-active-busy-us {WRITE_ACTIVE_BUSY_US}
+output-trace out/trace.txt
+output-summary out/summary.txt
+""")
+    images.write_multi_part_set(folder, arguments.size, [arguments.size] * 4)
+
+    display = VirtualDisplay()
+    prefix = WinePrefix(build.parent / "wine-prefix-gui", display)
+    desktop = Desktop(display)
+    try:
+        program = Program(prefix, folder)
+        window = desktop.wait_for(MAIN_TITLE, timeout=60)[0]
+        cpu_before = session_cpu_seconds(program.process.pid)
+        desktop.keys(window, "alt+u", "p")
+        started = time.monotonic()
+        box = desktop.wait_for(" ", timeout=3600)[0]
+        wall = time.monotonic() - started
+        cpu = session_cpu_seconds(program.process.pid) - cpu_before
+        desktop.keys(box, "Return")
+        exit_code = program.wait(timeout=60)
+    finally:
+        prefix.end_all()
+        display.close()
+
+    bound, exchanges = lower_bound_seconds(folder / "out" / "trace.txt")
+    calls = {}
+    for line in (folder / "out" / "summary.txt").read_text().splitlines():
+        if line.startswith("calls "):
+            calls = dict(item.split("=") for item in line.split()[1:])
+    polls = int(calls.get("CheckReceiveQueue", 0))
+    print(f"| latency | exchanges | measured | lower bound | ratio | CPU | queue checks per exchange |")
+    print(f"|---|---|---|---|---|---|---|")
+    print(f"| {arguments.latency_us / 1000:.3f} ms | {exchanges} | {wall:.1f} s | {bound:.1f} s "
+          f"| {wall / bound:.3f} | {cpu:.1f} s ({100 * cpu / wall:.0f} % of one core) "
+          f"| {polls / max(exchanges, 1):.0f} |")
+    print(f"exit code {exit_code}")
+    return 0 if exit_code == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
