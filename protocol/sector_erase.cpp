@@ -16,24 +16,24 @@ constexpr std::uint32_t kStatusPauseMilliseconds = 1;
 // means the flash or the link has stopped working, and the erase is given up.
 constexpr std::uint32_t kSectorEraseLimitMilliseconds = 30000;
 
-// The device acknowledges a write enable or an erase with the two's complement of the frame's
-// byte sum: frame and reply add up to 0 modulo 256.
-bool Acknowledged(const std::uint8_t* frame, std::uint32_t length, std::uint8_t reply) {
-    std::uint8_t sum = reply;
+std::uint8_t ByteSum(const std::uint8_t* frame, std::uint32_t length) {
+    std::uint8_t sum = 0;
     for (std::uint32_t i = 0; i < length; ++i) {
         sum = static_cast<std::uint8_t>(sum + frame[i]);
     }
-    return sum == 0;
+    return sum;
+}
+
+// The device acknowledges a write enable or an erase with the two's complement of the frame's
+// byte sum: frame and reply add up to 0 modulo 256.
+bool Acknowledged(const std::uint8_t* frame, std::uint32_t length, std::uint8_t reply) {
+    return static_cast<std::uint8_t>(ByteSum(frame, length) + reply) == 0;
 }
 
 // A reply value that fails the acknowledgement for the frame, set before each exchange so that
 // an exchange that read nothing is never taken for an acknowledgement.
 std::uint8_t UnacknowledgedReply(const std::uint8_t* frame, std::uint32_t length) {
-    std::uint8_t sum = 0;
-    for (std::uint32_t i = 0; i < length; ++i) {
-        sum = static_cast<std::uint8_t>(sum + frame[i]);
-    }
-    return static_cast<std::uint8_t>(0x101 - sum);
+    return static_cast<std::uint8_t>(0x101 - ByteSum(frame, length));
 }
 
 void ShowEraseFailure(const wchar_t* text) {
