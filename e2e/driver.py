@@ -141,20 +141,6 @@ class Desktop:
             time.sleep(0.1)
         raise Failure(f"no window titled {title!r} within {timeout} s")
 
-    def wait_gone(self, window, timeout=20):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            result = run(["xdotool", "getwindowname", str(window)], env=self.env, check=False,
-                         timeout=5)
-            if result.returncode != 0:
-                return
-            visible = run(["timeout", "5", "xdotool", "search", "--onlyvisible", "--name", ".*"],
-                          env=self.env, check=False)
-            if str(window) not in visible.stdout.split():
-                return
-            time.sleep(0.1)
-        raise Failure(f"window {window} stayed open")
-
     def keys(self, window, *keys):
         run(["timeout", "10", "xdotool", "windowfocus", "--sync", str(window)], env=self.env)
         time.sleep(0.2)
