@@ -7,7 +7,6 @@ program's processes used, and how often the reply wait polled the queue.
 Usage: bench/wine_timing.py [--build build/windows] [--latency-us 1000] [--size 917504]"""
 import argparse
 import os
-import shutil
 import sys
 import time
 from pathlib import Path
@@ -15,7 +14,8 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "e2e"))
 
 import sample_images as images  # noqa: E402
-from driver import MAIN_TITLE, Desktop, Program, VirtualDisplay, WinePrefix  # noqa: E402
+from driver import (MAIN_TITLE, Desktop, Program, VirtualDisplay, WinePrefix,  # noqa: E402
+                    prepare_program_folder)
 
 PAGE_PROGRAM_US = 100
 SECTOR_ERASE_US = 150000
@@ -87,11 +87,7 @@ def main():
     arguments = parser.parse_args()
     build = arguments.build.resolve()
 
-    folder = build / "wine-timing"
-    shutil.rmtree(folder, ignore_errors=True)
-    (folder / "out").mkdir(parents=True)
-    shutil.copy(build / "release" / "quorvanex-update.exe", folder)
-    shutil.copy(build / "emulator-library" / "SiUSBXp.dll", folder)
+    folder = prepare_program_folder(build, build / "wine-timing")
     (folder / "quorvanex-emulator.txt").write_text(f"""device 2026
 reply-latency-us {arguments.latency_us}
 page-program-us {PAGE_PROGRAM_US}

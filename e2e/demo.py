@@ -6,7 +6,6 @@ With a display the operator drives the window; without one (or with --auto) the 
 virtual display, chooses the menu itself and saves screenshots."""
 import argparse
 import os
-import shutil
 import subprocess
 import sys
 import threading
@@ -16,7 +15,8 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import sample_images as images  # noqa: E402
-from driver import MAIN_TITLE, Desktop, Failure, Program, VirtualDisplay, WinePrefix  # noqa: E402
+from driver import (MAIN_TITLE, Desktop, Failure, Program, VirtualDisplay,  # noqa: E402
+                    WinePrefix, prepare_program_folder)
 
 # Sizes that show the progress line (more than 64 frames each) and keep the demo short.
 MAIN_SIZE = 160 * 1024
@@ -113,11 +113,7 @@ def main():
     arguments = parser.parse_args()
     build = arguments.build.resolve()
 
-    folder = build / "demo"
-    shutil.rmtree(folder, ignore_errors=True)
-    (folder / "out").mkdir(parents=True)
-    shutil.copy(build / "release" / "quorvanex-update.exe", folder)
-    shutil.copy(build / "emulator-library" / "SiUSBXp.dll", folder)
+    folder = prepare_program_folder(build, build / "demo")
     (folder / "quorvanex-emulator.txt").write_text(SCENARIO)
     written = images.write_multi_part_set(folder, MAIN_SIZE, PART_SIZES)
 

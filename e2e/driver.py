@@ -28,6 +28,16 @@ def run(command, timeout=30, check=True, env=None, capture=True):
     return result
 
 
+def prepare_program_folder(build, folder):
+    """A fresh folder with the program and the stand-in bridge library beside it, and out/ for
+    the emulator's outputs."""
+    shutil.rmtree(folder, ignore_errors=True)
+    (folder / "out").mkdir(parents=True)
+    shutil.copy(build / "release" / "quorvanex-update.exe", folder)
+    shutil.copy(build / "emulator-library" / "SiUSBXp.dll", folder)
+    return folder
+
+
 class VirtualDisplay:
     """An Xvfb server on a free display number."""
 

@@ -16,7 +16,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import sample_images as images  # noqa: E402
 from driver import (MAIN_TITLE, Desktop, Failure, Program, VirtualDisplay,  # noqa: E402
-                    WinePrefix)
+                    WinePrefix, prepare_program_folder)
 
 SINGLE_STATES = "DB D6 D5 D8 D6 DC"
 MULTI_STATES = ("DB D6 D5 D8 " + "D6 D9 D8 " * 4 + "D6 D6 D9 D6 DC").strip()
@@ -39,11 +39,7 @@ class ScenarioRun:
 
     def __init__(self, context, name):
         self.context = context
-        self.folder = context.root / name
-        shutil.rmtree(self.folder, ignore_errors=True)
-        (self.folder / "out").mkdir(parents=True)
-        shutil.copy(context.build / "release" / "quorvanex-update.exe", self.folder)
-        shutil.copy(context.build / "emulator-library" / "SiUSBXp.dll", self.folder)
+        self.folder = prepare_program_folder(context.build, context.root / name)
         self.desktop = context.desktop
         self.shots = 0
         self.program = None

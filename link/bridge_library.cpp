@@ -1,5 +1,6 @@
 #include "link/bridge_library.h"
 
+#include "link/device_connection.h"
 #include "seam/operator_services.h"
 
 namespace quorvanex {
@@ -15,8 +16,7 @@ bool BridgeLibraryReady() {
         InstallBridgeOperations(loaded);
         return true;
     }
-    // The link's own messages carry a single blank as their caption.
-    ShowNotice(problem, L" ", NoticeIcon::Warning);
+    ShowNotice(problem, kLinkCaption, NoticeIcon::Warning);
     return false;
 }
 

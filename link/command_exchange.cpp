@@ -8,8 +8,6 @@
 namespace quorvanex {
 namespace {
 
-constexpr const wchar_t* kLinkCaption = L" ";
-
 // Reads and drops whatever arrives in the receive queue until it has stayed empty for a while. A
 // failure here is not told: the exchange that follows reports its own.
 void DiscardLeftOverReply(BridgeHandle handle) {

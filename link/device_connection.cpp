@@ -13,9 +13,6 @@ namespace {
 BridgeHandle currentHandle = NoDeviceHandle();
 bool replyMayBeLeftOver = false;
 
-// The device link's own messages carry a single blank as their caption.
-constexpr const wchar_t* kLinkCaption = L" ";
-
 void ShowLinkNotice(const wchar_t* text) {
     ShowNotice(text, kLinkCaption, NoticeIcon::Warning);
 }

@@ -52,12 +52,6 @@ PageFrame BuildPageFrame(std::uint32_t address, const std::uint8_t* data, std::u
     return frame;
 }
 
-void ShowFileProblem(const wchar_t* format, const wchar_t* path, const wchar_t* caption) {
-    MessageText text;
-    FormatPathMessage(text, format, path);
-    ShowNotice(text, caption, NoticeIcon::Warning);
-}
-
 void ReportWrongId() {
     // Flushed at once: the process may end before the runtime would flush it.
     std::fputs("Wrong ID\n", stdout);
@@ -121,7 +115,7 @@ bool ProgramImageFile(const wchar_t* path) {
     const ImageFileHeader header = ReadImageFileHeader(file, path);
     switch (header.check) {
         case ImageFileCheck::CannotOpen:
-            ShowFileProblem(L"Input file %ls not found", path, L"File missing");
+            ShowPathNotice(L"Input file %ls not found", path, L"File missing");
             return false;
         case ImageFileCheck::WrongId:
             ReportWrongId();
@@ -136,14 +130,14 @@ bool ProgramImageFile(const wchar_t* path) {
     }
     // Data beyond the region would land in flash that was never erased.
     if (header.check == ImageFileCheck::TooLarge) {
-        ShowFileProblem(L"%ls is too large for its flash region", path, kCriticalErrorCaption);
+        ShowPathNotice(L"%ls is too large for its flash region", path, kCriticalErrorCaption);
         return false;
     }
     // The whole data is in memory before the flash is touched: a file that cannot be read whole
     // leaves the region as it was.
     std::vector<std::uint8_t> data;
     if (!LoadImageData(file, header.dataSize, data)) {
-        ShowFileProblem(L"%ls could not be read whole", path, kCriticalErrorCaption);
+        ShowPathNotice(L"%ls could not be read whole", path, kCriticalErrorCaption);
         return false;
     }
     file.Close();

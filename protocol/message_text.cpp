@@ -4,6 +4,8 @@
 #include <cwchar>
 #include <string>
 
+#include "seam/operator_services.h"
+
 namespace quorvanex {
 
 bool FormatMessageText(MessageText& buffer, const wchar_t* format, ...) {
@@ -33,6 +35,12 @@ void FormatPathMessage(MessageText& buffer, const wchar_t* format, const wchar_t
     const std::size_t keptLength = room - (sizeof kCutMark / sizeof kCutMark[0] - 1);
     const std::wstring shortened = kCutMark + std::wstring(path + pathLength - keptLength);
     FormatMessageText(buffer, format, shortened.c_str());
+}
+
+void ShowPathNotice(const wchar_t* format, const wchar_t* path, const wchar_t* caption) {
+    MessageText text;
+    FormatPathMessage(text, format, path);
+    ShowNotice(text, caption, NoticeIcon::Warning);
 }
 
 }  // namespace quorvanex

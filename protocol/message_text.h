@@ -17,4 +17,7 @@ bool FormatMessageText(MessageText& buffer, const wchar_t* format, ...);
 // file's name, behind a leading "...", so the text stays whole and shows that the path was cut.
 void FormatPathMessage(MessageText& buffer, const wchar_t* format, const wchar_t* path);
 
+// A warning notice whose text is the format with the path, formatted as above.
+void ShowPathNotice(const wchar_t* format, const wchar_t* path, const wchar_t* caption);
+
 }  // namespace quorvanex

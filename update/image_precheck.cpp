@@ -13,21 +13,17 @@ constexpr const wchar_t* kNotStartedCaption = L"Update not started";
 ImageFileHeader CheckImageFile(const wchar_t* path) {
     BinaryFile file;
     const ImageFileHeader header = ReadImageFileHeader(file, path);
-    MessageText text;
     switch (header.check) {
         case ImageFileCheck::Usable:
             break;
         case ImageFileCheck::CannotOpen:
-            FormatPathMessage(text, L"Input file %ls not found", path);
-            ShowNotice(text, L"File missing", NoticeIcon::Warning);
+            ShowPathNotice(L"Input file %ls not found", path, L"File missing");
             break;
         case ImageFileCheck::WrongId:
-            FormatPathMessage(text, L"%ls has no valid image ID", path);
-            ShowNotice(text, kNotStartedCaption, NoticeIcon::Warning);
+            ShowPathNotice(L"%ls has no valid image ID", path, kNotStartedCaption);
             break;
         case ImageFileCheck::TooLarge:
-            FormatPathMessage(text, L"%ls is too large for its flash region", path);
-            ShowNotice(text, kNotStartedCaption, NoticeIcon::Warning);
+            ShowPathNotice(L"%ls is too large for its flash region", path, kNotStartedCaption);
             break;
     }
     return header;

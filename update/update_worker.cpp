@@ -48,9 +48,7 @@ bool MainImageCanBeOpened() {
     if (file.Open(kMainImageFile)) {
         return true;
     }
-    MessageText text;
-    FormatPathMessage(text, L"Input file %ls not found", kMainImageFile);
-    ShowNotice(text, L"File missing", NoticeIcon::Warning);
+    ShowPathNotice(L"Input file %ls not found", kMainImageFile, L"File missing");
     return false;
 }
 
