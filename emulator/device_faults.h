@@ -20,7 +20,13 @@ enum class ExchangeFault {
     ShortRead,      // only bytesDelivered reply bytes arrive; the rest is lost
     LongReadCount,  // the read reports one byte more than asked (the buffer is not overrun)
     ScriptedReply,  // the frame is carried out, and the reply is replyBytes instead
+    ReplyTwice,     // the frame is carried out, and its reply arrives twice, one after the other
+    LateReply,      // the frame is carried out, and its reply arrives delayMicroseconds late
 };
+
+// A late reply comes, unless the rule says otherwise, half a second after the host has stopped
+// waiting for it (2000 ms from the end of the write).
+inline constexpr std::uint32_t kDefaultReplyDelayMicroseconds = 2500000;
 
 // Which frames a fault strikes: the occurrence-th frame of a kind (1 for the first), and the
 // count frames of that kind from there on (0: every one from there on, as when the device
@@ -46,18 +52,21 @@ inline FrameSelector ControlFrames(std::uint8_t code, std::uint32_t occurrence =
 
 struct ExchangeFaultRule {
     ExchangeFaultRule(ExchangeFault fault, FrameSelector frames, std::uint32_t failingChecks = 1,
-                      std::uint32_t bytesDelivered = 0, std::vector<std::uint8_t> replyBytes = {})
+                      std::uint32_t bytesDelivered = 0, std::vector<std::uint8_t> replyBytes = {},
+                      std::uint32_t delayMicroseconds = kDefaultReplyDelayMicroseconds)
         : fault(fault),
           frames(frames),
           failingChecks(failingChecks),
           bytesDelivered(bytesDelivered),
-          replyBytes(std::move(replyBytes)) {}
+          replyBytes(std::move(replyBytes)),
+          delayMicroseconds(delayMicroseconds) {}
 
     ExchangeFault fault = ExchangeFault::WriteFails;
     FrameSelector frames;
-    std::uint32_t failingChecks = 1;       // QueueCheckFails
-    std::uint32_t bytesDelivered = 0;      // ShortRead
-    std::vector<std::uint8_t> replyBytes;  // ScriptedReply
+    std::uint32_t failingChecks = 1;                                   // QueueCheckFails
+    std::uint32_t bytesDelivered = 0;                                  // ShortRead
+    std::vector<std::uint8_t> replyBytes;                              // ScriptedReply
+    std::uint32_t delayMicroseconds = kDefaultReplyDelayMicroseconds;  // LateReply
 };
 
 struct DeviceFaults {

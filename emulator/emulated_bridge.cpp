@@ -72,6 +72,24 @@ std::uint32_t EmulatedBridge::ReadyBytes(const EmulatedDevice& device) const {
     return ready;
 }
 
+void EmulatedBridge::PassPollTimeIfPolling(const EmulatedDevice& device) {
+    if (polling_) {
+        clock_.PassPollTime(NextReplyTime(device));
+    }
+    polling_ = true;
+}
+
+// Bytes reach the host in the order of their arrival, whatever order the frames were sent in: a
+// late reply lets the replies to later frames pass it.
+void EmulatedBridge::Enqueue(EmulatedDevice& device, std::uint8_t value, std::uint64_t readyAt,
+                             std::uint64_t replyNumber) {
+    auto& queue = device.receiveQueue_;
+    const auto later = std::find_if(queue.begin(), queue.end(), [readyAt](const auto& queued) {
+        return queued.readyAt > readyAt;
+    });
+    queue.insert(later, {value, readyAt, replyNumber});
+}
+
 std::uint64_t EmulatedBridge::NextReplyTime(const EmulatedDevice& device) const {
     return device.receiveQueue_.empty() ? UINT64_MAX : device.receiveQueue_.front().readyAt;
 }
@@ -173,6 +191,8 @@ BridgeStatus EmulatedBridge::WriteFrame(BridgeHandle handle, const void* buffer,
     bool writeFailsAfterDelivery = false;
     bool noReply = false;
     bool wrongReply = false;
+    bool replyTwice = false;
+    std::uint64_t replyDelay = 0;
     const std::vector<std::uint8_t>* scriptedReply = nullptr;
     EmulatedDevice::PendingFaults pending;
     const auto& rules = device->config_.faults.exchanges;
@@ -217,6 +237,12 @@ BridgeStatus EmulatedBridge::WriteFrame(BridgeHandle handle, const void* buffer,
             case ExchangeFault::ScriptedReply:
                 scriptedReply = &rule.replyBytes;
                 break;
+            case ExchangeFault::ReplyTwice:
+                replyTwice = true;
+                break;
+            case ExchangeFault::LateReply:
+                replyDelay = rule.delayMicroseconds;
+                break;
         }
     }
     if (writeFails) {
@@ -242,13 +268,15 @@ BridgeStatus EmulatedBridge::WriteFrame(BridgeHandle handle, const void* buffer,
             answer.reply = *scriptedReply;
         }
     }
-    const std::uint64_t readyAt =
-        now + device->config_.timings.replyLatencyMicroseconds + answer.deviceMicroseconds;
-    const std::uint64_t replyNumber = ++device->repliesSent_;
-    for (std::uint8_t byte : answer.reply) {
-        device->receiveQueue_.push_back({byte, readyAt, replyNumber});
+    const std::uint64_t readyAt = now + device->config_.timings.replyLatencyMicroseconds +
+                                  answer.deviceMicroseconds + replyDelay;
+    for (int copy = 0; copy < (replyTwice ? 2 : 1); ++copy) {
+        const std::uint64_t replyNumber = ++device->repliesSent_;
+        for (std::uint8_t byte : answer.reply) {
+            Enqueue(*device, byte, readyAt, replyNumber);
+        }
+        trace_.push_back({readyAt, index, TraceDirection::Reply, kind, answer.reply});
     }
-    trace_.push_back({readyAt, index, TraceDirection::Reply, kind, std::move(answer.reply)});
     return writeFailsAfterDelivery ? kEmulatedFailure : kBridgeSuccess;
 }
 
@@ -262,12 +290,14 @@ BridgeStatus EmulatedBridge::CheckReceiveQueue(BridgeHandle handle, std::uint32_
     }
     if (device->pending_.failingChecks > 0) {
         --device->pending_.failingChecks;
-        clock_.PassPollTime(NextReplyTime(*device));
+        PassPollTimeIfPolling(*device);
         return kEmulatedFailure;
     }
     const std::uint32_t ready = ReadyBytes(*device);
     if (ready == 0) {
-        clock_.PassPollTime(NextReplyTime(*device));
+        PassPollTimeIfPolling(*device);
+    } else {
+        polling_ = false;
     }
     *bytesQueued = ready;
     *queueStatus = 0;

@@ -125,7 +125,17 @@ class EmulatedBridge {
   private:
     // The device behind an open handle, or nullptr with the handle unknown or closed.
     EmulatedDevice* OpenDeviceFor(BridgeHandle handle, std::uint32_t* index = nullptr);
-    void Count(BridgeOperation operation) { ++calls_[static_cast<std::size_t>(operation)]; }
+    void Count(BridgeOperation operation) {
+        ++calls_[static_cast<std::size_t>(operation)];
+        if (operation != BridgeOperation::CheckReceiveQueue) {
+            polling_ = false;
+        }
+    }
+    // A single look at an empty queue takes no time worth counting; checking it again and again
+    // is a busy wait, and that is where virtual time passes.
+    void PassPollTimeIfPolling(const EmulatedDevice& device);
+    static void Enqueue(EmulatedDevice& device, std::uint8_t value, std::uint64_t readyAt,
+                        std::uint64_t replyNumber);
     std::uint32_t ReadyBytes(const EmulatedDevice& device) const;
     std::uint64_t NextReplyTime(const EmulatedDevice& device) const;
 
@@ -133,6 +143,7 @@ class EmulatedBridge {
     std::mutex mutex_;
     std::vector<std::unique_ptr<EmulatedDevice>> devices_;
     bool countFails_ = false;
+    bool polling_ = false;
     Trace trace_;
     std::array<std::uint32_t, kBridgeOperationCount> calls_ = {};
 };

@@ -35,6 +35,8 @@ std::optional<ExchangeFault> ExchangeFaultNamed(const std::string& name) {
         {"short-read", ExchangeFault::ShortRead},
         {"long-read-count", ExchangeFault::LongReadCount},
         {"scripted-reply", ExchangeFault::ScriptedReply},
+        {"reply-twice", ExchangeFault::ReplyTwice},
+        {"late-reply", ExchangeFault::LateReply},
     };
     const auto found = faults.find(name);
     return found == faults.end() ? std::nullopt : std::optional(found->second);
@@ -76,6 +78,7 @@ bool SetDeviceFault(const std::string& name, DeviceFaults& faults) {
 }
 
 // exchange-fault <fault> <frames> <occurrence> [<count>] [checks=N] [bytes=N] [reply=XX,..]
+//                [delay-us=N]
 std::optional<ExchangeFaultRule> ParseExchangeFault(std::istringstream& words) {
     std::string faultName;
     std::string framesName;
@@ -104,6 +107,8 @@ std::optional<ExchangeFaultRule> ParseExchangeFault(std::istringstream& words) {
             rule.failingChecks = *Number(value);
         } else if (key == "bytes" && Number(value)) {
             rule.bytesDelivered = *Number(value);
+        } else if (key == "delay-us" && Number(value)) {
+            rule.delayMicroseconds = *Number(value);
         } else if (key == "reply") {
             std::istringstream bytes(value);
             std::string byteWord;

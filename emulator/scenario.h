@@ -10,10 +10,11 @@
 //   fault close-fails                serial-fetch-fails, product-fetch-fails, open-fails,
 //                                    set-up-fails, close-fails, status-stuck-busy, never-ready
 //   count-fails                      the device count query fails
-//   exchange-fault wrong-reply page-write 3 [2] [checks=N] [bytes=N] [reply=DA,01]
+//   exchange-fault wrong-reply page-write 3 [2] [checks=N] [bytes=N] [reply=DA,01] [delay-us=N]
 //                                    faults: write-fails write-fails-after-delivery
 //                                    queue-check-fails read-fails no-reply
-//                                    wrong-reply short-read long-read-count scripted-reply;
+//                                    wrong-reply short-read long-read-count scripted-reply
+//                                    reply-twice late-reply (2.5 s late unless delay-us says);
 //                                    frames: any control control:D6 ready-poll status-read
 //                                    write-enable sector-erase page-write; then the occurrence
 //                                    and the count (0: from then on; 1 when left out)

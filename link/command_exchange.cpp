@@ -8,8 +8,42 @@
 namespace quorvanex {
 namespace {
 
-// Reads and drops whatever arrives in the receive queue until it has stayed empty for a while. A
-// failure here is not told: the exchange that follows reports its own.
+// What one look at the receive queue found.
+enum class QueueLook { Empty, Discarded, Failed };
+
+// Checks the receive queue once and reads out and drops what is queued at that moment. It never
+// waits for more. A failure here is not told: the exchange that follows reports its own.
+QueueLook DiscardQueuedBytes(BridgeHandle handle) {
+    std::uint32_t bytesQueued = 0;
+    std::uint32_t queueStatus = 0;
+    if (CallUnderLinkLock([&] {
+            return Bridge().CheckReceiveQueue(handle, &bytesQueued, &queueStatus);
+        }) != kBridgeSuccess) {
+        return QueueLook::Failed;
+    }
+    if (bytesQueued == 0) {
+        return QueueLook::Empty;
+    }
+    // A reply is one or two bytes; four reads take far more than a device that answered a frame
+    // twice can leave, and keep a device that floods the queue from holding up the next frame.
+    constexpr int kMostReads = 4;
+    std::uint8_t scratch[64];
+    for (int read = 0; read < kMostReads && bytesQueued > 0; ++read) {
+        const std::uint32_t length = bytesQueued < sizeof scratch ? bytesQueued : sizeof scratch;
+        std::uint32_t bytesRead = 0;
+        if (CallUnderLinkLock([&] {
+                return Bridge().ReadReply(handle, scratch, length, &bytesRead, nullptr);
+            }) != kBridgeSuccess ||
+            bytesRead == 0) {
+            break;
+        }
+        bytesQueued -= bytesRead < bytesQueued ? bytesRead : bytesQueued;
+    }
+    return QueueLook::Discarded;
+}
+
+// After an exchange that did not end cleanly, its reply may still be on its way: the queue is
+// emptied until it has stayed empty for a while.
 void DiscardLeftOverReply(BridgeHandle handle) {
     // The loader answers within a few milliseconds of a frame; a reply that comes later than this
     // belongs to a frame that is about to be sent again anyway (every failed exchange is retried
@@ -21,25 +55,13 @@ void DiscardLeftOverReply(BridgeHandle handle) {
     std::uint32_t lastArrival = start;
     while (TickCount() - lastArrival < kQuietMilliseconds &&
            TickCount() - start < kLongestDiscardMilliseconds) {
-        std::uint32_t bytesQueued = 0;
-        std::uint32_t queueStatus = 0;
-        if (CallUnderLinkLock([&] {
-                return Bridge().CheckReceiveQueue(handle, &bytesQueued, &queueStatus);
-            }) != kBridgeSuccess) {
+        const QueueLook look = DiscardQueuedBytes(handle);
+        if (look == QueueLook::Failed) {
             return;
         }
-        if (bytesQueued == 0) {
-            continue;
+        if (look == QueueLook::Discarded) {
+            lastArrival = TickCount();
         }
-        std::uint8_t scratch[64];
-        const std::uint32_t length = bytesQueued < sizeof scratch ? bytesQueued : sizeof scratch;
-        std::uint32_t bytesRead = 0;
-        if (CallUnderLinkLock([&] {
-                return Bridge().ReadReply(handle, scratch, length, &bytesRead, nullptr);
-            }) != kBridgeSuccess) {
-            return;
-        }
-        lastArrival = TickCount();
     }
 }
 
@@ -75,12 +97,16 @@ bool ExchangeFrame(std::uint8_t* reply, const std::uint8_t* command, std::uint32
     if (handle == NoDeviceHandle()) {
         return false;
     }
-    // An exchange that ended without reading its whole reply (the write may still have reached
-    // the device, or the reply came in part or was not read) can leave bytes in the receive
-    // queue, which would be taken for the reply to this frame: a page that never reached the
-    // flash could count as accepted. What is queued is discarded first.
+    // Whatever is queued before the frame goes out cannot be its reply: a reply answered twice,
+    // one that came after its exchange had ended, or the rest of one read only in part. Taken for
+    // this frame's reply it would put every later reply one frame late, and a page that never
+    // reached the flash could count as accepted. So the queue is emptied first: at once after a
+    // clean exchange, and until it stays quiet after one that did not end cleanly, whose reply
+    // may still be on its way.
     if (TakeReplyMayBeLeftOver()) {
         DiscardLeftOverReply(handle);
+    } else {
+        DiscardQueuedBytes(handle);
     }
 
     std::uint32_t bytesWritten = 0;

@@ -39,6 +39,8 @@ class EmulatedBridgeTest : public ::testing::Test {
         return buffer;
     }
 
+    Bytes FirstDeviceCodes() { return bridge.Device(0).DeviceLoader().ControlCodes(); }
+
     VirtualClock clock;
     EmulatedBridge bridge{clock};
 };
@@ -49,6 +51,8 @@ TEST_F(EmulatedBridgeTest, ReplyArrivesAfterTheLatencyAndPollingIsWhereVirtualTi
     bridge.Attach(config);
     const BridgeHandle handle = Open(0);
     ASSERT_EQ(Send(handle, {0x01, 0x01, 0xD6}), kBridgeSuccess);
+    EXPECT_EQ(Queued(handle), 0u);
+    EXPECT_EQ(clock.NowMicroseconds(), 0u) << "a single look at the queue takes no time";
     EXPECT_EQ(Queued(handle), 0u);
     EXPECT_EQ(clock.NowMicroseconds(), 1000u);
     EXPECT_EQ(Queued(handle), 0u);
@@ -161,6 +165,30 @@ TEST_F(EmulatedBridgeTest, ReadFaultsShapeWhatTheHostReceives) {
 
     // The failed write never reached the device: four frames in the trace, four replies.
     EXPECT_EQ(FramesOf(bridge.DeviceTrace()).size(), 4u);
+}
+
+TEST_F(EmulatedBridgeTest, ARepeatedReplyAndALateOneArriveWhereTheFaultsPutThem) {
+    DeviceConfig config;
+    config.timings.replyLatencyMicroseconds = 1000;
+    config.faults.exchanges.push_back({ExchangeFault::ReplyTwice, ControlFrames(0xD6)});
+    config.faults.exchanges.push_back(
+        {ExchangeFault::LateReply, ControlFrames(0xD8), 1, 0, {}, 5000});
+    bridge.Attach(config);
+    const BridgeHandle handle = Open(0);
+
+    Send(handle, {0x01, 0x01, 0xD6});
+    clock.AdvanceMicroseconds(1000);
+    EXPECT_EQ(Queued(handle), 2u) << "the echo, twice";
+    EXPECT_EQ(Read(handle, 2), (Bytes{0xD6, 0xD6}));
+
+    // The late echo of 0xD8 comes after the reply to the frame sent behind it.
+    Send(handle, {0x01, 0x01, 0xD8});
+    Send(handle, {0x01, 0x01, 0xDB});
+    clock.AdvanceMicroseconds(1000);
+    EXPECT_EQ(Read(handle, 2), Bytes{0xDB});
+    clock.AdvanceMicroseconds(5000);
+    EXPECT_EQ(Read(handle, 2), Bytes{0xD8});
+    EXPECT_EQ(FirstDeviceCodes(), (Bytes{0xD6, 0xD8, 0xDB})) << "every frame was carried out";
 }
 
 TEST_F(EmulatedBridgeTest, OpenSetUpAndCloseFaultsReportFailure) {

@@ -116,7 +116,9 @@ TEST_F(CommandExchangeTest, FailedWriteIsToldAndNothingIsAwaited) {
     Bytes reply(1, 0x00);
     EXPECT_FALSE(Exchange(kNormal, reply));
     ExpectNotices({L"Error Sending Code"});
-    EXPECT_EQ(bridge.Calls(emulator::BridgeOperation::CheckReceiveQueue), 0u);
+    EXPECT_EQ(bridge.Calls(emulator::BridgeOperation::CheckReceiveQueue), 1u)
+        << "only the look before the frame";
+    EXPECT_EQ(bridge.Calls(emulator::BridgeOperation::ReadReply), 0u);
 }
 
 TEST_F(CommandExchangeTest, EveryFailedQueueCheckIsToldAndTheExchangeFailsAfterTheWait) {
@@ -190,6 +192,40 @@ TEST_F(CommandExchangeTest, AFrameWhoseWriteFailedLeavesNoReplyForTheNextFrame) 
     Bytes pollReply(2, 0x00);
     EXPECT_FALSE(Exchange(kReadyPoll, pollReply)) << "the old echo answered the lost frame";
     EXPECT_TRUE(host.StatusLines().empty());
+}
+
+TEST_F(CommandExchangeTest, WhatIsQueuedBeforeAFrameGoesOutIsNeverTakenForItsReply) {
+    // Both exchanges end cleanly; the first frame is answered twice, the second once.
+    DeviceConfig config;
+    config.faults.exchanges.push_back(
+        {ExchangeFault::ReplyTwice, emulator::FramesOfKind(FrameKind::Control)});
+    OpenConnectedDevice(config);
+    Bytes reply(1, 0x00);
+    EXPECT_TRUE(Exchange(kNormal, reply));
+    Bytes pollReply(2, 0x00);
+    EXPECT_TRUE(Exchange(kReadyPoll, pollReply));
+    EXPECT_EQ(pollReply, (Bytes{0xDA, 0x01})) << "the second echo was read as the poll's reply";
+    EXPECT_EQ(emulator::FramesOf(DeviceTrace()).size(), 2u);
+    EXPECT_EQ(DeviceTrace().size(), 5u) << "two frames, the echo twice, the poll's reply";
+    // Discarding is silent: no box, no line.
+    EXPECT_TRUE(host.Events().empty());
+}
+
+TEST_F(CommandExchangeTest, AReplyThatComesAfterItsExchangeEndedIsDiscardedSilently) {
+    // The first echo comes 2.5 s late, after the wait for it has ended and after the same frame
+    // sent again has been answered; it lies in the queue when the next frame is due.
+    DeviceConfig config;
+    config.faults.exchanges.push_back(
+        {ExchangeFault::LateReply, emulator::FramesOfKind(FrameKind::Control)});
+    OpenConnectedDevice(config);
+    Bytes reply(1, 0x00);
+    EXPECT_FALSE(Exchange(kNormal, reply));
+    EXPECT_TRUE(Exchange(kNormal, reply));
+    host.Pause(1000);
+    Bytes pollReply(2, 0x00);
+    EXPECT_TRUE(Exchange(kReadyPoll, pollReply));
+    EXPECT_EQ(pollReply, (Bytes{0xDA, 0x01}));
+    EXPECT_EQ(host.Events().size(), 1u) << "only the pause";
 }
 
 }  // namespace
