@@ -63,6 +63,8 @@ bool WaitForEraseToFinish() {
 }  // namespace
 
 bool EraseSectors(std::uint8_t firstSector, std::uint8_t sectorCount) {
+    // Before anything else on every way through: the pause does not depend on the run asked for.
+    Pause(kSettleMilliseconds);
     if (sectorCount == 0) {
         return true;
     }
@@ -71,7 +73,6 @@ bool EraseSectors(std::uint8_t firstSector, std::uint8_t sectorCount) {
         ShowEraseFailure(L"Sector erase error!");
         return false;
     }
-    Pause(kSettleMilliseconds);
 
     static const std::uint8_t kWriteEnable[] = {0x00, 0x04, 0xD0, 0x06};
     for (std::uint32_t sector = firstSector; sector < end; ++sector) {

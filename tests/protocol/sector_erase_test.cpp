@@ -216,6 +216,9 @@ TEST_F(SectorEraseTest, EmptyRunsSucceedAndRunsPastSector255AreRefusedBeforeAnyF
     EXPECT_FALSE(EraseSectors(255, 2));
     EXPECT_TRUE(FramesSent().empty());
     EXPECT_EQ(host.NoticeTexts(), (std::vector<std::wstring>(2, L"Sector erase error!")));
+    EXPECT_EQ(host.PauseLengths(), (std::vector<std::uint32_t>{3, 3, 3}))
+        << "the 3 ms pause comes first on every way, the empty and the refused runs included";
+    EXPECT_EQ(host.Events()[1].kind, testing::HostEventKind::Pause) << "before the refusal";
 
     // The run that ends exactly at sector 255 is allowed.
     host.Clear();
