@@ -1,7 +1,6 @@
 #include "protocol/flash_programming.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <vector>
 
 #include "link/command_exchange.h"
@@ -50,12 +49,6 @@ PageFrame BuildPageFrame(std::uint32_t address, const std::uint8_t* data, std::u
     frame.bytes[kPageHeaderLength + count] = static_cast<std::uint8_t>(0x100 - sum);
     frame.length = kPageHeaderLength + count + 1;
     return frame;
-}
-
-void ReportWrongId() {
-    // Flushed at once: the process may end before the runtime would flush it.
-    std::fputs("Wrong ID\n", stdout);
-    std::fflush(stdout);
 }
 
 // Sends the data in page frames from the region's start. A frame that fails is sent once more
@@ -118,7 +111,7 @@ bool ProgramImageFile(const wchar_t* path) {
             ShowPathNotice(L"Input file %ls not found", path, L"File missing");
             return false;
         case ImageFileCheck::WrongId:
-            ReportWrongId();
+            ReportWrongImageId();
             return false;
         case ImageFileCheck::TooLarge:
         case ImageFileCheck::Usable:

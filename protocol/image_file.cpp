@@ -1,5 +1,6 @@
 #include "protocol/image_file.h"
 
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 
@@ -52,6 +53,12 @@ ImageFileHeader ReadImageFileHeader(BinaryFile& file, const wchar_t* path) {
 bool LoadImageData(BinaryFile& file, std::uint64_t dataSize, std::vector<std::uint8_t>& data) {
     data.assign(static_cast<std::size_t>(dataSize), 0);
     return file.Read(data.data(), data.size()) == data.size();
+}
+
+void ReportWrongImageId() {
+    // Flushed at once: the process may end before the runtime would flush it.
+    std::fputs("Wrong ID\n", stdout);
+    std::fflush(stdout);
 }
 
 }  // namespace quorvanex

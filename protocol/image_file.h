@@ -42,6 +42,10 @@ struct ImageFileHeader {
 // LoadImageData when the header is usable.
 ImageFileHeader ReadImageFileHeader(BinaryFile& file, const wchar_t* path);
 
+// Writes the line "Wrong ID" to standard output, where a file with a wrong ID has always been
+// reported to whoever runs the program from a script.
+void ReportWrongImageId();
+
 // Reads the whole data part; false when fewer bytes arrive than the header promised (the file
 // shrank or a read failed).
 bool LoadImageData(BinaryFile& file, std::uint64_t dataSize, std::vector<std::uint8_t>& data);

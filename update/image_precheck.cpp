@@ -20,6 +20,7 @@ ImageFileHeader CheckImageFile(const wchar_t* path) {
             ShowPathNotice(L"Input file %ls not found", path, L"File missing");
             break;
         case ImageFileCheck::WrongId:
+            ReportWrongImageId();
             ShowPathNotice(L"%ls has no valid image ID", path, kNotStartedCaption);
             break;
         case ImageFileCheck::TooLarge:

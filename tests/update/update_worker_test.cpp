@@ -221,20 +221,23 @@ TEST_F(UpdateWorkerTest, AWrongFileIsRefusedBeforeTheDeviceIsTouched) {
         Bytes contents;  // empty: the file is missing
         std::wstring notice;
         std::wstring caption;
+        std::string standardOutput;
     };
     const Case cases[] = {
         {"part 4 missing",
          "ZELMAR.0.1.OSD.03.bin",
          {},
          L"Input file ZELMAR.0.1.OSD.03.bin not found",
-         L"File missing"},
+         L"File missing",
+         ""},
         {"part 4 mislabelled", "ZELMAR.0.1.OSD.03.bin", ImageBytes("1B70", PatternData(10)),
-         L"ZELMAR.0.1.OSD.03.bin has no valid image ID", L"Update not started"},
+         L"ZELMAR.0.1.OSD.03.bin has no valid image ID", L"Update not started", "Wrong ID\n"},
         {"part 2 too large", "ZELMAR.0.1.OSD.01.bin",
          ImageBytes("1A65", PatternData(384 * 1024 + 1)),
-         L"ZELMAR.0.1.OSD.01.bin is too large for its flash region", L"Update not started"},
+         L"ZELMAR.0.1.OSD.01.bin is too large for its flash region", L"Update not started", ""},
         {"main image mislabelled", "QUORVANEX-FPGA-2.45-1013.bin", Bytes{'1', 'A'},
-         L"QUORVANEX-FPGA-2.45-1013.bin has no valid image ID", L"Update not started"},
+         L"QUORVANEX-FPGA-2.45-1013.bin has no valid image ID", L"Update not started",
+         "Wrong ID\n"},
     };
     bridge.Attach();
     for (const Case& wrong : cases) {
@@ -247,7 +250,9 @@ TEST_F(UpdateWorkerTest, AWrongFileIsRefusedBeforeTheDeviceIsTouched) {
             folder.Write(wrong.file, wrong.contents);
         }
         std::uint32_t result = 99;
+        ::testing::internal::CaptureStdout();
         EXPECT_EQ(RunWorker(&result), -1);
+        EXPECT_EQ(::testing::internal::GetCapturedStdout(), wrong.standardOutput);
         EXPECT_EQ(result, 0u);
         ASSERT_EQ(host.Notices().size(), 1u);
         EXPECT_EQ(host.Notices()[0].text, wrong.notice);
