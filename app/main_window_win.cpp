@@ -26,9 +26,10 @@ bool StartWorkerThread() {
     return true;
 }
 
-// Closing while the worker writes would leave the flash partly written: ask first, No the default.
+// Closing while the device is being changed would leave the flash partly written: ask first, No
+// the default. Any other time, also while the worker only shows a box, the window closes at once.
 bool CloseConfirmed(HWND window) {
-    if (!UpdateRunning()) {
+    if (!DeviceBeingChanged()) {
         return true;
     }
     return MessageBoxW(window,

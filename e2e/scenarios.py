@@ -268,6 +268,59 @@ def while_writing(run):
     expect(run.flash(0, len(data)) == data, "the region differs from the file")
 
 
+def second_program_refused(run):
+    data = images.pattern(20000, 9)
+    images.write(run.folder, images.MAIN_IMAGE, b"1A60" + data)
+    window = run.start("device 2026\nreply-latency-us 300\nsector-erase-us 900000\n")
+    run.menu(window, "alt+u", "p")
+    time.sleep(1.0)
+    # A second copy of the program, from a folder of its own, with an emulated device of its own.
+    other = prepare_program_folder(run.context.build, run.folder / "second-copy")
+    images.write(other, images.MAIN_IMAGE, b"1A60" + data)
+    scenario = other / "scenario.txt"
+    scenario.write_text("device 2026\n" + QUICK + "output-summary out/summary.txt\n")
+    second = Program(run.context.prefix, other, scenario=scenario)
+    try:
+        found = run.desktop.wait_for(MAIN_TITLE, count=2, timeout=30)
+        second_window = next(w for w in found if w != window)
+        run.menu(second_window, "alt+u", "p")
+        run.desktop.wait_for("Update running")
+        run.shot("second-program-refused")
+        run.desktop.confirm("Update running")
+        run.menu(second_window, "alt+u", "x")
+        expect(second.wait(30) == 0, "the second copy did not close at once with 0")
+    finally:
+        second.kill()
+    summary = other / "out" / "summary.txt"
+    expect(not summary.exists() or "total=0" in summary.read_text(),
+           "the second copy touched its device")
+    box = run.desktop.wait_for(" ", timeout=90)[0]
+    run.desktop.keys(box, "Return")
+    expect(run.exit_code() == 0, "the first copy's update did not finish")
+    expect(run.flash(0, len(data)) == data, "the region differs from the file")
+
+
+def exit_while_a_box_waits(run):
+    # Nothing is being changed while the missing-file box waits: Exit closes at once with 0.
+    window = run.start("device 2026\n" + QUICK)
+    run.menu(window, "alt+u", "p")
+    run.desktop.wait_for("File missing")
+    run.menu(window, "alt+u", "x")
+    expect(run.exit_code() == 0, "Exit while the File missing box waits did not end with 0")
+    # While the fatal box waits the process is ending with 1; Exit must not make that 0.
+    images.write(run.folder, images.MAIN_IMAGE, b"1A60" + images.pattern(5000, 2))
+    window = run.start("device 2026\n" + QUICK + "exchange-fault wrong-reply sector-erase 3\n")
+    run.menu(window, "alt+u", "p")
+    run.desktop.confirm("Critical Error!!! ", timeout=60)
+    time.sleep(0.5)
+    run.desktop.wait_for("Critical Error!!! ", timeout=60)
+    run.shot("fatal-box-waits")
+    run.menu(window, "alt+u", "x")
+    expect(not run.desktop.windows("Update still running"), "Exit asked during the fatal box")
+    code = run.exit_code()
+    expect(code == 1, f"exit code {code} after Exit during the fatal box")
+
+
 def about_and_resize(run):
     window = run.start("device 2026\n")
     for key in ("alt+question", "alt+slash"):
@@ -313,6 +366,7 @@ def planted_library_ignored(run):
 SCENARIOS = {f.__name__: f for f in (single_image, multi_part, part_file_refused,
                                      main_image_missing, no_device, failing_erase,
                                      page_fails_twice, page_fails_once, while_writing,
+                                     second_program_refused, exit_while_a_box_waits,
                                      about_and_resize, planted_library_ignored)}
 
 

@@ -6,6 +6,7 @@
 #include "protocol/control_commands.h"
 #include "seam/operator_services.h"
 #include "update/exit_code.h"
+#include "update/update_run.h"
 
 namespace quorvanex {
 namespace {
@@ -33,6 +34,8 @@ void FatalStop(FatalCode code) {
     // Recorded first: the window closed below ends the message loop, whose way out must then
     // end the process with this code too, whichever thread gets there first.
     RecordFatalExitCode(kFatalExitCode);
+    // Nothing more is sent to the device; closing the window now ends the process with 1 as well.
+    MarkDeviceChangeEnded();
 
     const FatalText& text = kFatalTexts[code - 1];
     ShowPaddedStatusLine(text.words, text.length, 10);

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "seam/operator_services.h"
+#include "update/update_lock.h"
 #include "update/update_worker.h"
 
 namespace quorvanex {
@@ -10,14 +11,20 @@ namespace {
 
 // Set on the main thread when a worker is started, cleared on the worker's thread when it ends.
 std::atomic<bool> updateRunning{false};
+// Written on the worker's thread, read on the main thread when the operator asks to close.
+std::atomic<bool> deviceBeingChanged{false};
+
+void ShowAlreadyRunning() {
+    ShowNotice(L"An update is already running. Wait until it has finished.", L"Update running",
+               NoticeIcon::Information);
+}
 
 }  // namespace
 
 bool StartUpdateRun(bool (*startWorkerThread)()) {
     bool expected = false;
     if (!updateRunning.compare_exchange_strong(expected, true)) {
-        ShowNotice(L"An update is already running. Wait until it has finished.", L"Update running",
-                   NoticeIcon::Information);
+        ShowAlreadyRunning();
         return false;
     }
     if (!startWorkerThread()) {
@@ -28,13 +35,31 @@ bool StartUpdateRun(bool (*startWorkerThread)()) {
 }
 
 unsigned RunUpdateWorker(void* startParameter) {
-    const unsigned result = UpdateWorker(startParameter);
+    unsigned result = 0;
+    if (TakeUpdateLock()) {
+        result = UpdateWorker(startParameter);
+        ReleaseUpdateLock();
+    } else {
+        ShowAlreadyRunning();
+    }
     updateRunning = false;
     return result;
 }
 
 bool UpdateRunning() {
     return updateRunning;
+}
+
+bool DeviceBeingChanged() {
+    return deviceBeingChanged;
+}
+
+void MarkDeviceChangeStarted() {
+    deviceBeingChanged = true;
+}
+
+void MarkDeviceChangeEnded() {
+    deviceBeingChanged = false;
 }
 
 }  // namespace quorvanex

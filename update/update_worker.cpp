@@ -9,6 +9,7 @@
 #include "seam/operator_services.h"
 #include "update/fatal_stop.h"
 #include "update/image_precheck.h"
+#include "update/update_run.h"
 
 namespace quorvanex {
 namespace {
@@ -87,6 +88,7 @@ void Finish() {
     Pause(kSettleMilliseconds);
     SetStateOrStop(kFpgaNormal);
     SetStateOrStop(kFpgaUpdateOk);
+    MarkDeviceChangeEnded();
     ShowPaddedStatusLine(L"FLASH update ok", 42, 10);
     ShowPaddedStatusLine(L"", 42, 30);
     ShowPaddedStatusLine(L"Power cycle QUORVANEX", 33, 60);
@@ -116,6 +118,7 @@ std::uint32_t UpdateWorker(void* /*startParameter*/) {
     ShowPaddedStatusLine(L"Updating Firmware", 39, 10);
     ShowPaddedStatusLine(L"Do NOT turn power OFF", 39, 30);
 
+    MarkDeviceChangeStarted();
     WriteMainImage();
     if (MultiPartFlag()) {
         WriteParts();

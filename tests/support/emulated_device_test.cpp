@@ -4,6 +4,7 @@
 #include "link/link_lock.h"
 #include "protocol/flash_programming.h"
 #include "update/exit_code.h"
+#include "update/update_run.h"
 
 namespace quorvanex::testing {
 
@@ -26,6 +27,7 @@ EmulatedDeviceTest::~EmulatedDeviceTest() {
     }
     ClearMultiPartFlag();
     ClearRecordedExitCode();
+    MarkDeviceChangeEnded();
     emulator::SetBridgeCallObserver(nullptr);
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "tests/support/emulated_device_test.h"
 #include "tests/support/image_files.h"
 #include "update/exit_code.h"
+#include "update/update_run.h"
 
 namespace quorvanex {
 namespace {
@@ -295,6 +297,41 @@ TEST_F(UpdateWorkerTest, AFailedFirstCommandStopsWithCode5AfterTheTwoLines) {
     EXPECT_EQ(host.NoticeTexts(), (std::vector<std::wstring>{L"ERROR Resetting FPGA!", L" "}));
     EXPECT_EQ(FirstDevice().Flash().EraseCount(), 0u);
     EXPECT_EQ(FirstDevice().Flash().ProgramCount(), 0u);
+}
+
+TEST_F(UpdateWorkerTest, TheDeviceIsBeingChangedOnlyFromTheFirstCommandToTheLastState) {
+    // Each box and line, with whether the device counted as being changed when it appeared.
+    std::map<std::wstring, bool> changing;
+    host.OnEvent([&](const HostEvent& event) {
+        if (event.kind == HostEventKind::Notice || event.kind == HostEventKind::StatusLine) {
+            changing[event.text] = DeviceBeingChanged();
+        }
+    });
+    DeviceConfig config;
+    config.faults.exchanges.push_back(
+        {ExchangeFault::WrongReply, emulator::FramesOfKind(FrameKind::PageWrite, 2, 1)});
+    config.faults.exchanges.push_back(
+        {ExchangeFault::WrongReply, emulator::FramesOfKind(FrameKind::PageWrite, 9, 2)});
+    bridge.Attach(config);
+    EXPECT_EQ(RunWorker(), -1);
+    EXPECT_FALSE(changing.at(L"Input file QUORVANEX-FPGA-2.45-1013.bin not found"));
+
+    folder.Write("QUORVANEX-FPGA-2.45-1013.bin", ImageBytes("1A65", PatternData(200)));
+    EXPECT_EQ(RunWorker(), -1);
+    EXPECT_FALSE(changing.at(Padded(L"Updating Firmware", 39)));
+    EXPECT_TRUE(changing.at(Padded(L"Update process, please wait", 34)));
+    EXPECT_TRUE(changing.at(Padded(L"Flash Write ERROR: retransmit...", 42)));
+    EXPECT_TRUE(changing.at(Padded(L"Update ok...", 34))) << "painted before 0xDC is sent";
+    EXPECT_FALSE(changing.at(Padded(L"FLASH update ok", 42)));
+    EXPECT_FALSE(changing.at(L"FLASH update ok "));
+    EXPECT_FALSE(DeviceBeingChanged());
+
+    // The next run's first page frame fails twice: while its box waits the device is still being
+    // changed; once the fatal stop has begun it is not, and the exit code stays 1.
+    EXPECT_EQ(RunWorker(), 1);
+    EXPECT_TRUE(changing.at(L"Flash Write ERROR!"));
+    EXPECT_FALSE(changing.at(L" "));
+    EXPECT_EQ(ProgramExitCode(0), 1);
 }
 
 TEST_F(UpdateWorkerTest, AFailedSpeedSelectStopsWithCode1) {
