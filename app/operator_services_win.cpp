@@ -8,6 +8,7 @@
 
 #include "app/main_window_win.h"
 #include "app/operator_services_win.h"
+#include "seam/system_time.h"
 
 namespace quorvanex {
 
@@ -31,11 +32,11 @@ void WindowsOperatorServices::RequestMainWindowClose() {
 }
 
 void WindowsOperatorServices::Pause(std::uint32_t milliseconds) {
-    Sleep(milliseconds);
+    SleepMilliseconds(milliseconds);
 }
 
 std::uint32_t WindowsOperatorServices::TickCount() {
-    return GetTickCount();
+    return MillisecondTick();
 }
 
 void WindowsOperatorServices::EndProcess(int exitCode) {

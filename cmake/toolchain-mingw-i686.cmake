@@ -1,11 +1,12 @@
 # Cross build for 32-bit Windows with the MinGW-w64 i686 compilers of Debian.
-# The posix thread model is required: the default "-win32" variant of this compiler version
-# has no std::mutex and no std::thread.
+# The win32 thread model: its runtime imports nothing that Windows XP lacks. (The posix model's
+# runtime, behind std::mutex and std::this_thread, imports GetTickCount64, which came with Vista.)
+# This model has no std::mutex or std::thread; seam/critical_section.h stands in for the mutex.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-win32)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-win32)
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)

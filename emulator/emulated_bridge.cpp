@@ -39,7 +39,7 @@ void CopyDeviceString(const std::string& text, char* buffer) {
 }  // namespace
 
 std::uint32_t EmulatedBridge::Attach(DeviceConfig config) {
-    std::lock_guard<std::mutex> guard(mutex_);
+    CriticalSectionGuard guard(section_);
     devices_.push_back(std::make_unique<EmulatedDevice>(std::move(config)));
     return static_cast<std::uint32_t>(devices_.size() - 1);
 }
@@ -95,7 +95,7 @@ std::uint64_t EmulatedBridge::NextReplyTime(const EmulatedDevice& device) const 
 }
 
 BridgeStatus EmulatedBridge::CountDevices(std::uint32_t* deviceCount) {
-    std::lock_guard<std::mutex> guard(mutex_);
+    CriticalSectionGuard guard(section_);
     Count(BridgeOperation::CountDevices);
     if (countFails_) {
         return kEmulatedFailure;
@@ -106,7 +106,7 @@ BridgeStatus EmulatedBridge::CountDevices(std::uint32_t* deviceCount) {
 
 BridgeStatus EmulatedBridge::GetDeviceString(std::uint32_t deviceIndex, char* buffer,
                                              std::uint32_t option) {
-    std::lock_guard<std::mutex> guard(mutex_);
+    CriticalSectionGuard guard(section_);
     Count(BridgeOperation::GetDeviceString);
     if (deviceIndex >= devices_.size()) {
         return kEmulatedFailure;
@@ -130,7 +130,7 @@ BridgeStatus EmulatedBridge::GetDeviceString(std::uint32_t deviceIndex, char* bu
 }
 
 BridgeStatus EmulatedBridge::OpenBridgeDevice(std::uint32_t deviceIndex, BridgeHandle* handle) {
-    std::lock_guard<std::mutex> guard(mutex_);
+    CriticalSectionGuard guard(section_);
     Count(BridgeOperation::OpenBridgeDevice);
     if (deviceIndex >= devices_.size()) {
         return kEmulatedFailure;
@@ -147,7 +147,7 @@ BridgeStatus EmulatedBridge::OpenBridgeDevice(std::uint32_t deviceIndex, BridgeH
 }
 
 BridgeStatus EmulatedBridge::CloseBridgeDevice(BridgeHandle handle) {
-    std::lock_guard<std::mutex> guard(mutex_);
+    CriticalSectionGuard guard(section_);
     Count(BridgeOperation::CloseBridgeDevice);
     EmulatedDevice* device = OpenDeviceFor(handle);
     if (device == nullptr) {
@@ -161,7 +161,7 @@ BridgeStatus EmulatedBridge::CloseBridgeDevice(BridgeHandle handle) {
 
 BridgeStatus EmulatedBridge::SetUpDevice(BridgeHandle handle, std::uint32_t firstFlag,
                                          std::uint32_t secondFlag) {
-    std::lock_guard<std::mutex> guard(mutex_);
+    CriticalSectionGuard guard(section_);
     Count(BridgeOperation::SetUpDevice);
     EmulatedDevice* device = OpenDeviceFor(handle);
     if (device == nullptr) {
@@ -174,7 +174,7 @@ BridgeStatus EmulatedBridge::SetUpDevice(BridgeHandle handle, std::uint32_t firs
 BridgeStatus EmulatedBridge::WriteFrame(BridgeHandle handle, const void* buffer,
                                         std::uint32_t bytesToWrite, std::uint32_t* bytesWritten,
                                         void* /*overlapped*/) {
-    std::lock_guard<std::mutex> guard(mutex_);
+    CriticalSectionGuard guard(section_);
     Count(BridgeOperation::WriteFrame);
     std::uint32_t index = 0;
     EmulatedDevice* device = OpenDeviceFor(handle, &index);
@@ -282,7 +282,7 @@ BridgeStatus EmulatedBridge::WriteFrame(BridgeHandle handle, const void* buffer,
 
 BridgeStatus EmulatedBridge::CheckReceiveQueue(BridgeHandle handle, std::uint32_t* bytesQueued,
                                                std::uint32_t* queueStatus) {
-    std::lock_guard<std::mutex> guard(mutex_);
+    CriticalSectionGuard guard(section_);
     Count(BridgeOperation::CheckReceiveQueue);
     EmulatedDevice* device = OpenDeviceFor(handle);
     if (device == nullptr) {
@@ -306,7 +306,7 @@ BridgeStatus EmulatedBridge::CheckReceiveQueue(BridgeHandle handle, std::uint32_
 
 BridgeStatus EmulatedBridge::ReadReply(BridgeHandle handle, void* buffer, std::uint32_t bytesToRead,
                                        std::uint32_t* bytesRead, void* /*overlapped*/) {
-    std::lock_guard<std::mutex> guard(mutex_);
+    CriticalSectionGuard guard(section_);
     Count(BridgeOperation::ReadReply);
     EmulatedDevice* device = OpenDeviceFor(handle);
     if (device == nullptr) {

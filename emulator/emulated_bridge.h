@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -19,6 +18,7 @@
 #include "emulator/loader.h"
 #include "emulator/trace.h"
 #include "seam/bridge_operations.h"
+#include "seam/critical_section.h"
 
 namespace quorvanex::emulator {
 
@@ -140,7 +140,7 @@ class EmulatedBridge {
     std::uint64_t NextReplyTime(const EmulatedDevice& device) const;
 
     EmulatorClock& clock_;
-    std::mutex mutex_;
+    CriticalSection section_;
     std::vector<std::unique_ptr<EmulatedDevice>> devices_;
     bool countFails_ = false;
     bool polling_ = false;

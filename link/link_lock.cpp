@@ -1,15 +1,16 @@
 #include "link/link_lock.h"
 
 #include <atomic>
-#include <mutex>
+
+#include "seam/critical_section.h"
 
 namespace quorvanex {
 namespace {
 
-// The mutex itself lives as long as the process: "initialised" and "deleted" are states of the
-// connection, and a call that came after a delete must still find a working lock rather than
-// freed memory.
-std::mutex linkMutex;
+// The critical section itself lives as long as the process: "initialised" and "deleted" are
+// states of the connection, and a call that came after a delete must still find a working lock
+// rather than freed memory.
+CriticalSection linkSection;
 std::atomic<bool> initialized{false};
 std::atomic<int> holders{0};
 
@@ -32,13 +33,13 @@ bool LinkLockHeld() {
 }
 
 LinkLockGuard::LinkLockGuard() {
-    linkMutex.lock();
+    linkSection.Enter();
     ++holders;
 }
 
 LinkLockGuard::~LinkLockGuard() {
     --holders;
-    linkMutex.unlock();
+    linkSection.Leave();
 }
 
 }  // namespace quorvanex

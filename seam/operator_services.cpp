@@ -1,10 +1,9 @@
 #include "seam/operator_services.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cwchar>
-#include <thread>
+
+#include "seam/system_time.h"
 
 namespace quorvanex {
 namespace {
@@ -16,14 +15,8 @@ class PortableOperatorServices final : public OperatorServices {
     void ShowStatusLine(const wchar_t*, int) override {}
     void ShowNotice(const wchar_t*, const wchar_t*, NoticeIcon) override {}
     void RequestMainWindowClose() override {}
-    void Pause(std::uint32_t milliseconds) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    }
-    std::uint32_t TickCount() override {
-        const auto sinceStart = std::chrono::steady_clock::now().time_since_epoch();
-        return static_cast<std::uint32_t>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(sinceStart).count());
-    }
+    void Pause(std::uint32_t milliseconds) override { SleepMilliseconds(milliseconds); }
+    std::uint32_t TickCount() override { return MillisecondTick(); }
     void EndProcess(int exitCode) override {
         std::fflush(stdout);
         std::exit(exitCode);

@@ -11,12 +11,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "emulator/emulated_bridge.h"
 #include "emulator/real_time_clock.h"
 #include "emulator/scenario.h"
+#include "seam/critical_section.h"
 
 namespace quorvanex::emulator {
 namespace {
@@ -29,7 +29,7 @@ struct StandIn {
     Scenario scenario;
 };
 
-std::mutex standInMutex;
+CriticalSection standInSection;
 StandIn* standIn = nullptr;
 
 std::string ReadWholeFile(const std::string& path, bool& found) {
@@ -102,7 +102,7 @@ void WriteOutputs(StandIn& stand) {
 
 template <typename Call>
 BridgeStatus WithStandIn(Call&& call) {
-    std::lock_guard<std::mutex> guard(standInMutex);
+    CriticalSectionGuard guard(standInSection);
     return call(TheStandIn());
 }
 
