@@ -10,13 +10,12 @@ bool BridgeLibraryReady() {
         return true;
     }
     BridgeOperations loaded;
-    wchar_t problem[160] = L"";
-    if (LoadBridgeLibrary(loaded, problem, sizeof problem / sizeof problem[0]) &&
-        BridgeOperationsComplete(loaded)) {
+    std::wstring problem;
+    if (LoadBridgeLibrary(loaded, problem) && BridgeOperationsComplete(loaded)) {
         InstallBridgeOperations(loaded);
         return true;
     }
-    ShowNotice(problem, kLinkCaption, NoticeIcon::Warning);
+    ShowNotice(problem.c_str(), kLinkCaption, NoticeIcon::Warning);
     return false;
 }
 

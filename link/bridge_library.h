@@ -2,7 +2,7 @@
 // operations is filled before the first device call of an update.
 #pragma once
 
-#include <cstddef>
+#include <string>
 
 #include "seam/bridge_operations.h"
 
@@ -12,12 +12,11 @@ namespace quorvanex {
 inline constexpr const wchar_t* kBridgeLibraryName = L"SiUSBXp.dll";
 
 // True when the bridge's eight operations are ready. On first use this loads the library; when it
-// or one of its operations cannot be found the operator is told so in a notice that names the
-// library (and the missing ordinal), and the result is false.
+// cannot be used the operator is told why in a notice: not there (and the folder looked in),
+// there but not a 32-bit library, or there without one of the eight operations.
 bool BridgeLibraryReady();
 
-// The platform's part: fills the table from the library, or writes what is wrong into problem
-// (a zero-terminated text of at most problemCapacity characters with its terminator).
-bool LoadBridgeLibrary(BridgeOperations& operations, wchar_t* problem, std::size_t problemCapacity);
+// The platform's part: fills the table from the library, or writes what is wrong into problem.
+bool LoadBridgeLibrary(BridgeOperations& operations, std::wstring& problem);
 
 }  // namespace quorvanex

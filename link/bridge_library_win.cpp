@@ -1,69 +1,141 @@
 // The one place that touches the bridge library: it is loaded once and its eight operations are
 // looked up by ordinal. No name is imported and no import library is linked.
-#include <windows.h>
+#include "link/bridge_library_win.h"
 
-#include <cwchar>
+#include <cstdio>
+#include <cstring>
 
 #include "link/bridge_library.h"
 
 namespace quorvanex {
 namespace {
 
-// Only the program's own folder and the system folder are searched. Image files are read from the
-// current directory, which may be a download folder or a USB stick: a library planted there must
-// never be loaded.
-HMODULE LoadFromTrustedFolders() {
-    HMODULE library =
-        LoadLibraryExW(kBridgeLibraryName, nullptr,
-                       LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (library != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) {
-        return library;
-    }
-    // Systems without the restricted search flags reject them as invalid: name the library by its
-    // full path in the program's folder instead, which does not search the current directory.
+// The loader's restricted search: the program's folder and the system folder only. Windows XP,
+// Vista and 7 without its loader update do not know these flags and reject them as invalid.
+constexpr DWORD kSearchProgramAndSystemFolders =
+    LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
+constexpr WORD kMachineI386 = 0x014C;
+
+std::wstring FolderOf(const std::wstring& path) {
+    return path.substr(0, path.find_last_of(L'\\') + 1);
+}
+
+std::wstring ProgramFolder() {
     wchar_t path[MAX_PATH];
     const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        return nullptr;
+    return length == 0 || length >= MAX_PATH ? std::wstring() : FolderOf(path);
+}
+
+std::wstring SystemFolder() {
+    wchar_t path[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    return length == 0 || length >= MAX_PATH ? std::wstring() : std::wstring(path, length) + L"\\";
+}
+
+enum class LibraryFile { Missing, NotALibrary, Not32Bit, Library32Bit };
+
+// What lies at the path, from the headers of the file alone.
+LibraryFile LookAtFile(const std::wstring& path) {
+    std::FILE* file = _wfopen(path.c_str(), L"rb");
+    if (file == nullptr) {
+        return LibraryFile::Missing;
     }
-    wchar_t* lastSeparator = std::wcsrchr(path, L'\\');
-    if (lastSeparator == nullptr) {
-        return nullptr;
+    unsigned char header[0x40] = {};
+    unsigned char signature[6] = {};
+    bool readable = std::fread(header, 1, sizeof header, file) == sizeof header &&
+                    header[0] == 'M' && header[1] == 'Z';
+    if (readable) {
+        const long peOffset = header[0x3C] | header[0x3D] << 8 | header[0x3E] << 16;
+        readable = std::fseek(file, peOffset, SEEK_SET) == 0 &&
+                   std::fread(signature, 1, sizeof signature, file) == sizeof signature &&
+                   std::memcmp(signature, "PE\0\0", 4) == 0;
     }
-    const std::size_t folderLength = static_cast<std::size_t>(lastSeparator - path) + 1;
-    if (folderLength + std::wcslen(kBridgeLibraryName) >= MAX_PATH) {
-        return nullptr;
+    std::fclose(file);
+    if (!readable) {
+        return LibraryFile::NotALibrary;
     }
-    std::wcscpy(lastSeparator + 1, kBridgeLibraryName);
-    return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    const WORD machine = static_cast<WORD>(signature[4] | signature[5] << 8);
+    return machine == kMachineI386 ? LibraryFile::Library32Bit : LibraryFile::Not32Bit;
+}
+
+// Tells why no library was loaded: the first folder that holds a file of that name speaks for it.
+std::wstring DescribeFailure(const std::wstring& programFolder, DWORD error) {
+    for (const std::wstring& folder : {programFolder, SystemFolder()}) {
+        const std::wstring path = folder + kBridgeLibraryName;
+        switch (LookAtFile(path)) {
+            case LibraryFile::Missing:
+                continue;
+            case LibraryFile::NotALibrary:
+                return path + L" is not a Windows library. Put the 32-bit USB bridge library "
+                              L"there in its place and start the update again.";
+            case LibraryFile::Not32Bit:
+                return path + L" is not a 32-bit library (a copy for 64-bit Windows will not do). "
+                              L"Put the 32-bit USB bridge library there in its place and start "
+                              L"the update again.";
+            case LibraryFile::Library32Bit:
+                return path + L" could not be loaded (Windows error " + std::to_wstring(error) +
+                       L"). Install the USB bridge library again and start the update again.";
+        }
+    }
+    return std::wstring(kBridgeLibraryName) + L" was not found in " + programFolder +
+           L". Put the 32-bit USB bridge library there and start the update again.";
 }
 
 }  // namespace
 
-bool LoadBridgeLibrary(BridgeOperations& operations, wchar_t* problem,
-                       std::size_t problemCapacity) {
-    // Loaded once for the life of the process: the table keeps pointers into it.
-    static HMODULE library = nullptr;
-    if (library == nullptr) {
-        library = LoadFromTrustedFolders();
+BridgeLibraryLoad LoadBridgeLibraryFile(const std::wstring& programFolder, LoadLibraryFunction load) {
+    // Image files are read from the current folder, which may be a download folder or a USB
+    // stick: a library planted there, or anywhere on PATH, must never be loaded.
+    HMODULE library = load(kBridgeLibraryName, nullptr, kSearchProgramAndSystemFolders);
+    DWORD error = library == nullptr ? GetLastError() : ERROR_SUCCESS;
+    if (library == nullptr && error == ERROR_INVALID_PARAMETER) {
+        // A system without the restricted search: each of the two folders by its full path,
+        // which searches nothing else.
+        for (const std::wstring& folder : {programFolder, SystemFolder()}) {
+            if (folder.empty()) {
+                continue;
+            }
+            const std::wstring path = folder + kBridgeLibraryName;
+            library = load(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+            error = library == nullptr ? GetLastError() : ERROR_SUCCESS;
+            if (library != nullptr || LookAtFile(path) != LibraryFile::Missing) {
+                break;
+            }
+        }
     }
-    if (library == nullptr) {
-        std::swprintf(problem, problemCapacity,
-                      L"%ls not found. Install it beside this program and start the update again.",
-                      kBridgeLibraryName);
-        return false;
+    if (library != nullptr) {
+        return {library, {}};
     }
-#define QUORVANEX_BRIDGE_RESOLVE(name, ordinal, parameters)                               \
-    operations.name = reinterpret_cast<name##Function*>(                                  \
-        reinterpret_cast<void*>(GetProcAddress(library, MAKEINTRESOURCEA(ordinal))));     \
-    if (operations.name == nullptr) {                                                     \
-        std::swprintf(problem, problemCapacity, L"%ls has no operation with ordinal %d.", \
-                      kBridgeLibraryName, ordinal);                                       \
-        return false;                                                                     \
+    return {nullptr, DescribeFailure(programFolder, error)};
+}
+
+bool ResolveBridgeOperations(HMODULE library, BridgeOperations& operations, std::wstring& problem) {
+    wchar_t path[MAX_PATH] = L"";
+    GetModuleFileNameW(library, path, MAX_PATH);
+#define QUORVANEX_BRIDGE_RESOLVE(name, ordinal, parameters)                                      \
+    operations.name = reinterpret_cast<name##Function*>(                                         \
+        reinterpret_cast<void*>(GetProcAddress(library, MAKEINTRESOURCEA(ordinal))));            \
+    if (operations.name == nullptr) {                                                            \
+        problem = std::wstring(path) + L" has no operation with ordinal " +                      \
+                  std::to_wstring(ordinal) +                                                     \
+                  L": it is not the USB bridge library that this program needs. Install the "    \
+                  L"32-bit USB bridge library in its place and start the update again.";         \
+        return false;                                                                            \
     }
     QUORVANEX_BRIDGE_OPERATIONS(QUORVANEX_BRIDGE_RESOLVE)
 #undef QUORVANEX_BRIDGE_RESOLVE
     return true;
+}
+
+bool LoadBridgeLibrary(BridgeOperations& operations, std::wstring& problem) {
+    // Loaded once for the life of the process: the table keeps pointers into it.
+    static HMODULE library = nullptr;
+    if (library == nullptr) {
+        BridgeLibraryLoad load = LoadBridgeLibraryFile(ProgramFolder(), &LoadLibraryExW);
+        library = load.library;
+        problem = load.problem;
+    }
+    return library != nullptr && ResolveBridgeOperations(library, operations, problem);
 }
 
 }  // namespace quorvanex
