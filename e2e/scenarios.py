@@ -363,11 +363,54 @@ def planted_library_ignored(run):
     expect(not (run.folder / "out" / "summary.txt").exists(), "the planted library was loaded")
 
 
+def stand_in_without_scenario(run):
+    # A stand-in library beside the program by mistake, with no scenario: it attaches no device.
+    images.write(run.folder, images.MAIN_IMAGE, b"1A60" + images.pattern(100, 1))
+    run.program = Program(run.context.prefix, run.folder)
+    window = run.desktop.wait_for(MAIN_TITLE, timeout=30)[0]
+    run.menu(window, "alt+u", "p")
+    run.desktop.wait_for(" ")
+    run.shot("not-connected")
+    run.desktop.confirm(" ")
+    run.window_stays(window)
+    exit_by_menu(run, window)
+    # A scenario that cannot be read is told in a box, and no device is attached either.
+    window = run.start("device 2026\nexchange-fault no-such-fault any 1\n")
+    run.menu(window, "alt+u", "p")
+    run.desktop.wait_for("QUORVANEX emulator")
+    run.shot("scenario-unreadable")
+    run.desktop.confirm("QUORVANEX emulator")
+    run.desktop.confirm(" ")
+    run.window_stays(window)
+    exit_by_menu(run, window)
+
+
+def non_latin_folder(run):
+    # The operator's folder is named in Cyrillic and Chinese letters; the scenario is found there
+    # by its name in the environment, then beside the library.
+    folder = prepare_program_folder(run.context.build, run.folder / "обновление-更新")
+    data = images.pattern(3000, 12)
+    images.write(folder, images.MAIN_IMAGE, b"1A65" + data)
+    scenario = folder / "quorvanex-emulator.txt"
+    scenario.write_text("device 2026\n" + QUICK + "output-flash out/flash.bin\n")
+    for named in (scenario, None):
+        (folder / "out" / "flash.bin").unlink(missing_ok=True)
+        run.program = Program(run.context.prefix, folder, scenario=named)
+        window = run.desktop.wait_for(MAIN_TITLE, timeout=30)[0]
+        run.menu(window, "alt+u", "p")
+        box = run.desktop.wait_for(" ", timeout=60)[0]
+        run.desktop.keys(box, "Return")
+        expect(run.exit_code() == 0, "the update in the named folder did not succeed")
+        flash = (folder / "out" / "flash.bin").read_bytes()
+        expect(flash[0x0A0000:0x0A0000 + len(data)] == data, "the region differs from the file")
+
+
 SCENARIOS = {f.__name__: f for f in (single_image, multi_part, part_file_refused,
                                      main_image_missing, no_device, failing_erase,
                                      page_fails_twice, page_fails_once, while_writing,
                                      second_program_refused, exit_while_a_box_waits,
-                                     about_and_resize, planted_library_ignored)}
+                                     about_and_resize, planted_library_ignored,
+                                     stand_in_without_scenario, non_latin_folder)}
 
 
 class Context:

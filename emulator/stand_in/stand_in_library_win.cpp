@@ -3,9 +3,10 @@
 // can run end to end without hardware. Time is real here.
 //
 // The scenario comes from the file named by QUORVANEX_EMULATOR_SCENARIO, or else from
-// quorvanex-emulator.txt beside this DLL; without either, one QUORVANEX with serial 2026 answers
-// at once. The outputs that the scenario names are written whenever a device is closed and when
-// the process ends.
+// quorvanex-emulator.txt beside this DLL. Without either, no device is attached: a copy of this
+// library put beside the program by mistake must never look like a QUORVANEX that takes an update.
+// The outputs that the scenario names are written whenever a device is closed and when the process
+// ends.
 #include <windows.h>
 
 #include <cstdio>
@@ -21,6 +22,8 @@
 namespace quorvanex::emulator {
 namespace {
 
+constexpr const wchar_t* kEmulatorCaption = L"QUORVANEX emulator";
+
 HMODULE thisLibrary = nullptr;
 
 struct StandIn {
@@ -32,54 +35,62 @@ struct StandIn {
 CriticalSection standInSection;
 StandIn* standIn = nullptr;
 
-std::string ReadWholeFile(const std::string& path, bool& found) {
-    std::string text;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    found = file != nullptr;
-    if (file != nullptr) {
-        char chunk[4096];
-        std::size_t read = 0;
-        while ((read = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-            text.append(chunk, read);
-        }
-        std::fclose(file);
+// Paths are wide all the way, so that a folder named in any script works.
+bool ReadWholeFile(const std::wstring& path, std::string& text) {
+    std::FILE* file = _wfopen(path.c_str(), L"rb");
+    if (file == nullptr) {
+        return false;
     }
-    return text;
+    char chunk[4096];
+    std::size_t read = 0;
+    while ((read = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        text.append(chunk, read);
+    }
+    std::fclose(file);
+    return true;
 }
 
-std::string ScenarioFileBesideLibrary() {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(thisLibrary, path, MAX_PATH);
-    std::string folder(path, length);
-    folder.erase(folder.find_last_of("\\/") + 1);
-    return folder + "quorvanex-emulator.txt";
+std::wstring ScenarioFileBesideLibrary() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(thisLibrary, path, MAX_PATH);
+    std::wstring folder(path, length < MAX_PATH ? length : 0);
+    folder.erase(folder.find_last_of(L"\\/") + 1);
+    return folder + L"quorvanex-emulator.txt";
 }
 
-// A scenario that cannot be read must not look like a device that behaves: it is told on the
-// error output and the stand-in shows no device at all.
+// Told on the error output and in a box: a test run under a display shows no error output.
+void TellScenarioProblem(const std::wstring& text) {
+    std::fwprintf(stderr, L"QUORVANEX emulator: %ls\n", text.c_str());
+    MessageBoxW(nullptr, text.c_str(), kEmulatorCaption, MB_ICONWARNING);
+}
+
+std::wstring Widened(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
+}
+
+// A scenario that cannot be read must not look like a device that behaves: it is told, and no
+// device is attached.
 Scenario LoadScenario() {
-    Scenario scenario;
-    const char* named = std::getenv("QUORVANEX_EMULATOR_SCENARIO");
-    const std::string path = named != nullptr ? named : ScenarioFileBesideLibrary();
-    bool found = false;
-    const std::string text = ReadWholeFile(path, found);
-    if (!found) {
+    const wchar_t* named = _wgetenv(L"QUORVANEX_EMULATOR_SCENARIO");
+    const std::wstring path = named != nullptr ? named : ScenarioFileBesideLibrary();
+    std::string text;
+    if (!ReadWholeFile(path, text)) {
         if (named != nullptr) {
-            std::fprintf(stderr, "QUORVANEX emulator: scenario %s not found\n", named);
-            return scenario;
+            TellScenarioProblem(L"The scenario " + path +
+                                L" cannot be read. No device is attached.");
         }
-        scenario.devices.push_back(DeviceConfig{});
-        return scenario;
+        return Scenario{};
     }
+    Scenario scenario;
     std::string error;
     if (!ParseScenario(text, scenario, error)) {
-        std::fprintf(stderr, "QUORVANEX emulator: %s: %s\n", path.c_str(), error.c_str());
+        TellScenarioProblem(path + L": " + Widened(error) + L". No device is attached.");
         return Scenario{};
     }
     return scenario;
 }
 
-// Called with the mutex held.
+// Called with the lock held.
 StandIn& TheStandIn() {
     if (standIn == nullptr) {
         standIn = new StandIn;

@@ -88,6 +88,29 @@ class PortableExecutable:
         return self.data[start:start + size]
 
 
+def version_strings(data):
+    """The texts of a version resource's string tables: {key: value}. Every node of the resource
+    has the same header (length, value length, type, key); a text value's length is counted in
+    characters, any other in bytes, and the children follow the value."""
+    strings = {}
+
+    def nodes(at, end):
+        while at + 6 <= end:
+            length, value_length, is_text = struct.unpack_from("<HHH", data, at)
+            if length == 0:
+                return
+            key, value_at = read_sz_or_ordinal(data, at + 6)
+            value_at = (value_at + 3) & ~3
+            value_size = 2 * value_length if is_text else value_length
+            if is_text and value_length:
+                strings[key] = data[value_at:value_at + value_size].decode("utf-16-le").rstrip("\0")
+            nodes((value_at + value_size + 3) & ~3, at + length)
+            at = (at + length + 3) & ~3
+
+    nodes(0, len(data))
+    return strings
+
+
 def read_sz_or_ordinal(data, at):
     """A dialog template's name field: an ordinal (0xFFFF, number) or a zero-terminated string.
     Returns the value and the offset after it."""
