@@ -66,12 +66,14 @@ std::wstring DescribeFailure(const std::wstring& programFolder, DWORD error) {
             case LibraryFile::Missing:
                 continue;
             case LibraryFile::NotALibrary:
-                return path + L" is not a Windows library. Put the 32-bit USB bridge library "
-                              L"there in its place and start the update again.";
+                return path +
+                       L" is not a Windows library. Put the 32-bit USB bridge library "
+                       L"there in its place and start the update again.";
             case LibraryFile::Not32Bit:
-                return path + L" is not a 32-bit library (a copy for 64-bit Windows will not do). "
-                              L"Put the 32-bit USB bridge library there in its place and start "
-                              L"the update again.";
+                return path +
+                       L" is not a 32-bit library (a copy for 64-bit Windows will not do). "
+                       L"Put the 32-bit USB bridge library there in its place and start "
+                       L"the update again.";
             case LibraryFile::Library32Bit:
                 return path + L" could not be loaded (Windows error " + std::to_wstring(error) +
                        L"). Install the USB bridge library again and start the update again.";
@@ -83,7 +85,8 @@ std::wstring DescribeFailure(const std::wstring& programFolder, DWORD error) {
 
 }  // namespace
 
-BridgeLibraryLoad LoadBridgeLibraryFile(const std::wstring& programFolder, LoadLibraryFunction load) {
+BridgeLibraryLoad LoadBridgeLibraryFile(const std::wstring& programFolder,
+                                        LoadLibraryFunction load) {
     // Image files are read from the current folder, which may be a download folder or a USB
     // stick: a library planted there, or anywhere on PATH, must never be loaded.
     HMODULE library = load(kBridgeLibraryName, nullptr, kSearchProgramAndSystemFolders);
@@ -112,15 +115,15 @@ BridgeLibraryLoad LoadBridgeLibraryFile(const std::wstring& programFolder, LoadL
 bool ResolveBridgeOperations(HMODULE library, BridgeOperations& operations, std::wstring& problem) {
     wchar_t path[MAX_PATH] = L"";
     GetModuleFileNameW(library, path, MAX_PATH);
-#define QUORVANEX_BRIDGE_RESOLVE(name, ordinal, parameters)                                      \
-    operations.name = reinterpret_cast<name##Function*>(                                         \
-        reinterpret_cast<void*>(GetProcAddress(library, MAKEINTRESOURCEA(ordinal))));            \
-    if (operations.name == nullptr) {                                                            \
-        problem = std::wstring(path) + L" has no operation with ordinal " +                      \
-                  std::to_wstring(ordinal) +                                                     \
-                  L": it is not the USB bridge library that this program needs. Install the "    \
-                  L"32-bit USB bridge library in its place and start the update again.";         \
-        return false;                                                                            \
+#define QUORVANEX_BRIDGE_RESOLVE(name, ordinal, parameters)                                   \
+    operations.name = reinterpret_cast<name##Function*>(                                      \
+        reinterpret_cast<void*>(GetProcAddress(library, MAKEINTRESOURCEA(ordinal))));         \
+    if (operations.name == nullptr) {                                                         \
+        problem = std::wstring(path) + L" has no operation with ordinal " +                   \
+                  std::to_wstring(ordinal) +                                                  \
+                  L": it is not the USB bridge library that this program needs. Install the " \
+                  L"32-bit USB bridge library in its place and start the update again.";      \
+        return false;                                                                         \
     }
     QUORVANEX_BRIDGE_OPERATIONS(QUORVANEX_BRIDGE_RESOLVE)
 #undef QUORVANEX_BRIDGE_RESOLVE

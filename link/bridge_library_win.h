@@ -20,7 +20,8 @@ struct BridgeLibraryLoad {
 
 // Loads the library from the program's folder or the system folder, never from the current folder
 // or PATH. programFolder ends in a backslash.
-BridgeLibraryLoad LoadBridgeLibraryFile(const std::wstring& programFolder, LoadLibraryFunction load);
+BridgeLibraryLoad LoadBridgeLibraryFile(const std::wstring& programFolder,
+                                        LoadLibraryFunction load);
 
 // Looks the eight operations up by ordinal; false with the problem written when one is missing.
 bool ResolveBridgeOperations(HMODULE library, BridgeOperations& operations, std::wstring& problem);
