@@ -79,7 +79,8 @@ std::wstring DescribeFailure(const std::wstring& programFolder, DWORD error) {
                        L"). Install the USB bridge library again and start the update again.";
         }
     }
-    return std::wstring(kBridgeLibraryName) + L" was not found in " + programFolder +
+    const std::wstring folder = programFolder.substr(0, programFolder.find_last_not_of(L'\\') + 1);
+    return std::wstring(kBridgeLibraryName) + L" was not found in the folder " + folder +
            L". Put the 32-bit USB bridge library there and start the update again.";
 }
 

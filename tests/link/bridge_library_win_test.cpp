@@ -76,7 +76,8 @@ TEST_F(BridgeLibraryOnAnOlderSystem, TriesTheProgramsFolderThenTheSystemFolderBy
     EXPECT_EQ(loadCalls[0].name, L"SiUSBXp.dll") << "the bare name only with the search flags";
     EXPECT_EQ(loadCalls[1].name, folder_ + L"SiUSBXp.dll");
     EXPECT_EQ(loadCalls[2].name, systemFolder + L"\\SiUSBXp.dll");
-    EXPECT_EQ(load.problem, L"SiUSBXp.dll was not found in " + folder_ +
+    EXPECT_EQ(load.problem, L"SiUSBXp.dll was not found in the folder " +
+                                scratch_.Path().wstring() +
                                 L". Put the 32-bit USB bridge library there and start the update "
                                 L"again.");
 }
