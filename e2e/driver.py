@@ -182,6 +182,15 @@ class Desktop:
         run(["import", "-window", "root", str(path)], env=self.env, timeout=30)
         return path
 
+    def cut_out(self, shot, window, path):
+        """The window, its frame included, cut out of a screenshot; nothing but pixels kept, so
+        the same picture gives the same file."""
+        g = self.geometry(window)
+        path.parent.mkdir(parents=True, exist_ok=True)
+        run(["convert", str(shot), "-crop", f"{g['WIDTH']}x{g['HEIGHT']}+{g['X']}+{g['Y']}",
+             "+repage", "-strip", str(path)], timeout=30)
+        return path
+
     def darkest_in_client(self, window, shot):
         """The darkest grey level (0 black to 1 white) in the window's client area."""
         g = self.geometry(window)

@@ -6,6 +6,7 @@ Usage: e2e/scenarios.py --build build/windows [scenario ...]
 Each scenario runs in build/windows/e2e/<name>/ and leaves its screenshots and the emulator's
 outputs there."""
 import argparse
+import re
 import shutil
 import sys
 import time
@@ -18,6 +19,7 @@ import sample_images as images  # noqa: E402
 from driver import (MAIN_TITLE, Desktop, Failure, Program, VirtualDisplay,  # noqa: E402
                     WinePrefix, prepare_program_folder)
 
+GUIDE = Path(__file__).resolve().parent.parent / "docs" / "operator-guide.md"
 SINGLE_STATES = "DB D6 D5 D8 D6 DC"
 MULTI_STATES = ("DB D6 D5 D8 " + "D6 D9 D8 " * 4 + "D6 D6 D9 D6 DC").strip()
 
@@ -60,9 +62,16 @@ output-summary out/summary.txt
         window = self.desktop.wait_for(MAIN_TITLE, timeout=30)[0]
         return window
 
-    def shot(self, label):
+    def shot(self, label, guide=()):
+        """A screenshot of the whole display; guide names the windows (by id or title) that the
+        operator guide shows, each cut out of this same picture."""
         self.shots += 1
-        return self.desktop.screenshot(self.folder / f"{self.shots:02d}-{label}.png")
+        path = self.desktop.screenshot(self.folder / f"{self.shots:02d}-{label}.png")
+        for name, window in guide:
+            if isinstance(window, str):
+                window = self.desktop.wait_for(window)[0]
+            self.desktop.cut_out(path, window, self.context.guide / f"{name}.png")
+        return path
 
     def menu(self, window, *keys):
         self.desktop.keys(window, *keys)
@@ -114,12 +123,12 @@ def single_image(run):
     data = images.pattern(5000, 11)
     images.write(run.folder, images.MAIN_IMAGE, b"1A60" + data)
     window = run.start("device 2026\n" + QUICK)
-    run.shot("started")
+    run.shot("started", guide=[("main-window", window)])
     expect(run.desktop.darkest_in_row(window, run.shot("start-up-lines"), 10) < 0.5,
            "the start-up line at y = 10 is not on the window")
     run.menu(window, "alt+u", "p")
     box = run.desktop.wait_for(" ", timeout=60)[0]
-    shot = run.shot("update-ok")
+    shot = run.shot("update-ok", guide=[("window-finished", window), ("box-update-ok", box)])
     for y in (10, 60, 80, 100):
         expect(run.desktop.darkest_in_row(window, shot, y) < 0.5, f"no closing line at y = {y}")
     run.desktop.keys(box, "Return")
@@ -163,7 +172,7 @@ def part_file_refused(run):
     images.write(run.folder, images.PART_FILES[2], b"1B70" + images.pattern(100, 3))
     run.menu(window, "alt+u", "p")
     run.desktop.wait_for("Update not started")
-    run.shot("part-wrong-id")
+    run.shot("part-wrong-id", guide=[("box-update-not-started", "Update not started")])
     run.desktop.confirm("Update not started")
     run.window_stays(window)
     exit_by_menu(run, window)
@@ -175,7 +184,7 @@ def main_image_missing(run):
     for attempt in range(2):
         run.menu(window, "alt+u", "p")
         run.desktop.wait_for("File missing")
-        run.shot(f"file-missing-{attempt}")
+        run.shot(f"file-missing-{attempt}", guide=[("box-file-missing", "File missing")])
         run.desktop.confirm("File missing")
         run.window_stays(window)
         expect(not run.desktop.windows(" "), "another box came")
@@ -188,7 +197,7 @@ def no_device(run):
     window = run.start(QUICK)
     run.menu(window, "alt+u", "p")
     run.desktop.wait_for(" ")
-    run.shot("not-connected")
+    run.shot("not-connected", guide=[("box-not-connected", " ")])
     run.desktop.confirm(" ")
     run.window_stays(window)
     expect(run.desktop.darkest_in_row(window, run.shot("after"), 30) < 0.5,
@@ -198,13 +207,16 @@ def no_device(run):
     expect(summary["calls"]["OpenBridgeDevice"] == "0", "a device was opened")
 
 
-def fatal_stop(run, fault, boxes):
+def fatal_stop(run, fault, boxes, guide_names=()):
     images.write(run.folder, images.MAIN_IMAGE, b"1A60" + images.pattern(5000, 2))
     window = run.start("device 2026\n" + QUICK + fault)
     run.menu(window, "alt+u", "p")
     for n in range(boxes):
-        run.desktop.wait_for("Critical Error!!! ", timeout=60)
-        run.shot(f"critical-{n}")
+        box = run.desktop.wait_for("Critical Error!!! ", timeout=60)[0]
+        guide = [(f"{guide_names[n]}", box)] if n < len(guide_names) else []
+        if n == boxes - 1 and guide_names:
+            guide.append(("window-fatal", window))
+        run.shot(f"critical-{n}", guide=guide)
         run.desktop.confirm("Critical Error!!! ")
         time.sleep(0.3)
     code = run.exit_code()
@@ -214,7 +226,8 @@ def fatal_stop(run, fault, boxes):
 
 
 def failing_erase(run):
-    fatal_stop(run, "exchange-fault wrong-reply sector-erase 3\n", 2)
+    fatal_stop(run, "exchange-fault wrong-reply sector-erase 3\n", 2,
+               guide_names=["box-sector-erase-error", "box-fatal"])
     expect(run.summary()["pages-accepted"] == "0", "pages were written after a failed erase")
 
 
@@ -246,18 +259,19 @@ def while_writing(run):
     run.desktop.move(window, before["X"] + 150, before["Y"] + 120)
     after = run.desktop.geometry(window)
     expect(after["X"] != before["X"] or after["Y"] != before["Y"], "the window did not move")
+    run.shot("writing", guide=[("window-updating", window)])
     run.menu(window, "alt+question")
     run.desktop.wait_for(MAIN_TITLE, count=2)
-    run.shot("about-while-writing")
+    run.shot("about-while-writing", guide=[("about-box", run.desktop.windows(MAIN_TITLE)[-1])])
     run.desktop.keys(run.desktop.windows(MAIN_TITLE)[-1], "Escape")
     time.sleep(0.5)
     run.menu(window, "alt+u", "p")
     run.desktop.wait_for("Update running")
-    run.shot("second-update-refused")
+    run.shot("second-update-refused", guide=[("box-update-running", "Update running")])
     run.desktop.confirm("Update running")
     run.menu(window, "alt+u", "x")
     run.desktop.wait_for("Update still running")
-    run.shot("exit-asks")
+    run.shot("exit-asks", guide=[("box-exit-asks", "Update still running")])
     run.desktop.confirm("Update still running")  # Return takes the default, No
     expect(run.program.running(), "No closed the program")
     box = run.desktop.wait_for(" ", timeout=90)[0]
@@ -356,7 +370,7 @@ def planted_library_ignored(run):
                                                                 "quorvanex-update.exe"))
     run.menu(window, "alt+u", "p")
     run.desktop.wait_for(" ")
-    run.shot("library-not-found")
+    run.shot("library-not-found", guide=[("box-library-not-found", " ")])
     run.desktop.confirm(" ")
     run.window_stays(window)
     exit_by_menu(run, window)
@@ -405,6 +419,13 @@ def non_latin_folder(run):
         expect(flash[0x0A0000:0x0A0000 + len(data)] == data, "the region differs from the file")
 
 
+def guide_pictures_missing(folder):
+    """The pictures that the operator guide shows and this run did not take: the guide's pictures
+    come from the scenarios, so they stay true to the program."""
+    wanted = set(re.findall(r"images/guide/([\w-]+)\.png", GUIDE.read_text(encoding="utf-8")))
+    return sorted(name for name in wanted if not (folder / f"{name}.png").exists())
+
+
 SCENARIOS = {f.__name__: f for f in (single_image, multi_part, part_file_refused,
                                      main_image_missing, no_device, failing_erase,
                                      page_fails_twice, page_fails_once, while_writing,
@@ -417,6 +438,9 @@ class Context:
     def __init__(self, build):
         self.build = build
         self.root = build / "e2e"
+        # The pictures of the operator guide, cut out of the screenshots of this run.
+        self.guide = self.root / "guide"
+        shutil.rmtree(self.guide, ignore_errors=True)
         self.display = VirtualDisplay()
         self.prefix = WinePrefix(build.parent / "wine-prefix-gui", self.display)
         self.desktop = Desktop(self.display)
@@ -429,6 +453,8 @@ class Context:
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--build", type=Path, default=Path("build/windows"))
+    parser.add_argument("--guide-images", type=Path,
+                        help="copy the operator guide's pictures of this run into this folder")
     parser.add_argument("names", nargs="*", help="scenarios to run (default: all)")
     arguments = parser.parse_args()
     names = arguments.names or list(SCENARIOS)
@@ -460,9 +486,19 @@ def main():
                 context.prefix.end_all()
     finally:
         context.close()
+    guide_complete = True
+    if not arguments.names and not failed:
+        missing = guide_pictures_missing(context.guide)
+        guide_complete = not missing
+        if missing:
+            print(f"FAIL the operator guide shows pictures that no scenario takes: {missing}")
+        elif arguments.guide_images:
+            arguments.guide_images.mkdir(parents=True, exist_ok=True)
+            for picture in sorted(context.guide.glob("*.png")):
+                shutil.copy(picture, arguments.guide_images)
+            print(f"the guide's pictures are in {arguments.guide_images}")
     print(f"{len(names) - len(failed)} of {len(names)} scenarios passed", flush=True)
-    return 1 if failed else 0
-
+    return 0 if guide_complete and not failed else 1
 
 if __name__ == "__main__":
     sys.exit(main())
