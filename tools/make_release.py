@@ -47,7 +47,7 @@ def write_zip(output, name, folder, files, epoch):
     stamp = time.gmtime(max(epoch, 315532800))[:6]  # no date before 1980 fits the format
     output.parent.mkdir(parents=True, exist_ok=True)
     with zipfile.ZipFile(output, "w") as archive:
-        directories = sorted({str(Path(f).parent) for f in files} - {"."})
+        directories = sorted({str(parent) for f in files for parent in Path(f).parents} - {"."})
         for entry in [""] + directories:
             info = zipfile.ZipInfo(f"{name}/{entry}/".replace("//", "/"), date_time=stamp)
             info.external_attr = (0o40755 << 16) | 0x10
