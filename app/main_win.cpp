@@ -1,6 +1,7 @@
 // The program's entry: the main window, its start-up lines and the message loop.
 #include <windows.h>
 
+#include "app/app_texts.h"
 #include "app/main_window_win.h"
 #include "app/operator_services_win.h"
 #include "app/resource_ids.h"
@@ -30,11 +31,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showMode) {
 
     HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_MAIN));
 
-    // Drawn after the first paint; later lines at these rows end in blanks to cover them.
-    ShowStatusLine(L"QUORVANEX FPGA UPDATE", 10);
-    ShowStatusLine(L"Version: 2.45-1013", 30);
-    ShowStatusLine(L"Connect USB cable to QUORVANEX", 80);
-    ShowStatusLine(L"Close other software (e.g. GUI)", 100);
+    for (const StatusText& line : kStartUpLines) {
+        ShowStatusText(line);
+    }
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {

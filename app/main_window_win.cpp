@@ -1,5 +1,6 @@
 #include "app/main_window_win.h"
 
+#include "app/app_texts.h"
 #include "app/resource_ids.h"
 #include "update/update_run.h"
 
@@ -32,10 +33,8 @@ bool CloseConfirmed(HWND window) {
     if (!DeviceBeingChanged()) {
         return true;
     }
-    return MessageBoxW(window,
-                       L"The update is still writing the flash.\n\nClosing now leaves the flash "
-                       L"partly written, and the QUORVANEX may not start again.\n\nClose anyway?",
-                       L"Update still running", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+    return MessageBoxW(window, kCloseWhileChangingQuestion, kCloseWhileChangingCaption,
+                       MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 
 }  // namespace
@@ -74,16 +73,16 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     switch (message) {
         case WM_COMMAND:
             switch (LOWORD(wParam)) {
-                case IDM_ABOUT:
+                case CommandAbout:
                     DialogBoxParamW(programInstance, MAKEINTRESOURCEW(IDD_ABOUTBOX), window,
                                     &AboutDialogProc, 0);
                     return 0;
-                case IDM_EXIT:
+                case CommandExit:
                     if (CloseConfirmed(window)) {
                         DestroyWindow(window);
                     }
                     return 0;
-                case IDM_UPDATE_FIRMWARE:
+                case CommandUpdateFirmware:
                     StartUpdateRun(&StartWorkerThread);
                     return 0;
                 default:

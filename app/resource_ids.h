@@ -3,12 +3,12 @@
 
 #define IDS_APP_TITLE 103
 #define IDD_ABOUTBOX 103
-#define IDM_ABOUT 104
-#define IDM_EXIT 105
+#define CommandAbout 104
+#define CommandExit 105
 #define IDI_MAIN_LARGE 107
 #define IDI_MAIN_SMALL 108
 #define IDC_MAIN 109
-#define IDM_UPDATE_FIRMWARE 110
+#define CommandUpdateFirmware 110
 // The About box's icon control names this icon, which the resources do not hold; the box puts
 // the program's own icon into the control when it opens.
 #define IDI_ABOUT 128

@@ -13,21 +13,21 @@
 #include "link/command_exchange.h"
 #include "link/device_connection.h"
 #include "protocol/flash_programming.h"
+#include "protocol/image_regions.h"
+#include "tests/support/image_files.h"
+#include "tests/support/process_state.h"
 
 namespace quorvanex::bench {
 namespace {
 
-constexpr std::size_t kMultiPartRegion = 896 * 1024;
-
-std::filesystem::path WriteImage(std::size_t dataSize) {
-    const auto path = std::filesystem::temp_directory_path() / "quorvanex-bench-1a70.bin";
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write("1A70", 4);
-    std::vector<char> data(dataSize);
-    for (std::size_t i = 0; i < dataSize; ++i) {
-        data[i] = static_cast<char>(i * 131 + 7);
-    }
-    file.write(data.data(), static_cast<std::streamsize>(data.size()));
+// A full image of the multi-part region.
+std::filesystem::path WriteImage() {
+    const auto path = std::filesystem::temp_directory_path() / "quorvanex-bench-image.bin";
+    const auto image = test_support::ImageBytes(
+        MultiPartRegion().id, test_support::PatternData(MultiPartRegion().SizeInBytes()));
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(image.data()),
+               static_cast<std::streamsize>(image.size()));
     return path;
 }
 
@@ -52,8 +52,8 @@ void BM_ExchangeFrame(benchmark::State& state) {
 BENCHMARK(BM_ExchangeFrame);
 
 void BM_ProgramImageFile896KiB(benchmark::State& state) {
-    const auto path = WriteImage(kMultiPartRegion);
-    const double frames = kMultiPartRegion / 32.0;
+    const auto path = WriteImage();
+    const double frames = MultiPartRegion().SizeInBytes() / 32.0;
     for (auto _ : state) {
         emulator::VirtualClock clock;
         VirtualServices services(clock);
@@ -66,7 +66,7 @@ void BM_ProgramImageFile896KiB(benchmark::State& state) {
             state.SkipWithError("the image was not programmed");
         }
         CloseDevice();
-        ClearMultiPartFlag();
+        test_support::ResetProcessState();
         InstallOperatorServices(nullptr);
     }
     state.counters["frames/s"] = benchmark::Counter(

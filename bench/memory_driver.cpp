@@ -1,6 +1,6 @@
-// Programs one 896 KiB "1A70" image against a device that answers every frame correctly and keeps
-// nothing, so that a heap profiler (valgrind --tool=massif) or an instruction counter
-// (valgrind --tool=callgrind) sees the program's own cost alone.
+// Programs one image of the multi-part region (896 KiB) against a device that answers every frame
+// correctly and keeps nothing, so that a heap profiler (valgrind --tool=massif) or an instruction
+// counter (valgrind --tool=callgrind) sees the program's own cost alone.
 //
 // Usage: memory_driver [image-size-bytes]
 #include <cstdio>
@@ -13,6 +13,7 @@
 #include "emulator/emulator_clock.h"
 #include "link/device_connection.h"
 #include "protocol/flash_programming.h"
+#include "protocol/image_regions.h"
 #include "seam/bridge_operations.h"
 
 namespace {
@@ -84,11 +85,12 @@ BridgeStatus BRIDGE_CALL Read(BridgeHandle, void* buffer, std::uint32_t length, 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::size_t size = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 896 * 1024;
+    const std::size_t size =
+        argc > 1 ? std::strtoul(argv[1], nullptr, 10) : quorvanex::MultiPartRegion().SizeInBytes();
     const auto path = std::filesystem::temp_directory_path() / "quorvanex-memory-1a70.bin";
     {
         std::ofstream file(path, std::ios::binary | std::ios::trunc);
-        file.write("1A70", 4);
+        file.write(quorvanex::MultiPartRegion().id, quorvanex::kImageIdLength);
         std::vector<char> data(size, 0x5A);
         file.write(data.data(), static_cast<std::streamsize>(data.size()));
     }

@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -17,31 +16,20 @@
 #include "bench/virtual_services.h"
 #include "emulator/bridge_binding.h"
 #include "emulator/emulated_bridge.h"
-#include "protocol/flash_programming.h"
+#include "protocol/image_regions.h"
+#include "tests/support/image_files.h"
+#include "tests/support/process_state.h"
 #include "update/update_worker.h"
 
 namespace quorvanex::bench {
 namespace {
 
-constexpr std::size_t kImageSize = 896 * 1024;
-constexpr std::uint32_t kMultiPartSectors = 14;
+// Full images: each fills the multi-part region.
+const std::size_t kImageSize = MultiPartRegion().SizeInBytes();
 // Typical serial flash: a 32-byte page program about 0.1 ms, a 64 KiB block erase about 150 ms.
 constexpr std::uint32_t kPageProgramMicroseconds = 100;
 constexpr std::uint32_t kSectorEraseMicroseconds = 150000;
 constexpr std::uint32_t kWriteActiveBusyMicroseconds = 500000;
-
-void WriteImages(const std::filesystem::path& folder) {
-    std::vector<char> data(kImageSize);
-    for (std::size_t image = 0; image < 5; ++image) {
-        for (std::size_t i = 0; i < kImageSize; ++i) {
-            data[i] = static_cast<char>(i * 31 + image * 17);
-        }
-        std::ofstream file(folder / (image == 0 ? kMainImageFile : kPartImageFiles[image - 1]),
-                           std::ios::binary | std::ios::trunc);
-        file.write("1A70", 4);
-        file.write(data.data(), static_cast<std::streamsize>(data.size()));
-    }
-}
 
 // The slower program: the bridge's write wrapped so that every page frame goes out late.
 emulator::VirtualClock* slowClock = nullptr;
@@ -86,7 +74,7 @@ Result RunUpdate(const emulator::DeviceTimings& timings) {
         std::fprintf(stderr, "the update did not finish as it should\n");
         std::exit(1);
     }
-    ClearMultiPartFlag();
+    test_support::ResetProcessState();
     InstallOperatorServices(nullptr);
     return {static_cast<double>(clock.NowMicroseconds()) / 1e6,
             std::chrono::duration<double>(ended - started).count(),
@@ -112,7 +100,8 @@ int main(int argc, char** argv) {
     const auto folder = std::filesystem::temp_directory_path() / "quorvanex-update-model";
     std::filesystem::create_directories(folder);
     std::filesystem::current_path(folder);
-    WriteImages(folder);
+    quorvanex::test_support::WriteMultiPartSet(
+        folder, {kImageSize, kImageSize, kImageSize, kImageSize, kImageSize});
 
     if (slowPageMicroseconds > 0) {
         std::printf("A deliberately slower program: %u µs more before every page frame.\n\n",
@@ -127,8 +116,8 @@ int main(int argc, char** argv) {
                                                             kSectorEraseMicroseconds,
                                                             kWriteActiveBusyMicroseconds};
         const Result result = RunUpdate(timings);
-        const IdealUpdate ideal =
-            IdealUpdateTime(timings, std::vector<ImageToWrite>(5, {kMultiPartSectors, kImageSize}));
+        const ImageToWrite fullImage = {quorvanex::MultiPartRegion().sectorCount, kImageSize};
+        const IdealUpdate ideal = IdealUpdateTime(timings, std::vector<ImageToWrite>(5, fullImage));
         const double idealSeconds = static_cast<double>(ideal.microseconds) / 1e6;
         if (ideal.exchanges != result.exchanges) {
             std::printf("(the run made %llu exchanges, the rule counts %llu)\n",

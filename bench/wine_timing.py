@@ -15,8 +15,8 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "e2e"))
 
 import sample_images as images  # noqa: E402
-from driver import (MAIN_TITLE, Desktop, Program, VirtualDisplay, WinePrefix,  # noqa: E402
-                    prepare_program_folder)
+from driver import (MAIN_TITLE, OUTPUTS, Desktop, Program, VirtualDisplay,  # noqa: E402
+                    WinePrefix, prepare_program_folder, read_summary)
 
 PAGE_PROGRAM_US = 100
 SECTOR_ERASE_US = 150000
@@ -57,9 +57,9 @@ def measured_span(trace_path):
 
 def least_seconds(tool, latency_us, sizes):
     """The least time of the update by rule, from the same code that the model run uses."""
-    images = [f"1A70:{size}" for size in sizes]
+    files = [f"{images.MULTI_PART_ID}:{size}" for size in sizes]
     result = subprocess.run([str(tool), str(latency_us), str(PAGE_PROGRAM_US),
-                             str(SECTOR_ERASE_US), str(WRITE_ACTIVE_BUSY_US), *images],
+                             str(SECTOR_ERASE_US), str(WRITE_ACTIVE_BUSY_US), *files],
                             check=True, capture_output=True, text=True, timeout=30)
     seconds, exchanges = result.stdout.split()
     return float(seconds), int(exchanges)
@@ -95,9 +95,7 @@ reply-latency-us {arguments.latency_us}
 page-program-us {PAGE_PROGRAM_US}
 sector-erase-us {SECTOR_ERASE_US}
 write-active-busy-us {WRITE_ACTIVE_BUSY_US}
-output-trace out/trace.txt
-output-summary out/summary.txt
-""")
+""" + OUTPUTS)
     images.write_multi_part_set(folder, arguments.size, [arguments.size] * 4)
 
     display = VirtualDisplay()
@@ -122,11 +120,7 @@ output-summary out/summary.txt
     exchanges, measured = measured_span(folder / "out" / "trace.txt")
     least, needed = least_seconds(arguments.ideal_tool, arguments.latency_us,
                                   [arguments.size] * 5)
-    calls = {}
-    for line in (folder / "out" / "summary.txt").read_text().splitlines():
-        if line.startswith("calls "):
-            calls = dict(item.split("=") for item in line.split()[1:])
-    polls = int(calls.get("CheckReceiveQueue", 0))
+    polls = int((read_summary(folder) or {}).get("calls", {}).get("CheckReceiveQueue", 0))
     print("| latency | exchanges (by rule) | first frame to last reply | least time by rule | ratio "
           "| menu to final box | CPU | queue checks per exchange |")
     print("|---|---|---|---|---|---|---|---|")

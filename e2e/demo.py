@@ -15,8 +15,8 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import sample_images as images  # noqa: E402
-from driver import (MAIN_TITLE, Desktop, Failure, Program, VirtualDisplay,  # noqa: E402
-                    WinePrefix, prepare_program_folder)
+from driver import (MAIN_TITLE, OUTPUTS, Desktop, Failure, Program,  # noqa: E402
+                    VirtualDisplay, WinePrefix, prepare_program_folder, read_summary)
 
 # Sizes that show the progress line (more than 64 frames each) and keep the demo short.
 MAIN_SIZE = 160 * 1024
@@ -28,11 +28,7 @@ reply-latency-us 125
 page-program-us 100
 sector-erase-us 50000
 write-active-busy-us 500000
-output-flash out/flash.bin
-output-snapshots out/snapshot
-output-trace out/trace.txt
-output-summary out/summary.txt
-"""
+""" + OUTPUTS
 
 
 class RealDisplay:
@@ -78,14 +74,9 @@ def drive(desktop, folder):
 
 
 def report(folder, written, seconds, exit_code):
-    summary_path = folder / "out" / "summary.txt"
-    snapshots = []
-    if summary_path.exists():
-        for line in summary_path.read_text().splitlines():
-            if line.startswith("snapshot "):
-                fields = dict(item.split("=") for item in line.split()[2:])
-                snapshots.append(folder / fields["file"])
-    start, region_size = images.REGIONS["1A70"]
+    summary = read_summary(folder) or {"snapshots": []}
+    snapshots = [folder / snapshot["file"] for snapshot in summary["snapshots"]]
+    start, region_size = images.REGIONS[images.MULTI_PART_ID]
     print()
     print(f"{'image':30} {'region':>19} {'size':>9}  verified")
     all_verified = True

@@ -15,8 +15,37 @@ MAIN_TITLE = "QUORVANEX FPGA Update"
 CLIENT_TOP = 44
 
 
+# The scenario statements that have the stand-in library write, into out/ in the program's folder,
+# what the emulated device received: its flash, a snapshot at each write active, the trace of
+# frames and replies, and the summary.
+OUTPUTS = """output-flash out/flash.bin
+output-snapshots out/snapshot
+output-trace out/trace.txt
+output-summary out/summary.txt
+"""
+
+
 class Failure(Exception):
     pass
+
+
+def read_summary(folder):
+    """The emulator's summary in the program's folder, or None when it wrote none: "calls" maps
+    each bridge operation (and "total") to its count, "snapshots" lists each snapshot's fields,
+    and every other line maps its first word to the rest."""
+    path = Path(folder) / "out" / "summary.txt"
+    if not path.exists():
+        return None
+    summary = {"snapshots": []}
+    for line in path.read_text().splitlines():
+        key, _, rest = line.partition(" ")
+        if key == "calls":
+            summary["calls"] = dict(item.split("=") for item in rest.split())
+        elif key == "snapshot":
+            summary["snapshots"].append(dict(item.split("=") for item in rest.split()[1:]))
+        else:
+            summary[key] = rest
+    return summary
 
 
 def run(command, timeout=30, check=True, env=None, capture=True):

@@ -4,15 +4,29 @@ An image file is its four-character ID followed by the data for the flash region
 names. The data is a pseudo-random stream from a seed, so the same call always gives the same
 bytes and every image differs from every other."""
 
-MAIN_IMAGE = "QUORVANEX-FPGA-2.45-1013.bin"
-PART_FILES = [f"ZELMAR.0.1.OSD.0{n}.bin" for n in range(1, 5)]
+import re
+from pathlib import Path
 
-# ID: (flash start address, region size in bytes)
-REGIONS = {
-    "1A60": (0x000000, 640 * 1024),
-    "1A65": (0x0A0000, 384 * 1024),
-    "1A70": (0x100000, 896 * 1024),
-}
+SOURCES = Path(__file__).resolve().parent.parent
+
+
+def _program_facts():
+    """The image file names and the flash regions, read from the program's own definitions:
+    update/update_worker.h names the files, protocol/image_regions.h holds the regions."""
+    names = re.findall(r'L"([^"]+\.bin)"', (SOURCES / "update" / "update_worker.h").read_text())
+    regions_text = (SOURCES / "protocol" / "image_regions.h").read_text()
+    sector = int(re.search(r"kSectorSize = (0x[0-9A-Fa-f]+)", regions_text)[1], 16)
+    regions = {}
+    multi_part_id = None
+    for image_id, first, count, multi in re.findall(
+            r'\{"(\w{4})", (\d+), (\d+), (true|false)\}', regions_text):
+        regions[image_id] = (int(first) * sector, int(count) * sector)
+        if multi == "true":
+            multi_part_id = image_id
+    return names[0], names[1:5], regions, multi_part_id
+
+
+MAIN_IMAGE, PART_FILES, REGIONS, MULTI_PART_ID = _program_facts()
 
 
 def pattern(size, seed):
@@ -35,13 +49,11 @@ def write(folder, name, contents):
 
 
 def write_multi_part_set(folder, main_size, part_sizes, seed=7):
-    """Writes a "1A70" main image and four part files; returns {file name: data} in write order."""
+    """Writes a multi-part main image and four part files; returns {file name: data} in write
+    order."""
     written = {}
-    data = pattern(main_size, seed)
-    write(folder, MAIN_IMAGE, b"1A70" + data)
-    written[MAIN_IMAGE] = data
-    for n, (name, size) in enumerate(zip(PART_FILES, part_sizes), start=1):
+    for n, (name, size) in enumerate(zip([MAIN_IMAGE] + PART_FILES, [main_size] + part_sizes)):
         data = pattern(size, seed + n)
-        write(folder, name, b"1A70" + data)
+        write(folder, name, MULTI_PART_ID.encode("ascii") + data)
         written[name] = data
     return written

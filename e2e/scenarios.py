@@ -16,8 +16,8 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import sample_images as images  # noqa: E402
-from driver import (MAIN_TITLE, Desktop, Failure, Program, VirtualDisplay,  # noqa: E402
-                    WinePrefix, prepare_program_folder)
+from driver import (MAIN_TITLE, OUTPUTS, Desktop, Failure, Program,  # noqa: E402
+                    VirtualDisplay, WinePrefix, prepare_program_folder, read_summary)
 
 GUIDE = Path(__file__).resolve().parent.parent / "docs" / "operator-guide.md"
 SINGLE_STATES = "DB D6 D5 D8 D6 DC"
@@ -48,12 +48,7 @@ class ScenarioRun:
 
     def scenario(self, text):
         path = self.folder / "scenario.txt"
-        path.write_text(text + """
-output-flash out/flash.bin
-output-snapshots out/snapshot
-output-trace out/trace.txt
-output-summary out/summary.txt
-""")
+        path.write_text(text + "\n" + OUTPUTS)
         return path
 
     def start(self, scenario_text, executable="quorvanex-update.exe"):
@@ -77,17 +72,8 @@ output-summary out/summary.txt
         self.desktop.keys(window, *keys)
 
     def summary(self):
-        path = self.folder / "out" / "summary.txt"
-        expect(path.exists(), "the emulator wrote no summary")
-        summary = {"snapshots": []}
-        for line in path.read_text().splitlines():
-            key, _, rest = line.partition(" ")
-            if key == "calls":
-                summary["calls"] = dict(item.split("=") for item in rest.split())
-            elif key == "snapshot":
-                summary["snapshots"].append(dict(item.split("=") for item in rest.split()[1:]))
-            else:
-                summary[key] = rest
+        summary = read_summary(self.folder)
+        expect(summary is not None, "the emulator wrote no summary")
         return summary
 
     def flash(self, address, length):
@@ -102,8 +88,8 @@ output-summary out/summary.txt
         return self.program.wait(timeout)
 
     def no_bridge_call(self):
-        path = self.folder / "out" / "summary.txt"
-        expect(not path.exists() or self.summary()["calls"]["total"] == "0",
+        summary = read_summary(self.folder)
+        expect(summary is None or summary["calls"]["total"] == "0",
                "the bridge library was called")
 
     def window_stays(self, window):
@@ -157,7 +143,8 @@ def multi_part(run):
     for snapshot, (name, data) in zip(snapshots, written.items()):
         taken = (run.folder / snapshot["file"]).read_bytes()
         expect(taken == data, f"the snapshot after {name} differs from it")
-        expect(int(snapshot["address"]) == 0x100000, "snapshot at the wrong address")
+        expect(int(snapshot["address"]) == images.REGIONS[images.MULTI_PART_ID][0],
+               "snapshot at the wrong address")
 
 
 def part_file_refused(run):
@@ -245,7 +232,8 @@ def page_fails_once(run):
     run.desktop.keys(box, "Return")
     expect(run.exit_code() == 0, "the update did not succeed after one retransmit")
     expect(len(run.page_frames()) == 48, "the failed frame was not sent exactly once more")
-    expect(run.flash(0x0A0000, len(data)) == data, "the region differs from the file")
+    expect(run.flash(images.REGIONS["1A65"][0], len(data)) == data,
+           "the region differs from the file")
 
 
 def while_writing(run):
@@ -305,8 +293,8 @@ def second_program_refused(run):
         expect(second.wait(30) == 0, "the second copy did not close at once with 0")
     finally:
         second.kill()
-    summary = other / "out" / "summary.txt"
-    expect(not summary.exists() or "total=0" in summary.read_text(),
+    summary = read_summary(other)
+    expect(summary is None or summary["calls"]["total"] == "0",
            "the second copy touched its device")
     box = run.desktop.wait_for(" ", timeout=90)[0]
     run.desktop.keys(box, "Return")
@@ -416,7 +404,8 @@ def non_latin_folder(run):
         run.desktop.keys(box, "Return")
         expect(run.exit_code() == 0, "the update in the named folder did not succeed")
         flash = (folder / "out" / "flash.bin").read_bytes()
-        expect(flash[0x0A0000:0x0A0000 + len(data)] == data, "the region differs from the file")
+        start = images.REGIONS["1A65"][0]
+        expect(flash[start:start + len(data)] == data, "the region differs from the file")
 
 
 def guide_pictures_missing(folder):

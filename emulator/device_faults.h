@@ -1,32 +1,56 @@
-// Faults that a test or a scenario chooses for one emulated device.
+// Faults that a test or a scenario chooses for one emulated device. Each kind of fault is one row
+// of the tables below: its name in the code, the word that scenarios use, and what it does. A new
+// kind is a row here and its effect in emulator/emulated_bridge.cpp; the scenario language, its
+// help text and the fault enum follow from the row.
 #pragma once
 
 #include <cstdint>
 #include <optional>
-#include <utility>
 #include <vector>
 
 #include "emulator/loader.h"
 
 namespace quorvanex::emulator {
 
-enum class ExchangeFault {
-    WriteFails,               // the write reports failure; the frame never reaches the device
-    WriteFailsAfterDelivery,  // the write reports failure, yet the device got the frame
-    QueueCheckFails,          // the next queue checks report failure (failingChecks of them)
-    ReadFails,                // the read reports failure and the reply is lost
-    NoReply,                  // the frame is lost on its way: not carried out, never answered
-    WrongReply,     // the loader rejects the frame: not carried out, every reply byte inverted
-    ShortRead,      // only bytesDelivered reply bytes arrive; the rest is lost
-    LongReadCount,  // the read reports one byte more than asked (the buffer is not overrun)
-    ScriptedReply,  // the frame is carried out, and the reply is replyBytes instead
-    ReplyTwice,     // the frame is carried out, and its reply arrives twice, one after the other
-    LateReply,      // the frame is carried out, and its reply arrives delayMicroseconds late
-};
+// Faults of one device as a whole: name, scenario word (after "fault"), what it does.
+#define QUORVANEX_DEVICE_FAULTS(X)                                                            \
+    X(serialFetchFails, "serial-fetch-fails", "the serial string cannot be fetched")          \
+    X(productFetchFails, "product-fetch-fails", "the product string cannot be fetched")       \
+    X(openFails, "open-fails", "the device cannot be opened")                                 \
+    X(setUpFails, "set-up-fails", "the set-up call after the open fails")                     \
+    X(closeFails, "close-fails", "closing reports failure (the handle is gone all the same)") \
+    X(statusStuckBusy, "status-stuck-busy", "the flash stays busy for good after an erase")   \
+    X(neverReady, "never-ready", "the ready poll never reports ready")
 
-// A late reply comes, unless the rule says otherwise, half a second after the host has stopped
-// waiting for it (2000 ms from the end of the write).
-inline constexpr std::uint32_t kDefaultReplyDelayMicroseconds = 2500000;
+// Faults of single exchanges: name, scenario word (after "exchange-fault"), the word of the
+// number it takes (empty: none), that number when a rule leaves it out, what it does.
+#define QUORVANEX_EXCHANGE_FAULTS(X)                                                               \
+    X(WriteFails, "write-fails", "", 0,                                                            \
+      "the write reports failure; the frame never reaches the device")                             \
+    X(WriteFailsAfterDelivery, "write-fails-after-delivery", "", 0,                                \
+      "the write reports failure, yet the device got the frame")                                   \
+    X(QueueCheckFails, "queue-check-fails", "checks", 1,                                           \
+      "the next queue checks report failure, checks of them")                                      \
+    X(ReadFails, "read-fails", "", 0, "the read reports failure and the reply is lost")            \
+    X(NoReply, "no-reply", "", 0, "the frame is lost on its way: not carried out, never answered") \
+    X(WrongReply, "wrong-reply", "", 0,                                                            \
+      "the loader rejects the frame: not carried out, every reply byte inverted")                  \
+    X(ShortRead, "short-read", "bytes", 0, "only bytes reply bytes arrive; the rest is lost")      \
+    X(LongReadCount, "long-read-count", "", 0,                                                     \
+      "the read reports one byte more than asked (the buffer is not overrun)")                     \
+    X(ScriptedReply, "scripted-reply", "reply", 0,                                                 \
+      "the frame is carried out, and the reply is the bytes given, as reply=DA,01")                \
+    X(ReplyTwice, "reply-twice", "", 0,                                                            \
+      "the frame is carried out, and its reply arrives twice, one after the other")                \
+    X(LateReply, "late-reply", "delay-us", 2500000,                                                \
+      "the frame is carried out, and its reply comes delay-us late: by default half a second "     \
+      "after the host has stopped waiting for it")
+
+enum class ExchangeFault {
+#define QUORVANEX_EXCHANGE_FAULT_VALUE(name, word, parameter, fallback, description) name,
+    QUORVANEX_EXCHANGE_FAULTS(QUORVANEX_EXCHANGE_FAULT_VALUE)
+#undef QUORVANEX_EXCHANGE_FAULT_VALUE
+};
 
 // Which frames a fault strikes: the occurrence-th frame of a kind (1 for the first), and the
 // count frames of that kind from there on (0: every one from there on, as when the device
@@ -38,46 +62,35 @@ struct FrameSelector {
     std::uint32_t count = 1;
 };
 
-inline FrameSelector AnyFrames(std::uint32_t occurrence = 1, std::uint32_t count = 1) {
-    return {std::nullopt, std::nullopt, occurrence, count};
-}
-inline FrameSelector FramesOfKind(FrameKind kind, std::uint32_t occurrence = 1,
-                                  std::uint32_t count = 1) {
-    return {kind, std::nullopt, occurrence, count};
-}
-inline FrameSelector ControlFrames(std::uint8_t code, std::uint32_t occurrence = 1,
-                                   std::uint32_t count = 1) {
-    return {FrameKind::Control, code, occurrence, count};
-}
-
 struct ExchangeFaultRule {
-    ExchangeFaultRule(ExchangeFault fault, FrameSelector frames, std::uint32_t failingChecks = 1,
-                      std::uint32_t bytesDelivered = 0, std::vector<std::uint8_t> replyBytes = {},
-                      std::uint32_t delayMicroseconds = kDefaultReplyDelayMicroseconds)
-        : fault(fault),
-          frames(frames),
-          failingChecks(failingChecks),
-          bytesDelivered(bytesDelivered),
-          replyBytes(std::move(replyBytes)),
-          delayMicroseconds(delayMicroseconds) {}
-
     ExchangeFault fault = ExchangeFault::WriteFails;
     FrameSelector frames;
-    std::uint32_t failingChecks = 1;                                   // QueueCheckFails
-    std::uint32_t bytesDelivered = 0;                                  // ShortRead
-    std::vector<std::uint8_t> replyBytes;                              // ScriptedReply
-    std::uint32_t delayMicroseconds = kDefaultReplyDelayMicroseconds;  // LateReply
+    std::uint32_t amount = 0;              // the number the fault takes, as its row says
+    std::vector<std::uint8_t> replyBytes;  // a scripted reply
 };
 
 struct DeviceFaults {
-    bool serialFetchFails = false;
-    bool productFetchFails = false;
-    bool openFails = false;
-    bool setUpFails = false;
-    bool closeFails = false;
-    bool statusStuckBusy = false;  // the write-in-progress bit never clears after an erase
-    bool neverReady = false;       // the ready poll never reports ready
+#define QUORVANEX_DEVICE_FAULT_MEMBER(name, word, description) bool name = false;
+    QUORVANEX_DEVICE_FAULTS(QUORVANEX_DEVICE_FAULT_MEMBER)
+#undef QUORVANEX_DEVICE_FAULT_MEMBER
     std::vector<ExchangeFaultRule> exchanges;
+};
+
+// What the faults that strike one frame have in store for its exchange: decided once, when the
+// frame is written, and taken by the write, the queue checks and the read in turn.
+struct ExchangePlan {
+    bool delivered = true;  // the frame reaches the device
+    bool writeReportsFailure = false;
+    bool answered = true;    // the device answers at all
+    bool carriedOut = true;  // the loader carries the frame out
+    bool repliesInverted = false;
+    int replyCopies = 1;
+    std::uint64_t replyDelayMicroseconds = 0;
+    const std::vector<std::uint8_t>* scriptedReply = nullptr;
+    std::uint32_t failingChecks = 0;
+    bool readFails = false;
+    std::optional<std::uint32_t> bytesDelivered;
+    bool longReadCount = false;
 };
 
 }  // namespace quorvanex::emulator

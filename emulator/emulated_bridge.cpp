@@ -26,6 +26,47 @@ bool Selects(const FrameSelector& selector, FrameKind kind, std::span<const std:
     return true;
 }
 
+// What one fault does to the exchange of a frame that it strikes.
+void AddToPlan(const ExchangeFaultRule& rule, ExchangePlan& plan) {
+    switch (rule.fault) {
+        case ExchangeFault::WriteFails:
+            plan.delivered = false;
+            plan.writeReportsFailure = true;
+            return;
+        case ExchangeFault::WriteFailsAfterDelivery:
+            plan.writeReportsFailure = true;
+            return;
+        case ExchangeFault::QueueCheckFails:
+            plan.failingChecks = rule.amount;
+            return;
+        case ExchangeFault::ReadFails:
+            plan.readFails = true;
+            return;
+        case ExchangeFault::NoReply:
+            plan.answered = false;
+            return;
+        case ExchangeFault::WrongReply:
+            plan.carriedOut = false;
+            plan.repliesInverted = true;
+            return;
+        case ExchangeFault::ShortRead:
+            plan.bytesDelivered = rule.amount;
+            return;
+        case ExchangeFault::LongReadCount:
+            plan.longReadCount = true;
+            return;
+        case ExchangeFault::ScriptedReply:
+            plan.scriptedReply = &rule.replyBytes;
+            return;
+        case ExchangeFault::ReplyTwice:
+            plan.replyCopies = 2;
+            return;
+        case ExchangeFault::LateReply:
+            plan.replyDelayMicroseconds = rule.amount;
+            return;
+    }
+}
+
 // Copies the string as the library does: with its terminator when it fits the buffer, and cut
 // without one when it does not.
 void CopyDeviceString(const std::string& text, char* buffer) {
@@ -37,6 +78,33 @@ void CopyDeviceString(const std::string& text, char* buffer) {
 }
 
 }  // namespace
+
+EmulatedDevice::EmulatedDevice(DeviceConfig config)
+    : config_(std::move(config)), loader_(config_.timings) {
+    loader_.SetNeverReady(config_.faults.neverReady);
+    loader_.Flash().SetStuckBusy(config_.faults.statusStuckBusy);
+    ruleMatches_.assign(config_.faults.exchanges.size(), 0);
+}
+
+// Each rule counts the frames it selects; it strikes from its occurrence on, count times.
+ExchangePlan EmulatedBridge::PlanExchange(EmulatedDevice& device,
+                                          std::span<const std::uint8_t> frame) {
+    const FrameKind kind = Loader::Classify(frame);
+    ExchangePlan plan;
+    const auto& rules = device.config_.faults.exchanges;
+    for (std::size_t r = 0; r < rules.size(); ++r) {
+        const FrameSelector& frames = rules[r].frames;
+        if (!Selects(frames, kind, frame)) {
+            continue;
+        }
+        const std::uint32_t seen = ++device.ruleMatches_[r];
+        if (seen >= frames.occurrence &&
+            (frames.count == 0 || seen < frames.occurrence + frames.count)) {
+            AddToPlan(rules[r], plan);
+        }
+    }
+    return plan;
+}
 
 std::uint32_t EmulatedBridge::Attach(DeviceConfig config) {
     CriticalSectionGuard guard(section_);
@@ -183,101 +251,45 @@ BridgeStatus EmulatedBridge::WriteFrame(BridgeHandle handle, const void* buffer,
     }
     const std::span<const std::uint8_t> frame(static_cast<const std::uint8_t*>(buffer),
                                               bytesToWrite);
-    const FrameKind kind = Loader::Classify(frame);
-    const std::uint64_t now = clock_.NowMicroseconds();
-
-    // Each rule counts the frames it selects; it strikes from its occurrence on, count times.
-    bool writeFails = false;
-    bool writeFailsAfterDelivery = false;
-    bool noReply = false;
-    bool wrongReply = false;
-    bool replyTwice = false;
-    std::uint64_t replyDelay = 0;
-    const std::vector<std::uint8_t>* scriptedReply = nullptr;
-    EmulatedDevice::PendingFaults pending;
-    const auto& rules = device->config_.faults.exchanges;
-    for (std::size_t r = 0; r < rules.size(); ++r) {
-        const ExchangeFaultRule& rule = rules[r];
-        if (!Selects(rule.frames, kind, frame)) {
-            continue;
-        }
-        const std::uint32_t seen = ++device->ruleMatches_[r];
-        const bool strikes =
-            seen >= rule.frames.occurrence &&
-            (rule.frames.count == 0 || seen < rule.frames.occurrence + rule.frames.count);
-        if (!strikes) {
-            continue;
-        }
-        switch (rule.fault) {
-            case ExchangeFault::WriteFails:
-                writeFails = true;
-                break;
-            case ExchangeFault::WriteFailsAfterDelivery:
-                writeFailsAfterDelivery = true;
-                break;
-            case ExchangeFault::QueueCheckFails:
-                pending.failingChecks = rule.failingChecks;
-                break;
-            case ExchangeFault::ReadFails:
-                pending.readFails = true;
-                break;
-            case ExchangeFault::NoReply:
-                noReply = true;
-                break;
-            case ExchangeFault::WrongReply:
-                wrongReply = true;
-                break;
-            case ExchangeFault::ShortRead:
-                pending.shortRead = true;
-                pending.bytesDelivered = rule.bytesDelivered;
-                break;
-            case ExchangeFault::LongReadCount:
-                pending.longReadCount = true;
-                break;
-            case ExchangeFault::ScriptedReply:
-                scriptedReply = &rule.replyBytes;
-                break;
-            case ExchangeFault::ReplyTwice:
-                replyTwice = true;
-                break;
-            case ExchangeFault::LateReply:
-                replyDelay = rule.delayMicroseconds;
-                break;
-        }
-    }
-    if (writeFails) {
+    const ExchangePlan plan = PlanExchange(*device, frame);
+    if (!plan.delivered) {
         *bytesWritten = 0;
         return kEmulatedFailure;
     }
     *bytesWritten = bytesToWrite;
-    device->pending_ = pending;
-    trace_.push_back({now, index, TraceDirection::Frame, kind, {frame.begin(), frame.end()}});
-    if (noReply) {
-        return writeFailsAfterDelivery ? kEmulatedFailure : kBridgeSuccess;
+    device->pending_ = plan;
+    const std::uint64_t now = clock_.NowMicroseconds();
+    trace_.push_back(
+        {now, index, TraceDirection::Frame, Loader::Classify(frame), {frame.begin(), frame.end()}});
+    if (plan.answered) {
+        QueueAnswer(*device, index, frame, plan, now);
     }
+    return plan.writeReportsFailure ? kEmulatedFailure : kBridgeSuccess;
+}
 
-    LoaderAnswer answer;
-    if (wrongReply) {
-        answer = device->loader_.Answer(frame, now);
+void EmulatedBridge::QueueAnswer(EmulatedDevice& device, std::uint32_t index,
+                                 std::span<const std::uint8_t> frame, const ExchangePlan& plan,
+                                 std::uint64_t now) {
+    LoaderAnswer answer =
+        plan.carriedOut ? device.loader_.Handle(frame, now) : device.loader_.Answer(frame, now);
+    if (plan.repliesInverted) {
         for (std::uint8_t& byte : answer.reply) {
             byte = static_cast<std::uint8_t>(~byte);
         }
-    } else {
-        answer = device->loader_.Handle(frame, now);
-        if (scriptedReply != nullptr) {
-            answer.reply = *scriptedReply;
-        }
     }
-    const std::uint64_t readyAt = now + device->config_.timings.replyLatencyMicroseconds +
-                                  answer.deviceMicroseconds + replyDelay;
-    for (int copy = 0; copy < (replyTwice ? 2 : 1); ++copy) {
-        const std::uint64_t replyNumber = ++device->repliesSent_;
+    if (plan.scriptedReply != nullptr) {
+        answer.reply = *plan.scriptedReply;
+    }
+    const std::uint64_t readyAt = now + device.config_.timings.replyLatencyMicroseconds +
+                                  answer.deviceMicroseconds + plan.replyDelayMicroseconds;
+    for (int copy = 0; copy < plan.replyCopies; ++copy) {
+        const std::uint64_t replyNumber = ++device.repliesSent_;
         for (std::uint8_t byte : answer.reply) {
-            Enqueue(*device, byte, readyAt, replyNumber);
+            Enqueue(device, byte, readyAt, replyNumber);
         }
-        trace_.push_back({readyAt, index, TraceDirection::Reply, kind, answer.reply});
+        trace_.push_back(
+            {readyAt, index, TraceDirection::Reply, Loader::Classify(frame), answer.reply});
     }
-    return writeFailsAfterDelivery ? kEmulatedFailure : kBridgeSuccess;
 }
 
 BridgeStatus EmulatedBridge::CheckReceiveQueue(BridgeHandle handle, std::uint32_t* bytesQueued,
@@ -318,7 +330,7 @@ BridgeStatus EmulatedBridge::ReadReply(BridgeHandle handle, void* buffer, std::u
             queue.pop_front();
         }
     };
-    EmulatedDevice::PendingFaults& pending = device->pending_;
+    ExchangePlan& pending = device->pending_;
     if (pending.readFails) {
         pending.readFails = false;
         if (!queue.empty()) {
@@ -329,9 +341,9 @@ BridgeStatus EmulatedBridge::ReadReply(BridgeHandle handle, void* buffer, std::u
     }
 
     std::uint32_t deliver = std::min(bytesToRead, ReadyBytes(*device));
-    const bool cut = pending.shortRead && pending.bytesDelivered < deliver;
+    const bool cut = pending.bytesDelivered && *pending.bytesDelivered < deliver;
     if (cut) {
-        deliver = pending.bytesDelivered;
+        deliver = *pending.bytesDelivered;
     }
     const std::uint64_t replyNumber = queue.empty() ? 0 : queue.front().replyNumber;
     auto* out = static_cast<std::uint8_t*>(buffer);
@@ -343,7 +355,7 @@ BridgeStatus EmulatedBridge::ReadReply(BridgeHandle handle, void* buffer, std::u
         dropRestOfReply(replyNumber);
     }
     *bytesRead = pending.longReadCount ? bytesToRead + 1 : deliver;
-    pending = {};
+    pending = ExchangePlan{};
     return kBridgeSuccess;
 }
 

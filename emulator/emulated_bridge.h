@@ -8,7 +8,9 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <iterator>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -29,29 +31,25 @@ struct DeviceConfig {
     DeviceFaults faults;
 };
 
+// The bridge library's operations, by the names of its table.
 enum class BridgeOperation {
-    CountDevices,
-    GetDeviceString,
-    OpenBridgeDevice,
-    CloseBridgeDevice,
-    ReadReply,
-    WriteFrame,
-    SetUpDevice,
-    CheckReceiveQueue,
+#define QUORVANEX_BRIDGE_OPERATION_VALUE(name, ordinal, parameters, arguments) name,
+    QUORVANEX_BRIDGE_OPERATIONS(QUORVANEX_BRIDGE_OPERATION_VALUE)
+#undef QUORVANEX_BRIDGE_OPERATION_VALUE
 };
-inline constexpr std::size_t kBridgeOperationCount = 8;
+inline constexpr const char* kBridgeOperationNames[] = {
+#define QUORVANEX_BRIDGE_OPERATION_NAME(name, ordinal, parameters, arguments) #name,
+    QUORVANEX_BRIDGE_OPERATIONS(QUORVANEX_BRIDGE_OPERATION_NAME)
+#undef QUORVANEX_BRIDGE_OPERATION_NAME
+};
+inline constexpr std::size_t kBridgeOperationCount = std::size(kBridgeOperationNames);
 
 // Any value but zero reports a failure; the host never tells them apart.
 inline constexpr BridgeStatus kEmulatedFailure = 0xFF;
 
 class EmulatedDevice {
   public:
-    explicit EmulatedDevice(DeviceConfig config)
-        : config_(std::move(config)), loader_(config_.timings) {
-        loader_.SetNeverReady(config_.faults.neverReady);
-        loader_.Flash().SetStuckBusy(config_.faults.statusStuckBusy);
-        ruleMatches_.assign(config_.faults.exchanges.size(), 0);
-    }
+    explicit EmulatedDevice(DeviceConfig config);
 
     const DeviceConfig& Config() const { return config_; }
     Loader& DeviceLoader() { return loader_; }
@@ -71,14 +69,6 @@ class EmulatedDevice {
         std::uint64_t readyAt;
         std::uint64_t replyNumber;
     };
-    // What the faults have in store for the exchange of the frame last written.
-    struct PendingFaults {
-        std::uint32_t failingChecks = 0;
-        bool readFails = false;
-        bool shortRead = false;
-        std::uint32_t bytesDelivered = 0;
-        bool longReadCount = false;
-    };
 
     DeviceConfig config_;
     Loader loader_;
@@ -88,7 +78,8 @@ class EmulatedDevice {
     std::deque<QueuedByte> receiveQueue_;
     std::uint64_t repliesSent_ = 0;
     std::vector<std::uint32_t> ruleMatches_;
-    PendingFaults pending_;
+    // What the faults have in store for the exchange of the frame last written.
+    ExchangePlan pending_;
 };
 
 class EmulatedBridge {
@@ -136,6 +127,11 @@ class EmulatedBridge {
     void PassPollTimeIfPolling(const EmulatedDevice& device);
     static void Enqueue(EmulatedDevice& device, std::uint8_t value, std::uint64_t readyAt,
                         std::uint64_t replyNumber);
+    ExchangePlan PlanExchange(EmulatedDevice& device, std::span<const std::uint8_t> frame);
+    // The device answers the frame as the plan says, into its receive queue and the trace.
+    void QueueAnswer(EmulatedDevice& device, std::uint32_t index,
+                     std::span<const std::uint8_t> frame, const ExchangePlan& plan,
+                     std::uint64_t now);
     std::uint32_t ReadyBytes(const EmulatedDevice& device) const;
     std::uint64_t NextReplyTime(const EmulatedDevice& device) const;
 

@@ -46,6 +46,15 @@ bool PageChecksumHolds(std::span<const std::uint8_t> frame) {
 
 }  // namespace
 
+const char* FrameKindWord(FrameKind kind) {
+    static constexpr const char* kWords[] = {
+#define QUORVANEX_FRAME_KIND_WORD(name, word, shape) word,
+        QUORVANEX_FRAME_KINDS(QUORVANEX_FRAME_KIND_WORD)
+#undef QUORVANEX_FRAME_KIND_WORD
+    };
+    return kWords[static_cast<std::size_t>(kind)];
+}
+
 FrameKind Loader::Classify(std::span<const std::uint8_t> frame) {
     if (frame.size() == 3 && frame[0] == 0x01 && frame[1] == 0x01) {
         return frame[2] == kReadyPoll ? FrameKind::ReadyPoll : FrameKind::Control;

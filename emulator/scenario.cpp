@@ -24,106 +24,234 @@ std::optional<std::uint8_t> HexByte(const std::string& word) {
     return static_cast<std::uint8_t>(std::stoul(word, nullptr, 16));
 }
 
-std::optional<ExchangeFault> ExchangeFaultNamed(const std::string& name) {
-    static const std::map<std::string, ExchangeFault> faults = {
-        {"write-fails", ExchangeFault::WriteFails},
-        {"write-fails-after-delivery", ExchangeFault::WriteFailsAfterDelivery},
-        {"queue-check-fails", ExchangeFault::QueueCheckFails},
-        {"read-fails", ExchangeFault::ReadFails},
-        {"no-reply", ExchangeFault::NoReply},
-        {"wrong-reply", ExchangeFault::WrongReply},
-        {"short-read", ExchangeFault::ShortRead},
-        {"long-read-count", ExchangeFault::LongReadCount},
-        {"scripted-reply", ExchangeFault::ScriptedReply},
-        {"reply-twice", ExchangeFault::ReplyTwice},
-        {"late-reply", ExchangeFault::LateReply},
-    };
-    const auto found = faults.find(name);
-    return found == faults.end() ? std::nullopt : std::optional(found->second);
+struct ExchangeFaultRow {
+    ExchangeFault fault;
+    const char* word;
+    const char* parameter;
+    std::uint32_t fallback;
+    const char* description;
+};
+constexpr ExchangeFaultRow kExchangeFaultRows[] = {
+#define QUORVANEX_EXCHANGE_FAULT_ROW(name, word, parameter, fallback, description) \
+    {ExchangeFault::name, word, parameter, fallback, description},
+    QUORVANEX_EXCHANGE_FAULTS(QUORVANEX_EXCHANGE_FAULT_ROW)
+#undef QUORVANEX_EXCHANGE_FAULT_ROW
+};
+
+struct DeviceFaultRow {
+    bool DeviceFaults::*flag;
+    const char* word;
+    const char* description;
+};
+constexpr DeviceFaultRow kDeviceFaultRows[] = {
+#define QUORVANEX_DEVICE_FAULT_ROW(name, word, description) \
+    {&DeviceFaults::name, word, description},
+    QUORVANEX_DEVICE_FAULTS(QUORVANEX_DEVICE_FAULT_ROW)
+#undef QUORVANEX_DEVICE_FAULT_ROW
+};
+
+struct FrameKindRow {
+    FrameKind kind;
+    const char* word;
+    const char* shape;
+};
+constexpr FrameKindRow kFrameKindRows[] = {
+#define QUORVANEX_FRAME_KIND_ROW(name, word, shape) {FrameKind::name, word, shape},
+    QUORVANEX_FRAME_KINDS(QUORVANEX_FRAME_KIND_ROW)
+#undef QUORVANEX_FRAME_KIND_ROW
+};
+
+template <typename Row, std::size_t Count>
+const Row* RowNamed(const Row (&rows)[Count], const std::string& word) {
+    for (const Row& row : rows) {
+        if (word == row.word) {
+            return &row;
+        }
+    }
+    return nullptr;
 }
 
+// "any", a frame kind's word, or "control:D6" for the control frames of one code.
 std::optional<FrameSelector> FramesNamed(const std::string& name) {
-    static const std::map<std::string, FrameKind> kinds = {
-        {"control", FrameKind::Control},          {"ready-poll", FrameKind::ReadyPoll},
-        {"status-read", FrameKind::StatusRead},   {"write-enable", FrameKind::WriteEnable},
-        {"sector-erase", FrameKind::SectorErase}, {"page-write", FrameKind::PageWrite},
-    };
     if (name == "any") {
-        return AnyFrames();
+        return FrameSelector{};
     }
     if (name.rfind("control:", 0) == 0) {
         const auto code = HexByte(name.substr(8));
-        return code ? std::optional(ControlFrames(*code)) : std::nullopt;
+        return code ? std::optional(FrameSelector{FrameKind::Control, *code}) : std::nullopt;
     }
-    const auto found = kinds.find(name);
-    return found == kinds.end() ? std::nullopt : std::optional(FramesOfKind(found->second));
+    const FrameKindRow* row = RowNamed(kFrameKindRows, name);
+    return row != nullptr && row->kind != FrameKind::Malformed
+               ? std::optional(FrameSelector{row->kind, std::nullopt})
+               : std::nullopt;
 }
 
-bool SetDeviceFault(const std::string& name, DeviceFaults& faults) {
-    static const std::map<std::string, bool DeviceFaults::*> flags = {
-        {"serial-fetch-fails", &DeviceFaults::serialFetchFails},
-        {"product-fetch-fails", &DeviceFaults::productFetchFails},
-        {"open-fails", &DeviceFaults::openFails},
-        {"set-up-fails", &DeviceFaults::setUpFails},
-        {"close-fails", &DeviceFaults::closeFails},
-        {"status-stuck-busy", &DeviceFaults::statusStuckBusy},
-        {"never-ready", &DeviceFaults::neverReady},
-    };
-    const auto found = flags.find(name);
-    if (found == flags.end()) {
+std::optional<std::vector<std::uint8_t>> HexBytes(const std::string& list) {
+    std::vector<std::uint8_t> bytes;
+    std::istringstream words(list);
+    std::string word;
+    while (std::getline(words, word, ',')) {
+        const auto byte = HexByte(word);
+        if (!byte) {
+            return std::nullopt;
+        }
+        bytes.push_back(*byte);
+    }
+    return bytes;
+}
+
+// One word after the occurrence: the count, or the number (or bytes) that the fault takes.
+bool ReadRuleWord(const std::string& word, const ExchangeFaultRow& row, ExchangeFaultRule& rule) {
+    const std::size_t equals = word.find('=');
+    if (equals == std::string::npos) {
+        const auto count = Number(word);
+        rule.frames.count = count.value_or(0);
+        return count.has_value();
+    }
+    const std::string key = word.substr(0, equals);
+    const std::string value = word.substr(equals + 1);
+    if (key != row.parameter) {
         return false;
     }
-    faults.*(found->second) = true;
-    return true;
+    if (rule.fault == ExchangeFault::ScriptedReply) {
+        const auto bytes = HexBytes(value);
+        rule.replyBytes = bytes.value_or(std::vector<std::uint8_t>{});
+        return bytes.has_value();
+    }
+    const auto amount = Number(value);
+    rule.amount = amount.value_or(0);
+    return amount.has_value();
 }
 
-// exchange-fault <fault> <frames> <occurrence> [<count>] [checks=N] [bytes=N] [reply=XX,..]
-//                [delay-us=N]
-std::optional<ExchangeFaultRule> ParseExchangeFault(std::istringstream& words) {
+// <fault> <frames> <occurrence> [<count>] [<its parameter>=N]
+std::optional<ExchangeFaultRule> ParseExchangeFault(const std::string& argument) {
+    std::istringstream words(argument);
     std::string faultName;
     std::string framesName;
     std::string occurrenceWord;
     words >> faultName >> framesName >> occurrenceWord;
-    const auto fault = ExchangeFaultNamed(faultName);
-    auto frames = FramesNamed(framesName);
+    const ExchangeFaultRow* row = RowNamed(kExchangeFaultRows, faultName);
+    const auto frames = FramesNamed(framesName);
     const auto occurrence = Number(occurrenceWord);
-    if (!fault || !frames || !occurrence || *occurrence == 0) {
+    if (row == nullptr || !frames || !occurrence || *occurrence == 0) {
         return std::nullopt;
     }
-    frames->occurrence = *occurrence;
-    ExchangeFaultRule rule(*fault, *frames);
+    ExchangeFaultRule rule{row->fault, *frames, row->fallback, {}};
+    rule.frames.occurrence = *occurrence;
     std::string word;
     while (words >> word) {
-        const std::size_t equals = word.find('=');
-        const std::string key = equals == std::string::npos ? "" : word.substr(0, equals);
-        const std::string value = equals == std::string::npos ? word : word.substr(equals + 1);
-        if (key.empty()) {
-            const auto count = Number(value);
-            if (!count) {
-                return std::nullopt;
-            }
-            rule.frames.count = *count;
-        } else if (key == "checks" && Number(value)) {
-            rule.failingChecks = *Number(value);
-        } else if (key == "bytes" && Number(value)) {
-            rule.bytesDelivered = *Number(value);
-        } else if (key == "delay-us" && Number(value)) {
-            rule.delayMicroseconds = *Number(value);
-        } else if (key == "reply") {
-            std::istringstream bytes(value);
-            std::string byteWord;
-            while (std::getline(bytes, byteWord, ',')) {
-                const auto byte = HexByte(byteWord);
-                if (!byte) {
-                    return std::nullopt;
-                }
-                rule.replyBytes.push_back(*byte);
-            }
-        } else {
+        if (!ReadRuleWord(word, *row, rule)) {
             return std::nullopt;
         }
     }
     return rule;
+}
+
+// Reads the statements of a scenario one at a time; the timings apply to every device at the end.
+class ScenarioReader {
+  public:
+    explicit ScenarioReader(Scenario& scenario) : scenario_(scenario) {}
+
+    // An empty text, or what is wrong with the statement.
+    std::string Read(const std::string& keyword, const std::string& argument) {
+        if (keyword == "device") {
+            return Device(argument);
+        }
+        if (keyword == "count-fails") {
+            scenario_.countFails = true;
+            return {};
+        }
+        if (const auto timing = kTimings.find(keyword); timing != kTimings.end()) {
+            const auto value = Number(argument);
+            timings_.*(timing->second) = value.value_or(0);
+            timingsSet_ = true;
+            return value ? "" : keyword + " needs a whole number of microseconds";
+        }
+        if (const auto output = kOutputs.find(keyword); output != kOutputs.end()) {
+            scenario_.outputs.*(output->second) = argument;
+            return {};
+        }
+        if (scenario_.devices.empty()) {
+            return keyword + " before any device, or unknown";
+        }
+        return DeviceStatement(scenario_.devices.back(), keyword, argument);
+    }
+
+    void Finish() {
+        if (timingsSet_) {
+            for (DeviceConfig& device : scenario_.devices) {
+                device.timings = timings_;
+            }
+        }
+    }
+
+  private:
+    std::string Device(const std::string& serial) {
+        if (serial.empty()) {
+            return "device needs a serial";
+        }
+        DeviceConfig config;
+        config.serial = serial;
+        scenario_.devices.push_back(config);
+        return {};
+    }
+
+    static std::string DeviceStatement(DeviceConfig& device, const std::string& keyword,
+                                       const std::string& argument) {
+        if (keyword == "product") {
+            device.product = argument;
+            return {};
+        }
+        if (keyword == "fault") {
+            const DeviceFaultRow* row = RowNamed(kDeviceFaultRows, argument);
+            if (row != nullptr) {
+                device.faults.*(row->flag) = true;
+            }
+            return row != nullptr ? "" : "unknown fault " + argument;
+        }
+        if (keyword == "exchange-fault") {
+            const auto rule = ParseExchangeFault(argument);
+            if (rule) {
+                device.faults.exchanges.push_back(*rule);
+            }
+            return rule ? "" : "cannot read exchange-fault " + argument;
+        }
+        return "unknown statement " + keyword;
+    }
+
+    static inline const std::map<std::string, std::uint32_t DeviceTimings::*> kTimings = {
+        {"reply-latency-us", &DeviceTimings::replyLatencyMicroseconds},
+        {"page-program-us", &DeviceTimings::pageProgramMicroseconds},
+        {"sector-erase-us", &DeviceTimings::sectorEraseMicroseconds},
+        {"write-active-busy-us", &DeviceTimings::writeActiveBusyMicroseconds},
+    };
+    static inline const std::map<std::string, std::string ScenarioOutputs::*> kOutputs = {
+        {"output-flash", &ScenarioOutputs::flashPath},
+        {"output-snapshots", &ScenarioOutputs::snapshotPrefix},
+        {"output-trace", &ScenarioOutputs::tracePath},
+        {"output-summary", &ScenarioOutputs::summaryPath},
+    };
+
+    Scenario& scenario_;
+    DeviceTimings timings_;
+    bool timingsSet_ = false;
+};
+
+// A line's keyword and the rest of it, without a comment or trailing blanks; false for a line
+// with no statement.
+bool SplitStatement(std::string line, std::string& keyword, std::string& argument) {
+    if (const std::size_t comment = line.find('#'); comment != std::string::npos) {
+        line.erase(comment);
+    }
+    std::istringstream words(line);
+    if (!(words >> keyword)) {
+        return false;
+    }
+    std::getline(words >> std::ws, argument);
+    while (!argument.empty() && (argument.back() == ' ' || argument.back() == '\r')) {
+        argument.pop_back();
+    }
+    return true;
 }
 
 bool WriteBytes(const std::string& path, const std::uint8_t* bytes, std::size_t length) {
@@ -139,26 +267,6 @@ bool WriteText(const std::string& path, const std::string& text) {
     return WriteBytes(path, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 }
 
-const char* KindName(FrameKind kind) {
-    switch (kind) {
-        case FrameKind::Control:
-            return "control";
-        case FrameKind::ReadyPoll:
-            return "ready-poll";
-        case FrameKind::StatusRead:
-            return "status-read";
-        case FrameKind::WriteEnable:
-            return "write-enable";
-        case FrameKind::SectorErase:
-            return "sector-erase";
-        case FrameKind::PageWrite:
-            return "page-write";
-        case FrameKind::Malformed:
-            break;
-    }
-    return "malformed";
-}
-
 std::string Hex(const std::vector<std::uint8_t>& bytes) {
     std::string text;
     char byte[4];
@@ -170,13 +278,10 @@ std::string Hex(const std::vector<std::uint8_t>& bytes) {
 }
 
 std::string Summary(const ScenarioOutputs& outputs, EmulatedBridge& bridge) {
-    static const char* const kOperationNames[kBridgeOperationCount] = {
-        "CountDevices", "GetDeviceString", "OpenBridgeDevice", "CloseBridgeDevice",
-        "ReadReply",    "WriteFrame",      "SetUpDevice",      "CheckReceiveQueue"};
     std::ostringstream summary;
     summary << "calls";
     for (std::size_t i = 0; i < kBridgeOperationCount; ++i) {
-        summary << ' ' << kOperationNames[i] << '='
+        summary << ' ' << kBridgeOperationNames[i] << '='
                 << bridge.Calls(static_cast<BridgeOperation>(i));
     }
     summary << " total=" << bridge.TotalCalls() << '\n';
@@ -207,91 +312,45 @@ std::string Summary(const ScenarioOutputs& outputs, EmulatedBridge& bridge) {
 }  // namespace
 
 bool ParseScenario(std::string_view text, Scenario& scenario, std::string& error) {
-    DeviceTimings timings;
-    bool timingsSet = false;
+    ScenarioReader reader(scenario);
     std::istringstream lines{std::string(text)};
     std::string line;
-    int number = 0;
-    const auto fail = [&](const std::string& what) {
-        error = "line " + std::to_string(number) + ": " + what;
-        return false;
-    };
-    while (std::getline(lines, line)) {
-        ++number;
-        if (const std::size_t comment = line.find('#'); comment != std::string::npos) {
-            line.erase(comment);
-        }
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        std::istringstream words(line);
+    for (int number = 1; std::getline(lines, line); ++number) {
         std::string keyword;
-        if (!(words >> keyword)) {
+        std::string argument;
+        if (!SplitStatement(line, keyword, argument)) {
             continue;
         }
-        std::string argument;
-        std::getline(words >> std::ws, argument);
-        while (!argument.empty() && argument.back() == ' ') {
-            argument.pop_back();
-        }
-        std::istringstream argumentWords(argument);
-        DeviceConfig* device = scenario.devices.empty() ? nullptr : &scenario.devices.back();
-
-        static const std::map<std::string, std::uint32_t DeviceTimings::*> timingKeys = {
-            {"reply-latency-us", &DeviceTimings::replyLatencyMicroseconds},
-            {"page-program-us", &DeviceTimings::pageProgramMicroseconds},
-            {"sector-erase-us", &DeviceTimings::sectorEraseMicroseconds},
-            {"write-active-busy-us", &DeviceTimings::writeActiveBusyMicroseconds},
-        };
-        if (keyword == "device") {
-            if (argument.empty()) {
-                return fail("device needs a serial");
-            }
-            DeviceConfig config;
-            config.serial = argument;
-            scenario.devices.push_back(config);
-        } else if (keyword == "product") {
-            if (device == nullptr) {
-                return fail("product before any device");
-            }
-            device->product = argument;
-        } else if (const auto timing = timingKeys.find(keyword); timing != timingKeys.end()) {
-            const auto value = Number(argument);
-            if (!value) {
-                return fail(keyword + " needs a whole number of microseconds");
-            }
-            timings.*(timing->second) = *value;
-            timingsSet = true;
-        } else if (keyword == "fault") {
-            if (device == nullptr || !SetDeviceFault(argument, device->faults)) {
-                return fail("unknown fault or no device: " + argument);
-            }
-        } else if (keyword == "count-fails") {
-            scenario.countFails = true;
-        } else if (keyword == "exchange-fault") {
-            const auto rule = ParseExchangeFault(argumentWords);
-            if (device == nullptr || !rule) {
-                return fail("cannot read exchange-fault " + argument);
-            }
-            device->faults.exchanges.push_back(*rule);
-        } else if (keyword == "output-flash") {
-            scenario.outputs.flashPath = argument;
-        } else if (keyword == "output-snapshots") {
-            scenario.outputs.snapshotPrefix = argument;
-        } else if (keyword == "output-trace") {
-            scenario.outputs.tracePath = argument;
-        } else if (keyword == "output-summary") {
-            scenario.outputs.summaryPath = argument;
-        } else {
-            return fail("unknown statement " + keyword);
+        const std::string problem = reader.Read(keyword, argument);
+        if (!problem.empty()) {
+            error = "line " + std::to_string(number) + ": " + problem;
+            return false;
         }
     }
-    if (timingsSet) {
-        for (DeviceConfig& device : scenario.devices) {
-            device.timings = timings;
-        }
-    }
+    reader.Finish();
     return true;
+}
+
+std::string ScenarioFaults() {
+    std::string text = "fault <name>, for the device named last:\n";
+    for (const DeviceFaultRow& row : kDeviceFaultRows) {
+        text += std::string("  ") + row.word + ": " + row.description + "\n";
+    }
+    text += "exchange-fault <name> <frames> <occurrence> [<count>] [<parameter>=N]:\n";
+    for (const ExchangeFaultRow& row : kExchangeFaultRows) {
+        text += std::string("  ") + row.word;
+        if (*row.parameter != '\0') {
+            text += std::string(" [") + row.parameter + "=" + std::to_string(row.fallback) + "]";
+        }
+        text += std::string(": ") + row.description + "\n";
+    }
+    text += "frames: any, control:<code>";
+    for (const FrameKindRow& row : kFrameKindRows) {
+        if (row.kind != FrameKind::Malformed) {
+            text += std::string(", ") + row.word;
+        }
+    }
+    return text + "\n";
 }
 
 void AttachScenarioDevices(const Scenario& scenario, EmulatedBridge& bridge) {
@@ -319,7 +378,7 @@ bool WriteScenarioOutputs(const ScenarioOutputs& outputs, EmulatedBridge& bridge
         for (const TraceEntry& entry : bridge.DeviceTrace()) {
             trace += std::to_string(entry.timeMicroseconds) + ' ' + std::to_string(entry.device) +
                      (entry.direction == TraceDirection::Frame ? " frame " : " reply ") +
-                     KindName(entry.kind) + ' ' + Hex(entry.bytes) + '\n';
+                     FrameKindWord(entry.kind) + ' ' + Hex(entry.bytes) + '\n';
         }
         written &= WriteText(outputs.tracePath, trace);
     }

@@ -7,21 +7,19 @@
 //   page-program-us 100
 //   sector-erase-us 150000
 //   write-active-busy-us 500000
-//   fault close-fails                serial-fetch-fails, product-fetch-fails, open-fails,
-//                                    set-up-fails, close-fails, status-stuck-busy, never-ready
+//   fault close-fails                a fault of the device as a whole
+//   exchange-fault wrong-reply page-write 3 [2] [checks=N]
+//                                    a fault of single exchanges: the frames it strikes, the
+//                                    occurrence and the count (0: from then on; 1 when left out),
+//                                    and the number that the fault takes, if it takes one
 //   count-fails                      the device count query fails
-//   exchange-fault wrong-reply page-write 3 [2] [checks=N] [bytes=N] [reply=DA,01] [delay-us=N]
-//                                    faults: write-fails write-fails-after-delivery
-//                                    queue-check-fails read-fails no-reply
-//                                    wrong-reply short-read long-read-count scripted-reply
-//                                    reply-twice late-reply (2.5 s late unless delay-us says);
-//                                    frames: any control control:D6 ready-poll status-read
-//                                    write-enable sector-erase page-write; then the occurrence
-//                                    and the count (0: from then on; 1 when left out)
 //   output-flash out/flash.bin       the whole flash of the first device
 //   output-snapshots out/snapshot    one file a write active: out/snapshot-0.bin, ...
 //   output-trace out/trace.txt       every frame and reply
 //   output-summary out/summary.txt   calls, control codes, snapshots, misuses
+//
+// The faults and the frames they can strike are the rows of emulator/device_faults.h and
+// emulator/loader.h; ScenarioFaults() lists them with what each does.
 #pragma once
 
 #include <string>
@@ -47,6 +45,9 @@ struct Scenario {
 
 // False, with the line and what is wrong in error, when a line cannot be read.
 bool ParseScenario(std::string_view text, Scenario& scenario, std::string& error);
+
+// The faults of the scenario language, from their tables: each with its word and what it does.
+std::string ScenarioFaults();
 
 // Attaches the scenario's devices to the bridge.
 void AttachScenarioDevices(const Scenario& scenario, EmulatedBridge& bridge);

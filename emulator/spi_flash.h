@@ -8,6 +8,8 @@
 #include <span>
 #include <vector>
 
+#include "protocol/image_regions.h"
+
 namespace quorvanex::emulator {
 
 enum class FlashMisuse {
@@ -29,7 +31,7 @@ struct FlashMisuseRecord {
 class SpiFlash {
   public:
     static constexpr std::uint32_t kSize = 4u * 1024 * 1024;
-    static constexpr std::uint32_t kSectorSize = 64u * 1024;
+    static constexpr std::uint32_t kSectorSize = quorvanex::kSectorSize;
     static constexpr std::uint32_t kPageSize = 256;
     static constexpr std::uint8_t kStatusWriteInProgress = 0x01;
     static constexpr std::uint8_t kStatusWriteEnableLatch = 0x02;

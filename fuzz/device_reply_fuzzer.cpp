@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <fstream>
 #include <vector>
 
 #include "emulator/bridge_binding.h"
@@ -17,8 +16,10 @@
 #include "fuzz/fuzz_environment.h"
 #include "link/device_connection.h"
 #include "protocol/flash_programming.h"
+#include "protocol/image_regions.h"
 #include "seam/bridge_operations.h"
 #include "tests/support/image_files.h"
+#include "tests/support/process_state.h"
 #include "tests/support/recording_operator_services.h"
 #include "update/exit_code.h"
 #include "update/update_worker.h"
@@ -129,34 +130,20 @@ BridgeStatus BRIDGE_CALL CheckReceiveQueue(BridgeHandle handle, std::uint32_t* q
     return device->CheckReceiveQueue(handle, queued, status);
 }
 
-const std::vector<testing::Bytes>& Images() {
-    static const std::vector<testing::Bytes> images = [] {
-        fuzzing::ScratchFolder();
-        const std::size_t sizes[] = {200, 100, 120, 64, 33};
-        const char* names[] = {"QUORVANEX-FPGA-2.45-1013.bin", "ZELMAR.0.1.OSD.01.bin",
-                               "ZELMAR.0.1.OSD.02.bin", "ZELMAR.0.1.OSD.03.bin",
-                               "ZELMAR.0.1.OSD.04.bin"};
-        std::vector<testing::Bytes> written;
-        for (std::size_t i = 0; i < 5; ++i) {
-            written.push_back(testing::PatternData(sizes[i], static_cast<std::uint32_t>(i + 1)));
-            const testing::Bytes file = testing::ImageBytes("1A70", written.back());
-            std::ofstream(names[i], std::ios::binary)
-                .write(reinterpret_cast<const char*>(file.data()),
-                       static_cast<std::streamsize>(file.size()));
-        }
-        return written;
-    }();
+const std::vector<test_support::Bytes>& Images() {
+    static const std::vector<test_support::Bytes> images =
+        test_support::WriteMultiPartSet(fuzzing::ScratchFolder(), {200, 100, 120, 64, 33});
     return images;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::vector<testing::Bytes>& images = Images();
+    const std::vector<test_support::Bytes>& images = Images();
     FuzzedDataProvider provider(data, size);
     emulator::VirtualClock virtualClock;
-    testing::RecordingOperatorServices host(virtualClock);
-    testing::ScopedOperatorServices services(host);
+    test_support::RecordingOperatorServices host(virtualClock);
+    test_support::ScopedOperatorServices services(host);
     emulator::DeviceConfig config;
     config.timings.replyLatencyMicroseconds = 100;
     config.timings.sectorEraseMicroseconds = 2000;
@@ -174,7 +161,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool stopped = false;
     try {
         UpdateWorker(nullptr);
-    } catch (const testing::ProcessEnded& ended) {
+    } catch (const test_support::ProcessEnded& ended) {
         stopped = true;
         if (ended.exitCode != 1) {
             fuzzing::Violation("a stop with an exit code other than 1");
@@ -184,8 +171,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (DeviceIsOpen()) {
         fuzzing::Violation("the device was left open");
     }
-    ClearMultiPartFlag();
-    ClearRecordedExitCode();
+    test_support::ResetProcessState();
 
     const auto notices = host.NoticeTexts();
     const bool reportedSuccess =
@@ -199,7 +185,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             fuzzing::Violation("success, but not every image was handed to the FPGA");
         }
         for (std::size_t i = 0; i < images.size(); ++i) {
-            if (snapshots[i].bytes != images[i] || snapshots[i].firstAddress != 0x100000) {
+            if (snapshots[i].bytes != images[i] ||
+                snapshots[i].firstAddress != MultiPartRegion().StartAddress()) {
                 fuzzing::Violation("success, but an image did not reach the flash whole");
             }
         }

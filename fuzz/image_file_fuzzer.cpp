@@ -13,6 +13,7 @@
 #include "link/device_connection.h"
 #include "protocol/flash_programming.h"
 #include "protocol/image_file.h"
+#include "tests/support/process_state.h"
 #include "tests/support/recording_operator_services.h"
 
 using namespace quorvanex;
@@ -41,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     emulator::VirtualClock clock;
-    testing::RecordingOperatorServices host(clock);
-    testing::ScopedOperatorServices services(host);
+    test_support::RecordingOperatorServices host(clock);
+    test_support::ScopedOperatorServices services(host);
     emulator::EmulatedBridge bridge(clock);
     bridge.Attach();
     bridge.Device(0).DeviceLoader().Flash().Fill(kOldContents);
@@ -52,11 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool programmed = false;
     try {
         programmed = ProgramImageFile(path.wstring().c_str());
-    } catch (const testing::ProcessEnded&) {
+    } catch (const test_support::ProcessEnded&) {
         fuzzing::Violation("a healthy device's erase ended the process");
     }
-    CloseDevice();
-    ClearMultiPartFlag();
+    test_support::ResetProcessState();
 
     const emulator::SpiFlash& flash = bridge.Device(0).Flash();
     const auto& contents = flash.Contents();
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!flash.Misuses().empty()) {
         fuzzing::Violation("the flash was misused");
     }
-    const std::uint32_t start = fits ? region->startAddress : 0;
+    const std::uint32_t start = fits ? region->StartAddress() : 0;
     const std::uint32_t end = fits ? start + region->SizeInBytes() : 0;
     // Compared with memcmp: a byte loop here would be instrumented and dominate every run.
     static const std::vector<std::uint8_t> oldContents(emulator::SpiFlash::kSize, kOldContents);

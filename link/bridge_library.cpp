@@ -1,7 +1,6 @@
 #include "link/bridge_library.h"
 
-#include "link/device_connection.h"
-#include "seam/operator_services.h"
+#include "text/operator_text.h"
 
 namespace quorvanex {
 
@@ -15,7 +14,7 @@ bool BridgeLibraryReady() {
         InstallBridgeOperations(loaded);
         return true;
     }
-    ShowNotice(problem.c_str(), kLinkCaption, NoticeIcon::Warning);
+    ShowNotice(problem.c_str(), kBlankCaption, NoticeIcon::Warning);
     return false;
 }
 

@@ -116,7 +116,7 @@ BridgeLibraryLoad LoadBridgeLibraryFile(const std::wstring& programFolder,
 bool ResolveBridgeOperations(HMODULE library, BridgeOperations& operations, std::wstring& problem) {
     wchar_t path[MAX_PATH] = L"";
     GetModuleFileNameW(library, path, MAX_PATH);
-#define QUORVANEX_BRIDGE_RESOLVE(name, ordinal, parameters)                                   \
+#define QUORVANEX_BRIDGE_RESOLVE(name, ordinal, parameters, arguments)                        \
     operations.name = reinterpret_cast<name##Function*>(                                      \
         reinterpret_cast<void*>(GetProcAddress(library, MAKEINTRESOURCEA(ordinal))));         \
     if (operations.name == nullptr) {                                                         \

@@ -2,6 +2,7 @@
 
 #include "link/device_connection.h"
 #include "link/link_lock.h"
+#include "link/link_texts.h"
 #include "seam/bridge_operations.h"
 #include "seam/operator_services.h"
 
@@ -79,7 +80,7 @@ bool WaitForReplyToBegin(BridgeHandle handle) {
         if (status != kBridgeSuccess) {
             // The wait goes on: a failing check is told each time, and the exchange fails at
             // its end.
-            ShowNotice(L"Error Checking Queue", kLinkCaption, NoticeIcon::Warning);
+            ShowNotice(kErrorCheckingQueue);
             everyCheckSucceeded = false;
         } else if (bytesQueued >= 1) {
             return everyCheckSucceeded;
@@ -114,7 +115,7 @@ bool ExchangeFrame(std::uint8_t* reply, const std::uint8_t* command, std::uint32
             return Bridge().WriteFrame(handle, command, commandLength, &bytesWritten, nullptr);
         }) != kBridgeSuccess) {
         MarkReplyMayBeLeftOver();
-        ShowNotice(L"Error Sending Code", kLinkCaption, NoticeIcon::Warning);
+        ShowNotice(kErrorSendingCode);
         return false;
     }
 
@@ -128,14 +129,14 @@ bool ExchangeFrame(std::uint8_t* reply, const std::uint8_t* command, std::uint32
             return Bridge().ReadReply(handle, reply, replyLength, &bytesRead, nullptr);
         }) != kBridgeSuccess) {
         MarkReplyMayBeLeftOver();
-        ShowNotice(L"Error Reading Data", kLinkCaption, NoticeIcon::Warning);
+        ShowNotice(kErrorReadingData);
         return false;
     }
     if (bytesRead != replyLength) {
         if (bytesRead < replyLength) {
             MarkReplyMayBeLeftOver();
         }
-        ShowPaddedStatusLine(L"BytesRead not same as datalength", 48, 10);
+        ShowStatusText(kReadCountMismatchLine);
     }
     return true;
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "link/link_lock.h"
+#include "link/link_texts.h"
 #include "seam/operator_services.h"
 
 namespace quorvanex {
@@ -12,10 +13,6 @@ namespace {
 
 BridgeHandle currentHandle = NoDeviceHandle();
 bool replyMayBeLeftOver = false;
-
-void ShowLinkNotice(const wchar_t* text) {
-    ShowNotice(text, kLinkCaption, NoticeIcon::Warning);
-}
 
 // The library writes a zero-terminated string into the buffer; a string that fills it without a
 // terminator is read as its first 255 characters, never past the buffer.
@@ -32,7 +29,7 @@ void TearDownConnection() {
         const BridgeStatus status =
             CallUnderLinkLock([&] { return Bridge().CloseBridgeDevice(handle); });
         if (status != kBridgeSuccess) {
-            ShowLinkNotice(L"Unable to close device handle!");
+            ShowNotice(kUnableToClose);
         }
     }
     currentHandle = NoDeviceHandle();
@@ -74,7 +71,7 @@ void OpenDevice() {
         const BridgeStatus status = CallUnderLinkLock(
             [&] { return Bridge().GetDeviceString(index, serial, kDeviceStringSerial); });
         if (status != kBridgeSuccess) {
-            ShowLinkNotice(L"Error retrieving serial string!");
+            ShowNotice(kErrorRetrievingSerial);
             continue;
         }
         if (SerialMatches(serial)) {
@@ -83,7 +80,7 @@ void OpenDevice() {
         }
     }
     if (!found) {
-        ShowLinkNotice(L"QUORVANEX not connected!");
+        ShowNotice(kNotConnected);
         stillOpening = false;
     }
 

@@ -6,9 +6,6 @@
 
 namespace quorvanex {
 
-// The device link's own messages carry a single blank as their caption.
-inline constexpr const wchar_t* kLinkCaption = L" ";
-
 // The serial string that identifies the QUORVANEX, compared as a whole 8-bit string.
 inline constexpr const char* kDeviceSerial = "2026";
 

@@ -1,6 +1,7 @@
 #include "protocol/control_commands.h"
 
 #include "link/command_exchange.h"
+#include "protocol/protocol_texts.h"
 #include "seam/operator_services.h"
 
 namespace quorvanex {
@@ -14,44 +15,28 @@ constexpr std::uint16_t kReadyAttempts = 2000;
 constexpr std::uint32_t kReadyPauseMilliseconds = 10;
 
 // The attempts that the ready poll has left; set afresh by every call.
-std::uint16_t ReadyAttemptCount = kReadyAttempts;
+std::uint16_t readyAttemptCount = kReadyAttempts;
 
-struct StatusText {
-    const wchar_t* words;
-    int length;
-};
-
-// The status line painted before a code is sent; null words for a code without one.
-StatusText StatusTextFor(std::uint8_t code) {
-    switch (code) {
-        case kSpeedSelect:
-            return {L"Spi speed = 12 MHz", 34};
-        case kFpgaNormal:
-            return {L"FPGA normal", 40};
-        case kFpgaResetActive:
-            return {L"FPGA reset active", 33};
-        case kFpgaWriteActive:
-            return {L"Write active, please wait...", 34};
-        case kFpgaUpdateProcess:
-            return {L"Update process, please wait", 34};
-        case kFpgaUpdateOk:
-            return {L"Update ok...", 34};
-        default:
-            return {nullptr, 0};
+// The status line painted before a code is sent; nullptr for a code without one.
+const StatusText* StatusTextFor(std::uint8_t code) {
+    for (const ControlCommandLine& command : kControlCommandLines) {
+        if (command.code == code) {
+            return &command.line;
+        }
     }
+    return nullptr;
 }
 
 struct EchoCommand {
-    StatusText retransmitLine;
-    const wchar_t* failureNotice;
+    const StatusText& retransmitLine;
+    const NoticeText& failureNotice;
 };
 
 // Sends 0x01 0x01 C and wants C echoed; a wrong echo gets one retransmit, without a pause.
 bool SendEchoCommand(std::uint8_t code, const EchoCommand& command) {
     const std::uint8_t frame[] = {0x01, 0x01, code};
-    const StatusText line = StatusTextFor(code);
-    if (line.words != nullptr) {
-        ShowPaddedStatusLine(line.words, line.length, 10);
+    if (const StatusText* line = StatusTextFor(code)) {
+        ShowStatusText(*line);
     }
     // The reply is set to anything but the echo before every exchange, so that an exchange that
     // read nothing can never pass on an earlier byte.
@@ -60,32 +45,32 @@ bool SendEchoCommand(std::uint8_t code, const EchoCommand& command) {
     if (reply != code) {
         reply = static_cast<std::uint8_t>(~code);
         exchanged = ExchangeFrame(&reply, frame, 1, sizeof frame);
-        ShowPaddedStatusLine(command.retransmitLine.words, command.retransmitLine.length, 10);
+        ShowStatusText(command.retransmitLine);
     }
     if (exchanged && reply == code) {
         return true;
     }
-    ShowNotice(command.failureNotice, kCriticalErrorCaption, NoticeIcon::Warning);
+    ShowNotice(command.failureNotice);
     return false;
 }
 
 }  // namespace
 
 bool SelectSpiSpeed() {
-    static const EchoCommand speedSelect = {{L"Select Speed error:  retransmit...", 38},
-                                            L"ERROR Selecting Speed!"};
-    return SendEchoCommand(kSpeedSelect, speedSelect);
+    return SendEchoCommand(kSpeedSelect, {kSpeedRetransmitLine, kSpeedSelectFailed});
 }
 
 bool SetFpgaState(FpgaStateCode code) {
-    static const EchoCommand stateCommand = {{L"Reset FPGA error:  retransmit...", 47},
-                                             L"ERROR Resetting FPGA!"};
-    return SendEchoCommand(code, stateCommand);
+    return SendEchoCommand(code, {kStateRetransmitLine, kStateCommandFailed});
+}
+
+std::uint16_t ReadyAttemptCount() {
+    return readyAttemptCount;
 }
 
 bool WaitDeviceReady() {
     const std::uint8_t frame[] = {0x01, 0x01, kReadyPoll};
-    ReadyAttemptCount = kReadyAttempts;
+    readyAttemptCount = kReadyAttempts;
     do {
         // Not ready until this attempt's own reply says so.
         std::uint8_t reply[2] = {0x00, 0x00};
@@ -94,8 +79,8 @@ bool WaitDeviceReady() {
             return true;
         }
         Pause(kReadyPauseMilliseconds);
-        --ReadyAttemptCount;
-    } while (ReadyAttemptCount != 0);
+        --readyAttemptCount;
+    } while (readyAttemptCount != 0);
     return false;
 }
 

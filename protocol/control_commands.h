@@ -14,14 +14,13 @@ inline constexpr FpgaStateCode kFpgaWriteActive = 0xD9;
 inline constexpr FpgaStateCode kFpgaUpdateProcess = 0xDB;
 inline constexpr FpgaStateCode kFpgaUpdateOk = 0xDC;
 
-// The caption of the loader operations' failure notices, with its trailing blank.
-inline constexpr const wchar_t* kCriticalErrorCaption = L"Critical Error!!! ";
-
 // True when the device has acknowledged the speed command (the echo of 0xD5).
 bool SelectSpiSpeed();
 // Sends any code; true when the device has echoed it. Codes without a status text paint nothing.
 bool SetFpgaState(FpgaStateCode code);
 // Polls until the device answers 0xDA 0x01; false after 2000 attempts without that answer.
 bool WaitDeviceReady();
+// The attempts that the last ready poll had left when it ended; 0 after it gave up.
+std::uint16_t ReadyAttemptCount();
 
 }  // namespace quorvanex

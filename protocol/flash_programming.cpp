@@ -4,12 +4,12 @@
 #include <vector>
 
 #include "link/command_exchange.h"
-#include "protocol/control_commands.h"
 #include "protocol/image_file.h"
-#include "protocol/message_text.h"
 #include "protocol/progress_line.h"
+#include "protocol/protocol_texts.h"
 #include "protocol/sector_erase.h"
 #include "seam/operator_services.h"
+#include "text/operator_text.h"
 #include "update/fatal_stop.h"
 
 namespace quorvanex {
@@ -55,7 +55,7 @@ PageFrame BuildPageFrame(std::uint32_t address, const std::uint8_t* data, std::u
 // after a pause; a second failure in a row ends the write.
 bool WritePages(const ImageRegion& region, const std::vector<std::uint8_t>& data) {
     const std::int64_t dataSize = static_cast<std::int64_t>(data.size());
-    std::uint32_t address = region.startAddress;
+    std::uint32_t address = region.StartAddress();
     std::size_t offset = 0;
     std::int32_t remaining = static_cast<std::int32_t>(data.size());
     int failures = 0;
@@ -68,7 +68,7 @@ bool WritePages(const ImageRegion& region, const std::vector<std::uint8_t>& data
             passCount = 0;
             MessageText line;
             FormatProgressLine(line, ProgressFigure(remaining, dataSize));
-            ShowStatusLine(line, 10);
+            ShowStatusLine(line, kProgressLineY);
         } else {
             ++passCount;
         }
@@ -83,9 +83,9 @@ bool WritePages(const ImageRegion& region, const std::vector<std::uint8_t>& data
             failures = 0;
             continue;
         }
-        ShowPaddedStatusLine(L"Flash Write ERROR: retransmit...", 42, 10);
+        ShowStatusText(kFlashWriteRetransmitLine);
         if (++failures == 2) {
-            ShowNotice(L"Flash Write ERROR!", kCriticalErrorCaption, NoticeIcon::Warning);
+            ShowNotice(kFlashWriteFailed);
             return false;
         }
         Pause(kResendPauseMilliseconds);
@@ -108,7 +108,7 @@ bool ProgramImageFile(const wchar_t* path) {
     const ImageFileHeader header = ReadImageFileHeader(file, path);
     switch (header.check) {
         case ImageFileCheck::CannotOpen:
-            ShowPathNotice(L"Input file %ls not found", path, L"File missing");
+            ShowPathNotice(kInputFileNotFound, path);
             return false;
         case ImageFileCheck::WrongId:
             ReportWrongImageId();
@@ -123,14 +123,14 @@ bool ProgramImageFile(const wchar_t* path) {
     }
     // Data beyond the region would land in flash that was never erased.
     if (header.check == ImageFileCheck::TooLarge) {
-        ShowPathNotice(L"%ls is too large for its flash region", path, kCriticalErrorCaption);
+        ShowPathNotice(kImageTooLargeWhileWriting, path);
         return false;
     }
     // The whole data is in memory before the flash is touched: a file that cannot be read whole
     // leaves the region as it was.
     std::vector<std::uint8_t> data;
     if (!LoadImageData(file, header.dataSize, data)) {
-        ShowPathNotice(L"%ls could not be read whole", path, kCriticalErrorCaption);
+        ShowPathNotice(kImageNotReadWhole, path);
         return false;
     }
     file.Close();
@@ -139,7 +139,7 @@ bool ProgramImageFile(const wchar_t* path) {
         FatalStop(kFatalChipErase);
         return false;
     }
-    ShowPaddedStatusLine(L"Flash write started...", 45, 10);
+    ShowStatusText(kFlashWriteStartedLine);
     return WritePages(region, data);
 }
 

@@ -5,17 +5,6 @@
 #include <iterator>
 
 namespace quorvanex {
-namespace {
-
-// Each region starts at its first sector; the three together cover sectors 0 to 29.
-constexpr ImageRegion kImageRegions[] = {
-    {"1A60", 0x000000, 0, 10, false},
-    {"1A65", 0x0A0000, 10, 6, false},
-    {"1A70", 0x100000, 16, 14, true},
-};
-
-}  // namespace
-
 const ImageRegion* RegionForImageId(const std::uint8_t (&id)[kImageIdLength]) {
     for (const ImageRegion& region : kImageRegions) {
         if (std::memcmp(region.id, id, kImageIdLength) == 0) {
@@ -23,6 +12,16 @@ const ImageRegion* RegionForImageId(const std::uint8_t (&id)[kImageIdLength]) {
         }
     }
     return nullptr;
+}
+
+const ImageRegion& MultiPartRegion() {
+    for (const ImageRegion& region : kImageRegions) {
+        if (region.setsMultiPartFlag) {
+            return region;
+        }
+    }
+    // Without a multi-part region no update writes parts; the first region stands in.
+    return kImageRegions[0];
 }
 
 ImageFileHeader ReadImageFileHeader(BinaryFile& file, const wchar_t* path) {

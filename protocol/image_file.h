@@ -4,25 +4,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "protocol/image_regions.h"
 #include "seam/binary_file.h"
 
 namespace quorvanex {
-
-inline constexpr std::uint32_t kImageIdLength = 4;
-
-// The flash region that an image ID names.
-struct ImageRegion {
-    char id[kImageIdLength + 1];
-    std::uint32_t startAddress;
-    std::uint8_t firstSector;
-    std::uint8_t sectorCount;
-    bool setsMultiPartFlag;
-
-    std::uint32_t SizeInBytes() const { return std::uint32_t{sectorCount} * 64u * 1024; }
-};
-
-// The region of an ID read from a file, or nullptr for an ID the device does not know.
-const ImageRegion* RegionForImageId(const std::uint8_t (&id)[kImageIdLength]);
 
 // What an image file turned out to be when its start was read.
 enum class ImageFileCheck {

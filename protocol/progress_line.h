@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "protocol/message_text.h"
+#include "text/operator_text.h"
 
 namespace quorvanex {
 

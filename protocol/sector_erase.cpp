@@ -1,13 +1,13 @@
 #include "protocol/sector_erase.h"
 
 #include "link/command_exchange.h"
-#include "protocol/control_commands.h"
+#include "protocol/image_regions.h"
+#include "protocol/protocol_texts.h"
 #include "seam/operator_services.h"
 
 namespace quorvanex {
 namespace {
 
-constexpr std::uint32_t kSectorsInAddressSpace = 256;
 constexpr std::uint8_t kWriteInProgress = 0x01;
 // Before the first frame of a run, and between two status reads.
 constexpr std::uint32_t kSettleMilliseconds = 3;
@@ -34,10 +34,6 @@ bool Acknowledged(const std::uint8_t* frame, std::uint32_t length, std::uint8_t 
 // an exchange that read nothing is never taken for an acknowledgement.
 std::uint8_t UnacknowledgedReply(const std::uint8_t* frame, std::uint32_t length) {
     return static_cast<std::uint8_t>(0x101 - ByteSum(frame, length));
-}
-
-void ShowEraseFailure(const wchar_t* text) {
-    ShowNotice(text, kCriticalErrorCaption, NoticeIcon::Warning);
 }
 
 // Reads the status until the write-in-progress bit clears. A status exchange that fails, or a
@@ -69,8 +65,8 @@ bool EraseSectors(std::uint8_t firstSector, std::uint8_t sectorCount) {
         return true;
     }
     const std::uint32_t end = std::uint32_t{firstSector} + sectorCount;
-    if (end > kSectorsInAddressSpace) {
-        ShowEraseFailure(L"Sector erase error!");
+    if (end > kSectorCount) {
+        ShowNotice(kSectorEraseFailed);
         return false;
     }
 
@@ -79,7 +75,7 @@ bool EraseSectors(std::uint8_t firstSector, std::uint8_t sectorCount) {
         std::uint8_t reply = UnacknowledgedReply(kWriteEnable, sizeof kWriteEnable);
         if (!ExchangeFrame(&reply, kWriteEnable, 1, sizeof kWriteEnable) ||
             !Acknowledged(kWriteEnable, sizeof kWriteEnable, reply)) {
-            ShowEraseFailure(L"ERROR Write Enable!");
+            ShowNotice(kWriteEnableFailed);
             return false;
         }
 
@@ -89,12 +85,12 @@ bool EraseSectors(std::uint8_t firstSector, std::uint8_t sectorCount) {
         reply = UnacknowledgedReply(erase, sizeof erase);
         if (!ExchangeFrame(&reply, erase, 1, sizeof erase) ||
             !Acknowledged(erase, sizeof erase, reply)) {
-            ShowEraseFailure(L"Sector erase error!");
+            ShowNotice(kSectorEraseFailed);
             return false;
         }
 
         if (!WaitForEraseToFinish()) {
-            ShowEraseFailure(L"Sector erase error!");
+            ShowNotice(kSectorEraseFailed);
             return false;
         }
     }

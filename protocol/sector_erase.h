@@ -6,8 +6,6 @@
 
 namespace quorvanex {
 
-inline constexpr std::uint32_t kSectorSize = 64u * 1024;
-
 // Erases sectors first to first + count - 1 in rising order. True when every sector is erased (a
 // count of 0 erases nothing and succeeds); false after a failure that has been shown to the
 // operator. A run past sector 255 is refused before any frame is sent.

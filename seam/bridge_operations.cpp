@@ -9,8 +9,8 @@ bool operationsInstalled = false;
 }  // namespace
 
 bool BridgeOperationsComplete(const BridgeOperations& operations) {
-#define QUORVANEX_BRIDGE_IS_SET(name, ordinal, parameters) \
-    if (operations.name == nullptr)                        \
+#define QUORVANEX_BRIDGE_IS_SET(name, ordinal, parameters, arguments) \
+    if (operations.name == nullptr)                                   \
         return false;
     QUORVANEX_BRIDGE_OPERATIONS(QUORVANEX_BRIDGE_IS_SET)
 #undef QUORVANEX_BRIDGE_IS_SET

@@ -30,32 +30,40 @@ inline constexpr std::uint32_t kDeviceStringProduct = 2;
 // The string query fills a buffer of this size.
 inline constexpr std::uint32_t kDeviceStringBufferSize = 256;
 
-// The one list of the operations: name, ordinal, parameters. The two flags of the set-up call are
-// declared 32 bits wide on purpose: stdcall passes every argument in a 4-byte stack slot, and a
-// full 32-bit 1 is right whether the library reads a byte or a whole word from that slot.
-#define QUORVANEX_BRIDGE_OPERATIONS(X)                                                     \
-    X(CountDevices, 1, (std::uint32_t * deviceCount))                                      \
-    X(GetDeviceString, 2, (std::uint32_t deviceIndex, char* buffer, std::uint32_t option)) \
-    X(OpenBridgeDevice, 3, (std::uint32_t deviceIndex, quorvanex::BridgeHandle * handle))  \
-    X(CloseBridgeDevice, 4, (quorvanex::BridgeHandle handle))                              \
-    X(ReadReply, 6,                                                                        \
-      (quorvanex::BridgeHandle handle, void* buffer, std::uint32_t bytesToRead,            \
-       std::uint32_t* bytesRead, void* overlapped))                                        \
-    X(WriteFrame, 7,                                                                       \
-      (quorvanex::BridgeHandle handle, const void* buffer, std::uint32_t bytesToWrite,     \
-       std::uint32_t* bytesWritten, void* overlapped))                                     \
-    X(SetUpDevice, 9,                                                                      \
-      (quorvanex::BridgeHandle handle, std::uint32_t firstFlag, std::uint32_t secondFlag)) \
-    X(CheckReceiveQueue, 12,                                                               \
-      (quorvanex::BridgeHandle handle, std::uint32_t * bytesQueued, std::uint32_t * queueStatus))
+// The one list of the operations: name, ordinal, parameters, and the parameters' names as the
+// arguments of a call that passes them on. The two flags of the set-up call are declared 32 bits
+// wide on purpose: stdcall passes every argument in a 4-byte stack slot, and a full 32-bit 1 is
+// right whether the library reads a byte or a whole word from that slot.
+#define QUORVANEX_BRIDGE_OPERATIONS(X)                                                            \
+    X(CountDevices, 1, (std::uint32_t * deviceCount), (deviceCount))                              \
+    X(GetDeviceString, 2, (std::uint32_t deviceIndex, char* buffer, std::uint32_t option),        \
+      (deviceIndex, buffer, option))                                                              \
+    X(OpenBridgeDevice, 3, (std::uint32_t deviceIndex, quorvanex::BridgeHandle * handle),         \
+      (deviceIndex, handle))                                                                      \
+    X(CloseBridgeDevice, 4, (quorvanex::BridgeHandle handle), (handle))                           \
+    X(ReadReply, 6,                                                                               \
+      (quorvanex::BridgeHandle handle, void* buffer, std::uint32_t bytesToRead,                   \
+       std::uint32_t* bytesRead, void* overlapped),                                               \
+      (handle, buffer, bytesToRead, bytesRead, overlapped))                                       \
+    X(WriteFrame, 7,                                                                              \
+      (quorvanex::BridgeHandle handle, const void* buffer, std::uint32_t bytesToWrite,            \
+       std::uint32_t* bytesWritten, void* overlapped),                                            \
+      (handle, buffer, bytesToWrite, bytesWritten, overlapped))                                   \
+    X(SetUpDevice, 9,                                                                             \
+      (quorvanex::BridgeHandle handle, std::uint32_t firstFlag, std::uint32_t secondFlag),        \
+      (handle, firstFlag, secondFlag))                                                            \
+    X(CheckReceiveQueue, 12,                                                                      \
+      (quorvanex::BridgeHandle handle, std::uint32_t * bytesQueued, std::uint32_t * queueStatus), \
+      (handle, bytesQueued, queueStatus))
 
-#define QUORVANEX_BRIDGE_FUNCTION_TYPE(name, ordinal, parameters) \
+#define QUORVANEX_BRIDGE_FUNCTION_TYPE(name, ordinal, parameters, arguments) \
     using name##Function = BridgeStatus BRIDGE_CALL parameters;
 QUORVANEX_BRIDGE_OPERATIONS(QUORVANEX_BRIDGE_FUNCTION_TYPE)
 #undef QUORVANEX_BRIDGE_FUNCTION_TYPE
 
 struct BridgeOperations {
-#define QUORVANEX_BRIDGE_MEMBER(name, ordinal, parameters) name##Function* name = nullptr;
+#define QUORVANEX_BRIDGE_MEMBER(name, ordinal, parameters, arguments) \
+    name##Function* name = nullptr;
     QUORVANEX_BRIDGE_OPERATIONS(QUORVANEX_BRIDGE_MEMBER)
 #undef QUORVANEX_BRIDGE_MEMBER
 };

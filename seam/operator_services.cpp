@@ -58,19 +58,4 @@ void EndProcess(int exitCode) {
     std::abort();
 }
 
-void ShowPaddedStatusLine(const wchar_t* words, int length, int y) {
-    // The longest status text of the program has 56 characters.
-    constexpr int kCapacity = 80;
-    wchar_t line[kCapacity];
-    int used = 0;
-    for (; words[used] != L'\0' && used < kCapacity - 1; ++used) {
-        line[used] = words[used];
-    }
-    for (; used < length && used < kCapacity - 1; ++used) {
-        line[used] = L' ';
-    }
-    line[used] = L'\0';
-    ShowStatusLine(line, y);
-}
-
 }  // namespace quorvanex

@@ -42,8 +42,4 @@ void Pause(std::uint32_t milliseconds);
 std::uint32_t TickCount();
 [[noreturn]] void EndProcess(int exitCode);
 
-// Status texts end in blanks so that a text painted later at the same row covers an older,
-// longer one. This paints the words padded with blanks to the given length.
-void ShowPaddedStatusLine(const wchar_t* words, int length, int y);
-
 }  // namespace quorvanex

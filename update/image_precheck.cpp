@@ -1,13 +1,11 @@
 #include "update/image_precheck.h"
 
 #include "protocol/image_file.h"
-#include "protocol/message_text.h"
-#include "seam/operator_services.h"
+#include "protocol/protocol_texts.h"
+#include "update/update_texts.h"
 
 namespace quorvanex {
 namespace {
-
-constexpr const wchar_t* kNotStartedCaption = L"Update not started";
 
 // Reads the file's start; tells the operator what is wrong with it, if anything.
 ImageFileHeader CheckImageFile(const wchar_t* path) {
@@ -17,14 +15,14 @@ ImageFileHeader CheckImageFile(const wchar_t* path) {
         case ImageFileCheck::Usable:
             break;
         case ImageFileCheck::CannotOpen:
-            ShowPathNotice(L"Input file %ls not found", path, L"File missing");
+            ShowPathNotice(kInputFileNotFound, path);
             break;
         case ImageFileCheck::WrongId:
             ReportWrongImageId();
-            ShowPathNotice(L"%ls has no valid image ID", path, kNotStartedCaption);
+            ShowPathNotice(kImageWithWrongId, path);
             break;
         case ImageFileCheck::TooLarge:
-            ShowPathNotice(L"%ls is too large for its flash region", path, kNotStartedCaption);
+            ShowPathNotice(kImageTooLarge, path);
             break;
     }
     return header;

@@ -2,8 +2,8 @@
 
 #include <atomic>
 
-#include "seam/operator_services.h"
 #include "update/update_lock.h"
+#include "update/update_texts.h"
 #include "update/update_worker.h"
 
 namespace quorvanex {
@@ -14,17 +14,12 @@ std::atomic<bool> updateRunning{false};
 // Written on the worker's thread, read on the main thread when the operator asks to close.
 std::atomic<bool> deviceBeingChanged{false};
 
-void ShowAlreadyRunning() {
-    ShowNotice(L"An update is already running. Wait until it has finished.", L"Update running",
-               NoticeIcon::Information);
-}
-
 }  // namespace
 
 bool StartUpdateRun(bool (*startWorkerThread)()) {
     bool expected = false;
     if (!updateRunning.compare_exchange_strong(expected, true)) {
-        ShowAlreadyRunning();
+        ShowNotice(kUpdateAlreadyRunning);
         return false;
     }
     if (!startWorkerThread()) {
@@ -40,7 +35,7 @@ unsigned RunUpdateWorker(void* startParameter) {
         result = UpdateWorker(startParameter);
         ReleaseUpdateLock();
     } else {
-        ShowAlreadyRunning();
+        ShowNotice(kUpdateAlreadyRunning);
     }
     updateRunning = false;
     return result;

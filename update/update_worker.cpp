@@ -4,33 +4,19 @@
 #include "link/device_connection.h"
 #include "protocol/control_commands.h"
 #include "protocol/flash_programming.h"
-#include "protocol/message_text.h"
+#include "protocol/protocol_texts.h"
 #include "seam/binary_file.h"
 #include "seam/operator_services.h"
 #include "update/fatal_stop.h"
 #include "update/image_precheck.h"
 #include "update/update_run.h"
+#include "update/update_texts.h"
 
 namespace quorvanex {
 namespace {
 
 // The device's FPGA needs a second after these steps before the next command.
 constexpr std::uint32_t kSettleMilliseconds = 1000;
-
-struct PartStep {
-    const wchar_t* line;
-    int lineLength;
-    const wchar_t* file;
-    bool pauseBeforeProgramming;
-};
-
-// The part lines stand at y = 40, below the line at y = 30; part 5's line is one blank shorter.
-constexpr PartStep kPartSteps[] = {
-    {L"Writing part 2 ...", 32, kPartImageFiles[0], true},
-    {L"Writing part 3 ...", 32, kPartImageFiles[1], false},
-    {L"Writing part 4 ...", 32, kPartImageFiles[2], false},
-    {L"Writing part 5 ...", 31, kPartImageFiles[3], false},
-};
 
 void SetStateOrStop(FpgaStateCode code) {
     if (!SetFpgaState(code)) {
@@ -49,7 +35,7 @@ bool MainImageCanBeOpened() {
     if (file.Open(kMainImageFile)) {
         return true;
     }
-    ShowPathNotice(L"Input file %ls not found", kMainImageFile, L"File missing");
+    ShowPathNotice(kInputFileNotFound, kMainImageFile);
     return false;
 }
 
@@ -65,18 +51,19 @@ void WriteMainImage() {
     ProgramOrStop(kMainImageFile);
 }
 
-// Each part follows a write active, in which the FPGA takes what was written before it.
+// Each part follows a write active, in which the FPGA takes what was written before it. Only the
+// first part waits a second before it is programmed.
 void WriteParts() {
-    for (const PartStep& part : kPartSteps) {
+    for (std::size_t part = 0; part < std::size(kPartImageFiles); ++part) {
         SetStateOrStop(kFpgaNormal);
         SetStateOrStop(kFpgaWriteActive);
         WaitDeviceReady();
-        ShowPaddedStatusLine(part.line, part.lineLength, 40);
+        ShowStatusText(kPartLines[part]);
         SetStateOrStop(kFpgaResetActive);
-        if (part.pauseBeforeProgramming) {
+        if (part == 0) {
             Pause(kSettleMilliseconds);
         }
-        ProgramOrStop(part.file);
+        ProgramOrStop(kPartImageFiles[part]);
     }
     SetStateOrStop(kFpgaNormal);
     SetStateOrStop(kFpgaNormal);
@@ -89,12 +76,10 @@ void Finish() {
     SetStateOrStop(kFpgaNormal);
     SetStateOrStop(kFpgaUpdateOk);
     MarkDeviceChangeEnded();
-    ShowPaddedStatusLine(L"FLASH update ok", 42, 10);
-    ShowPaddedStatusLine(L"", 42, 30);
-    ShowPaddedStatusLine(L"Power cycle QUORVANEX", 33, 60);
-    ShowPaddedStatusLine(L"After power up, wait around 15 seconds", 42, 80);
-    ShowPaddedStatusLine(L"QUORVANEX will reconfigure and start", 39, 100);
-    ShowNotice(L"FLASH update ok ", L" ", NoticeIcon::Information);
+    for (const StatusText& line : kFinishLines) {
+        ShowStatusText(line);
+    }
+    ShowNotice(kUpdateOkNotice);
     CloseDevice();
     RequestMainWindowClose();
 }
@@ -115,8 +100,8 @@ std::uint32_t UpdateWorker(void* /*startParameter*/) {
     if (!DeviceIsOpen()) {
         return 0;
     }
-    ShowPaddedStatusLine(L"Updating Firmware", 39, 10);
-    ShowPaddedStatusLine(L"Do NOT turn power OFF", 39, 30);
+    ShowStatusText(kUpdatingFirmwareLine);
+    ShowStatusText(kDoNotTurnPowerOffLine);
 
     MarkDeviceChangeStarted();
     WriteMainImage();

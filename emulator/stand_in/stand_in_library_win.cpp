@@ -17,6 +17,7 @@
 #include "emulator/emulated_bridge.h"
 #include "emulator/real_time_clock.h"
 #include "emulator/scenario.h"
+#include "seam/bridge_operations.h"
 #include "seam/critical_section.h"
 
 namespace quorvanex::emulator {
@@ -111,10 +112,17 @@ void WriteOutputs(StandIn& stand) {
     }
 }
 
+// Every closed device leaves its outputs behind at once: a test looks at them before the program
+// has ended.
 template <typename Call>
-BridgeStatus WithStandIn(Call&& call) {
+BridgeStatus WithStandIn(BridgeOperation operation, Call&& call) {
     CriticalSectionGuard guard(standInSection);
-    return call(TheStandIn());
+    StandIn& stand = TheStandIn();
+    const BridgeStatus status = call(stand.bridge);
+    if (operation == BridgeOperation::CloseBridgeDevice) {
+        WriteOutputs(stand);
+    }
+    return status;
 }
 
 }  // namespace
@@ -122,60 +130,21 @@ BridgeStatus WithStandIn(Call&& call) {
 
 using quorvanex::BridgeHandle;
 using quorvanex::BridgeStatus;
-using quorvanex::emulator::StandIn;
+using quorvanex::emulator::BridgeOperation;
+using quorvanex::emulator::EmulatedBridge;
 using quorvanex::emulator::WithStandIn;
 
-// Exported by ordinal only (stand_in_library.def); the names never leave this file.
+// The eight operations, exported by ordinal only (stand_in_library.def); the names never leave
+// this file.
 extern "C" {
 
-BridgeStatus __stdcall StandInCountDevices(std::uint32_t* deviceCount) {
-    return WithStandIn([&](StandIn& s) { return s.bridge.CountDevices(deviceCount); });
-}
-
-BridgeStatus __stdcall StandInGetDeviceString(std::uint32_t deviceIndex, char* buffer,
-                                              std::uint32_t option) {
-    return WithStandIn(
-        [&](StandIn& s) { return s.bridge.GetDeviceString(deviceIndex, buffer, option); });
-}
-
-BridgeStatus __stdcall StandInOpen(std::uint32_t deviceIndex, BridgeHandle* handle) {
-    return WithStandIn([&](StandIn& s) { return s.bridge.OpenBridgeDevice(deviceIndex, handle); });
-}
-
-BridgeStatus __stdcall StandInClose(BridgeHandle handle) {
-    return WithStandIn([&](StandIn& s) {
-        const BridgeStatus status = s.bridge.CloseBridgeDevice(handle);
-        quorvanex::emulator::WriteOutputs(s);
-        return status;
-    });
-}
-
-BridgeStatus __stdcall StandInRead(BridgeHandle handle, void* buffer, std::uint32_t bytesToRead,
-                                   std::uint32_t* bytesRead, void* overlapped) {
-    return WithStandIn([&](StandIn& s) {
-        return s.bridge.ReadReply(handle, buffer, bytesToRead, bytesRead, overlapped);
-    });
-}
-
-BridgeStatus __stdcall StandInWrite(BridgeHandle handle, const void* buffer,
-                                    std::uint32_t bytesToWrite, std::uint32_t* bytesWritten,
-                                    void* overlapped) {
-    return WithStandIn([&](StandIn& s) {
-        return s.bridge.WriteFrame(handle, buffer, bytesToWrite, bytesWritten, overlapped);
-    });
-}
-
-BridgeStatus __stdcall StandInSetUp(BridgeHandle handle, std::uint32_t firstFlag,
-                                    std::uint32_t secondFlag) {
-    return WithStandIn(
-        [&](StandIn& s) { return s.bridge.SetUpDevice(handle, firstFlag, secondFlag); });
-}
-
-BridgeStatus __stdcall StandInCheckQueue(BridgeHandle handle, std::uint32_t* bytesQueued,
-                                         std::uint32_t* queueStatus) {
-    return WithStandIn(
-        [&](StandIn& s) { return s.bridge.CheckReceiveQueue(handle, bytesQueued, queueStatus); });
-}
+#define QUORVANEX_STAND_IN_EXPORT(name, ordinal, parameters, arguments)                    \
+    BridgeStatus __stdcall StandIn##name parameters {                                      \
+        return WithStandIn(BridgeOperation::name,                                          \
+                           [&](EmulatedBridge& bridge) { return bridge.name arguments; }); \
+    }
+QUORVANEX_BRIDGE_OPERATIONS(QUORVANEX_STAND_IN_EXPORT)
+#undef QUORVANEX_STAND_IN_EXPORT
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {

@@ -5,8 +5,12 @@
 #include <cstring>
 #include <vector>
 
+#include "tests/support/emulated_device_test.h"
+
 namespace quorvanex::emulator {
 namespace {
+
+using test_support::DeviceFromScenario;
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -93,14 +97,11 @@ TEST_F(EmulatedBridgeTest, HandlesWorkOnlyWhileTheirDeviceIsOpen) {
 }
 
 TEST_F(EmulatedBridgeTest, FaultsStrikeTheSelectedFramesOnly) {
-    DeviceConfig config;
     // The second page frame and the one after it are rejected; the frames of other kinds pass.
-    config.faults.exchanges.push_back(
-        {ExchangeFault::WrongReply, FramesOfKind(FrameKind::PageWrite, 2, 2)});
     // Every ready poll from the first on goes unanswered.
-    config.faults.exchanges.push_back(
-        {ExchangeFault::NoReply, FramesOfKind(FrameKind::ReadyPoll, 1, 0)});
-    bridge.Attach(config);
+    bridge.Attach(
+        DeviceFromScenario("exchange-fault wrong-reply page-write 2 2\n"
+                           "exchange-fault no-reply ready-poll 1 0"));
     const BridgeHandle handle = Open(0);
 
     const Bytes page = {0x00, 0x01, 0xD7, 0x02, 0x00, 0x00, 0x00, 0x5A, 0xA6};
@@ -123,18 +124,12 @@ TEST_F(EmulatedBridgeTest, FaultsStrikeTheSelectedFramesOnly) {
 }
 
 TEST_F(EmulatedBridgeTest, ReadFaultsShapeWhatTheHostReceives) {
-    DeviceConfig config;
-    config.faults.exchanges.push_back(
-        {ExchangeFault::ShortRead, FramesOfKind(FrameKind::ReadyPoll, 1, 1), 1, 1});
-    config.faults.exchanges.push_back(
-        {ExchangeFault::LongReadCount, FramesOfKind(FrameKind::ReadyPoll, 2, 1)});
-    config.faults.exchanges.push_back(
-        {ExchangeFault::ReadFails, FramesOfKind(FrameKind::ReadyPoll, 3, 1)});
-    config.faults.exchanges.push_back(
-        {ExchangeFault::WriteFails, FramesOfKind(FrameKind::ReadyPoll, 4, 1)});
-    config.faults.exchanges.push_back(
-        {ExchangeFault::QueueCheckFails, FramesOfKind(FrameKind::ReadyPoll, 5, 1), 2});
-    bridge.Attach(config);
+    bridge.Attach(
+        DeviceFromScenario("exchange-fault short-read ready-poll 1 bytes=1\n"
+                           "exchange-fault long-read-count ready-poll 2\n"
+                           "exchange-fault read-fails ready-poll 3\n"
+                           "exchange-fault write-fails ready-poll 4\n"
+                           "exchange-fault queue-check-fails ready-poll 5 checks=2"));
     const BridgeHandle handle = Open(0);
     const Bytes poll = {0x01, 0x01, 0xDA};
 
@@ -168,12 +163,10 @@ TEST_F(EmulatedBridgeTest, ReadFaultsShapeWhatTheHostReceives) {
 }
 
 TEST_F(EmulatedBridgeTest, ARepeatedReplyAndALateOneArriveWhereTheFaultsPutThem) {
-    DeviceConfig config;
-    config.timings.replyLatencyMicroseconds = 1000;
-    config.faults.exchanges.push_back({ExchangeFault::ReplyTwice, ControlFrames(0xD6)});
-    config.faults.exchanges.push_back(
-        {ExchangeFault::LateReply, ControlFrames(0xD8), 1, 0, {}, 5000});
-    bridge.Attach(config);
+    bridge.Attach(
+        DeviceFromScenario("reply-latency-us 1000\n"
+                           "exchange-fault reply-twice control:D6 1\n"
+                           "exchange-fault late-reply control:D8 1 delay-us=5000"));
     const BridgeHandle handle = Open(0);
 
     Send(handle, {0x01, 0x01, 0xD6});

@@ -43,12 +43,40 @@ output-summary out/summary.txt
     EXPECT_EQ(ours.faults.exchanges[0].frames.count, 2u);
     EXPECT_EQ(ours.faults.exchanges[1].frames.controlCode, std::uint8_t{0xD6});
     EXPECT_EQ(ours.faults.exchanges[1].frames.count, 0u);
-    EXPECT_EQ(ours.faults.exchanges[1].bytesDelivered, 1u);
+    EXPECT_EQ(ours.faults.exchanges[1].amount, 1u);
     EXPECT_EQ(ours.faults.exchanges[2].replyBytes, (std::vector<std::uint8_t>{0x01, 0xDA}));
     EXPECT_FALSE(ours.faults.exchanges[3].frames.kind.has_value());
-    EXPECT_EQ(ours.faults.exchanges[3].failingChecks, 3u);
+    EXPECT_EQ(ours.faults.exchanges[3].amount, 3u);
     EXPECT_TRUE(scenario.countFails);
     EXPECT_EQ(scenario.outputs.summaryPath, "out/summary.txt");
+}
+
+TEST(Scenario, EveryFaultOfTheTablesIsReachableByItsWord) {
+    std::string text = "device 2026\n";
+#define QUORVANEX_DEVICE_FAULT_LINE(name, word, description) text += "fault " word "\n";
+    QUORVANEX_DEVICE_FAULTS(QUORVANEX_DEVICE_FAULT_LINE)
+#undef QUORVANEX_DEVICE_FAULT_LINE
+#define QUORVANEX_EXCHANGE_FAULT_LINE(name, word, parameter, fallback, description) \
+    text += "exchange-fault " word " any 1\n";
+    QUORVANEX_EXCHANGE_FAULTS(QUORVANEX_EXCHANGE_FAULT_LINE)
+#undef QUORVANEX_EXCHANGE_FAULT_LINE
+    Scenario scenario;
+    std::string error;
+    ASSERT_TRUE(ParseScenario(text, scenario, error)) << error;
+    const DeviceFaults& faults = scenario.devices.front().faults;
+    const std::string listed = ScenarioFaults();
+#define QUORVANEX_DEVICE_FAULT_SET(name, word, description) \
+    EXPECT_TRUE(faults.name) << word;                       \
+    EXPECT_NE(listed.find(word), std::string::npos) << word;
+    QUORVANEX_DEVICE_FAULTS(QUORVANEX_DEVICE_FAULT_SET)
+#undef QUORVANEX_DEVICE_FAULT_SET
+    std::size_t row = 0;
+#define QUORVANEX_EXCHANGE_FAULT_READ(name, word, parameter, fallback, description) \
+    EXPECT_EQ(faults.exchanges.at(row).fault, ExchangeFault::name) << word;         \
+    EXPECT_EQ(faults.exchanges.at(row++).amount, std::uint32_t{fallback}) << word;  \
+    EXPECT_NE(listed.find(word), std::string::npos) << word;
+    QUORVANEX_EXCHANGE_FAULTS(QUORVANEX_EXCHANGE_FAULT_READ)
+#undef QUORVANEX_EXCHANGE_FAULT_READ
 }
 
 TEST(Scenario, NamesTheLineItCannotRead) {
@@ -70,7 +98,7 @@ TEST(Scenario, NamesTheLineItCannotRead) {
 }
 
 TEST(Scenario, OutputsShowWhatTheDeviceReceived) {
-    testing::ScratchFolder folder;
+    test_support::ScratchFolder folder;
     Scenario scenario;
     std::string error;
     const std::string prefix = folder.Path().string() + "/";

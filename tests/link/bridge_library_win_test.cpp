@@ -62,7 +62,7 @@ class BridgeLibraryOnAnOlderSystem : public ::testing::Test {
                    static_cast<std::streamsize>(bytes.size()));
     }
 
-    testing::ScratchFolder scratch_;
+    test_support::ScratchFolder scratch_;
     const std::wstring folder_ = scratch_.Path().wstring() + L"\\";
     std::vector<HMODULE> loaded_;
 };

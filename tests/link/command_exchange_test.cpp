@@ -11,22 +11,17 @@ namespace quorvanex {
 namespace {
 
 using emulator::DeviceConfig;
-using emulator::ExchangeFault;
-using emulator::FrameKind;
 using Bytes = std::vector<std::uint8_t>;
 
 const Bytes kNormal = {0x01, 0x01, 0xD6};
 const Bytes kReadyPoll = {0x01, 0x01, 0xDA};
 
-DeviceConfig WithFault(ExchangeFault fault, std::uint32_t failingChecks = 1,
-                       std::uint32_t bytesDelivered = 0) {
-    DeviceConfig config;
-    config.faults.exchanges.push_back(
-        {fault, emulator::AnyFrames(), failingChecks, bytesDelivered});
-    return config;
+// A device whose first frame meets the fault.
+DeviceConfig WithFault(const std::string& fault) {
+    return test_support::DeviceFromScenario("exchange-fault " + fault);
 }
 
-class CommandExchangeTest : public testing::EmulatedDeviceTest {
+class CommandExchangeTest : public test_support::EmulatedDeviceTest {
   protected:
     bool Exchange(const Bytes& frame, Bytes& reply) {
         return ExchangeFrame(reply.data(), frame.data(), static_cast<std::uint32_t>(reply.size()),
@@ -76,7 +71,7 @@ TEST_F(CommandExchangeTest, WaitsUpTo2000MillisecondsForTheReplyToBegin) {
     CloseDevice();
     emulator::EmulatedBridge silentBridge(clock);
     emulator::ScopedEmulatedBridge installed(silentBridge);
-    silentBridge.Attach(WithFault(ExchangeFault::NoReply));
+    silentBridge.Attach(WithFault("no-reply any 1"));
     OpenDevice();
     host.Clear();
     const std::uint64_t start = clock.NowMicroseconds();
@@ -91,15 +86,11 @@ TEST_F(CommandExchangeTest, WaitsUpTo2000MillisecondsForTheReplyToBegin) {
 TEST_F(CommandExchangeTest, TheWaitIsMeasuredAcrossAWrapOfTheTickCount) {
     // 300 ms before the millisecond tick wraps at 2^32.
     emulator::VirtualClock wrappingClock((std::uint64_t{1} << 32) * 1000 - 300000);
-    testing::RecordingOperatorServices wrappingHost(wrappingClock);
-    testing::ScopedOperatorServices services(wrappingHost);
+    test_support::RecordingOperatorServices wrappingHost(wrappingClock);
+    test_support::ScopedOperatorServices services(wrappingHost);
     emulator::EmulatedBridge wrappingBridge(wrappingClock);
     emulator::ScopedEmulatedBridge installed(wrappingBridge);
-    DeviceConfig slow;
-    slow.timings.replyLatencyMicroseconds = 1000000;
-    slow.faults.exchanges.push_back(
-        {ExchangeFault::NoReply, emulator::FramesOfKind(FrameKind::ReadyPoll)});
-    wrappingBridge.Attach(slow);
+    wrappingBridge.Attach(WithFault("no-reply ready-poll 1\nreply-latency-us 1000000"));
     OpenDevice();
 
     Bytes reply(1, 0x00);
@@ -112,7 +103,7 @@ TEST_F(CommandExchangeTest, TheWaitIsMeasuredAcrossAWrapOfTheTickCount) {
 }
 
 TEST_F(CommandExchangeTest, FailedWriteIsToldAndNothingIsAwaited) {
-    OpenConnectedDevice(WithFault(ExchangeFault::WriteFails));
+    OpenConnectedDevice(WithFault("write-fails any 1"));
     Bytes reply(1, 0x00);
     EXPECT_FALSE(Exchange(kNormal, reply));
     ExpectNotices({L"Error Sending Code"});
@@ -122,7 +113,7 @@ TEST_F(CommandExchangeTest, FailedWriteIsToldAndNothingIsAwaited) {
 }
 
 TEST_F(CommandExchangeTest, EveryFailedQueueCheckIsToldAndTheExchangeFailsAfterTheWait) {
-    OpenConnectedDevice(WithFault(ExchangeFault::QueueCheckFails, 3));
+    OpenConnectedDevice(WithFault("queue-check-fails any 1 checks=3"));
     Bytes reply(1, 0x00);
     EXPECT_FALSE(Exchange(kNormal, reply));
     ExpectNotices({L"Error Checking Queue", L"Error Checking Queue", L"Error Checking Queue"});
@@ -131,43 +122,40 @@ TEST_F(CommandExchangeTest, EveryFailedQueueCheckIsToldAndTheExchangeFailsAfterT
 }
 
 TEST_F(CommandExchangeTest, FailedReadIsTold) {
-    OpenConnectedDevice(WithFault(ExchangeFault::ReadFails));
+    OpenConnectedDevice(WithFault("read-fails any 1"));
     Bytes reply(1, 0x00);
     EXPECT_FALSE(Exchange(kNormal, reply));
     ExpectNotices({L"Error Reading Data"});
 }
 
 TEST_F(CommandExchangeTest, ShortReadPaintsALineAndLeavesTheMissingBytesAlone) {
-    OpenConnectedDevice(WithFault(ExchangeFault::ShortRead, 1, 1));
+    OpenConnectedDevice(WithFault("short-read any 1 bytes=1"));
     Bytes reply = {0x77, 0x88};
     EXPECT_TRUE(Exchange(kReadyPoll, reply));
     EXPECT_EQ(reply, (Bytes{0xDA, 0x88}));
     const auto lines = host.StatusLines();
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].text, testing::Padded(L"BytesRead not same as datalength", 48));
+    EXPECT_EQ(lines[0].text, test_support::Padded(L"BytesRead not same as datalength", 48));
     EXPECT_EQ(lines[0].text.size(), 48u);
     EXPECT_EQ(lines[0].y, 10);
     ExpectNotices({});
 }
 
 TEST_F(CommandExchangeTest, LongReadCountPaintsTheSameLineAndStillSucceeds) {
-    OpenConnectedDevice(WithFault(ExchangeFault::LongReadCount));
+    OpenConnectedDevice(WithFault("long-read-count any 1"));
     Bytes reply(1, 0x00);
     EXPECT_TRUE(Exchange(kNormal, reply));
     EXPECT_EQ(reply, Bytes{0xD6});
-    EXPECT_EQ(host.StatusTexts(),
-              std::vector<std::wstring>{testing::Padded(L"BytesRead not same as datalength", 48)});
+    EXPECT_EQ(host.StatusTexts(), std::vector<std::wstring>{test_support::Padded(
+                                      L"BytesRead not same as datalength", 48)});
 }
 
 TEST_F(CommandExchangeTest, AReplyLeftInTheQueueIsNeverTakenForTheNextFramesReply) {
     // The reply to the first frame arrives but is not read (its queue check failed); the second
     // frame is lost on its way. The old 0xD6 must not answer the ready poll.
-    DeviceConfig config;
-    config.faults.exchanges.push_back(
-        {ExchangeFault::QueueCheckFails, emulator::FramesOfKind(FrameKind::Control)});
-    config.faults.exchanges.push_back(
-        {ExchangeFault::NoReply, emulator::FramesOfKind(FrameKind::ReadyPoll)});
-    OpenConnectedDevice(config);
+    OpenConnectedDevice(
+        WithFault("queue-check-fails control 1\n"
+                  "exchange-fault no-reply ready-poll 1"));
     Bytes reply(1, 0x00);
     EXPECT_FALSE(Exchange(kNormal, reply));
     Bytes pollReply(2, 0x00);
@@ -181,12 +169,9 @@ TEST_F(CommandExchangeTest, AReplyLeftInTheQueueIsNeverTakenForTheNextFramesRepl
 
 TEST_F(CommandExchangeTest, AFrameWhoseWriteFailedLeavesNoReplyForTheNextFrame) {
     // The bridge reports the write failed, yet the frame reached the device, which answered it.
-    DeviceConfig config;
-    config.faults.exchanges.push_back(
-        {ExchangeFault::WriteFailsAfterDelivery, emulator::FramesOfKind(FrameKind::Control)});
-    config.faults.exchanges.push_back(
-        {ExchangeFault::NoReply, emulator::FramesOfKind(FrameKind::ReadyPoll)});
-    OpenConnectedDevice(config);
+    OpenConnectedDevice(
+        WithFault("write-fails-after-delivery control 1\n"
+                  "exchange-fault no-reply ready-poll 1"));
     Bytes reply(1, 0x00);
     EXPECT_FALSE(Exchange(kNormal, reply));
     Bytes pollReply(2, 0x00);
@@ -196,10 +181,7 @@ TEST_F(CommandExchangeTest, AFrameWhoseWriteFailedLeavesNoReplyForTheNextFrame) 
 
 TEST_F(CommandExchangeTest, WhatIsQueuedBeforeAFrameGoesOutIsNeverTakenForItsReply) {
     // Both exchanges end cleanly; the first frame is answered twice, the second once.
-    DeviceConfig config;
-    config.faults.exchanges.push_back(
-        {ExchangeFault::ReplyTwice, emulator::FramesOfKind(FrameKind::Control)});
-    OpenConnectedDevice(config);
+    OpenConnectedDevice(WithFault("reply-twice control 1"));
     Bytes reply(1, 0x00);
     EXPECT_TRUE(Exchange(kNormal, reply));
     Bytes pollReply(2, 0x00);
@@ -214,10 +196,7 @@ TEST_F(CommandExchangeTest, WhatIsQueuedBeforeAFrameGoesOutIsNeverTakenForItsRep
 TEST_F(CommandExchangeTest, AReplyThatComesAfterItsExchangeEndedIsDiscardedSilently) {
     // The first echo comes 2.5 s late, after the wait for it has ended and after the same frame
     // sent again has been answered; it lies in the queue when the next frame is due.
-    DeviceConfig config;
-    config.faults.exchanges.push_back(
-        {ExchangeFault::LateReply, emulator::FramesOfKind(FrameKind::Control)});
-    OpenConnectedDevice(config);
+    OpenConnectedDevice(WithFault("late-reply control 1"));
     Bytes reply(1, 0x00);
     EXPECT_FALSE(Exchange(kNormal, reply));
     EXPECT_TRUE(Exchange(kNormal, reply));

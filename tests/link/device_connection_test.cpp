@@ -13,7 +13,7 @@ namespace {
 
 using emulator::BridgeOperation;
 using emulator::DeviceConfig;
-using testing::HostEvent;
+using test_support::HostEvent;
 
 DeviceConfig WithSerial(std::string serial) {
     DeviceConfig config;
@@ -21,7 +21,7 @@ DeviceConfig WithSerial(std::string serial) {
     return config;
 }
 
-class DeviceConnectionTest : public testing::EmulatedDeviceTest {
+class DeviceConnectionTest : public test_support::EmulatedDeviceTest {
   protected:
     void ExpectOnlyLinkNotices(const std::vector<std::wstring>& texts) {
         EXPECT_EQ(host.NoticeTexts(), texts);
@@ -85,9 +85,7 @@ TEST_F(DeviceConnectionTest, NoDeviceAttachedTellsTheOperatorOnce) {
 }
 
 TEST_F(DeviceConnectionTest, FailedSerialFetchSkipsThatDevice) {
-    DeviceConfig config;
-    config.faults.serialFetchFails = true;
-    bridge.Attach(config);
+    bridge.Attach(test_support::DeviceFromScenario("fault serial-fetch-fails"));
     OpenDevice();
     ExpectClosed();
     ExpectOnlyLinkNotices({L"Error retrieving serial string!", L"QUORVANEX not connected!"});
@@ -113,23 +111,20 @@ TEST_F(DeviceConnectionTest, FailedCountQueryIsTakenAsNoDevice) {
 
 TEST_F(DeviceConnectionTest, FailuresAfterTheSearchShowNothingAndLeaveNoHandleOpen) {
     struct Case {
-        const char* name;
-        void (*fault)(DeviceConfig&);
+        const char* fault;
         std::uint32_t opens;
         std::uint32_t closes;
     };
     const Case cases[] = {
-        {"product string fails", [](DeviceConfig& c) { c.faults.productFetchFails = true; }, 0, 0},
-        {"open fails", [](DeviceConfig& c) { c.faults.openFails = true; }, 0, 0},
-        {"set-up fails", [](DeviceConfig& c) { c.faults.setUpFails = true; }, 1, 1},
+        {"fault product-fetch-fails", 0, 0},
+        {"fault open-fails", 0, 0},
+        {"fault set-up-fails", 1, 1},
     };
     for (const Case& failure : cases) {
-        SCOPED_TRACE(failure.name);
+        SCOPED_TRACE(failure.fault);
         emulator::EmulatedBridge freshBridge(clock);
         emulator::ScopedEmulatedBridge installed(freshBridge);
-        DeviceConfig config;
-        failure.fault(config);
-        freshBridge.Attach(config);
+        freshBridge.Attach(test_support::DeviceFromScenario(failure.fault));
         host.Clear();
         OpenDevice();
         ExpectClosed();
@@ -141,9 +136,7 @@ TEST_F(DeviceConnectionTest, FailuresAfterTheSearchShowNothingAndLeaveNoHandleOp
 }
 
 TEST_F(DeviceConnectionTest, FailedCloseIsToldAndTheHandleIsForgottenAnyway) {
-    DeviceConfig config;
-    config.faults.closeFails = true;
-    OpenConnectedDevice(config);
+    OpenConnectedDevice(test_support::DeviceFromScenario("fault close-fails"));
     CloseDevice();
     ExpectClosed();
     ExpectOnlyLinkNotices({L"Unable to close device handle!"});

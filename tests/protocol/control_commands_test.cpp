@@ -12,14 +12,13 @@ namespace quorvanex {
 namespace {
 
 using emulator::DeviceConfig;
-using emulator::ExchangeFault;
-using emulator::FrameKind;
-using testing::HostEvent;
-using testing::HostEventKind;
-using testing::Padded;
+using test_support::DeviceFromScenario;
+using test_support::HostEvent;
+using test_support::HostEventKind;
+using test_support::Padded;
 using Bytes = std::vector<std::uint8_t>;
 
-class ControlCommandsTest : public testing::EmulatedDeviceTest {
+class ControlCommandsTest : public test_support::EmulatedDeviceTest {
   protected:
     std::vector<Bytes> FramesSent() const {
         std::vector<Bytes> frames;
@@ -36,14 +35,6 @@ class ControlCommandsTest : public testing::EmulatedDeviceTest {
         }
     }
 };
-
-DeviceConfig WithControlFault(ExchangeFault fault, std::uint32_t occurrence, std::uint32_t count,
-                              std::uint32_t bytesDelivered = 0) {
-    DeviceConfig config;
-    config.faults.exchanges.push_back(
-        {fault, emulator::FramesOfKind(FrameKind::Control, occurrence, count), 1, bytesDelivered});
-    return config;
-}
 
 TEST_F(ControlCommandsTest, EachCommandPaintsItsLineAndSendsOneFrameWhenEchoed) {
     struct Case {
@@ -77,7 +68,7 @@ TEST_F(ControlCommandsTest, EachCommandPaintsItsLineAndSendsOneFrameWhenEchoed) 
 }
 
 TEST_F(ControlCommandsTest, AWrongEchoIsRetransmittedOnceAndThenAccepted) {
-    OpenConnectedDevice(WithControlFault(ExchangeFault::WrongReply, 1, 1));
+    OpenConnectedDevice(DeviceFromScenario("exchange-fault wrong-reply control 1 1"));
     EXPECT_TRUE(SetFpgaState(kFpgaNormal));
     EXPECT_EQ(FramesSent(), (std::vector<Bytes>{{0x01, 0x01, 0xD6}, {0x01, 0x01, 0xD6}}));
     EXPECT_EQ(host.StatusTexts(),
@@ -88,7 +79,7 @@ TEST_F(ControlCommandsTest, AWrongEchoIsRetransmittedOnceAndThenAccepted) {
 }
 
 TEST_F(ControlCommandsTest, TwoWrongEchoesEndInTheFailureNotice) {
-    OpenConnectedDevice(WithControlFault(ExchangeFault::WrongReply, 1, 4));
+    OpenConnectedDevice(DeviceFromScenario("exchange-fault wrong-reply control 1 4"));
     EXPECT_FALSE(SelectSpiSpeed());
     EXPECT_EQ(host.StatusTexts(),
               (std::vector<std::wstring>{Padded(L"Spi speed = 12 MHz", 34),
@@ -122,7 +113,7 @@ TEST_F(ControlCommandsTest, CodesWithoutAStatusTextPaintNothingButStillWantTheir
 
 TEST_F(ControlCommandsTest, AnExchangeThatReadNothingNeverPassesOnAnEarlierByte) {
     // The first reply arrives cut to nothing: that is a wrong echo, so the frame goes out again.
-    OpenConnectedDevice(WithControlFault(ExchangeFault::ShortRead, 1, 1, 0));
+    OpenConnectedDevice(DeviceFromScenario("exchange-fault short-read control 1 1 bytes=0"));
     EXPECT_TRUE(SetFpgaState(kFpgaNormal));
     EXPECT_EQ(FramesSent().size(), 2u);
     EXPECT_EQ(host.StatusTexts().back(), Padded(L"Reset FPGA error:  retransmit...", 47));
@@ -131,7 +122,7 @@ TEST_F(ControlCommandsTest, AnExchangeThatReadNothingNeverPassesOnAnEarlierByte)
     CloseDevice();
     emulator::EmulatedBridge cutBridge(clock);
     emulator::ScopedEmulatedBridge installed(cutBridge);
-    cutBridge.Attach(WithControlFault(ExchangeFault::ShortRead, 2, 2, 0));
+    cutBridge.Attach(DeviceFromScenario("exchange-fault short-read control 2 2 bytes=0"));
     OpenDevice();
     EXPECT_TRUE(SetFpgaState(kFpgaNormal));
     host.Clear();
@@ -163,14 +154,10 @@ TEST_F(ControlCommandsTest, ReadyAfterFiveNotReadyRepliesTakesSixExchangesAndFiv
 }
 
 TEST_F(ControlCommandsTest, ReadyPollWantsExactly0xDAThen0x01) {
-    DeviceConfig config;
     // Swapped bytes, then a short reply whose missing byte must not count as 0x01.
-    config.faults.exchanges.push_back({ExchangeFault::ScriptedReply,
-                                       emulator::FramesOfKind(FrameKind::ReadyPoll, 1, 1), 1, 0,
-                                       Bytes{0x01, 0xDA}});
-    config.faults.exchanges.push_back(
-        {ExchangeFault::ShortRead, emulator::FramesOfKind(FrameKind::ReadyPoll, 2, 1), 1, 1});
-    OpenConnectedDevice(config);
+    OpenConnectedDevice(
+        DeviceFromScenario("exchange-fault scripted-reply ready-poll 1 reply=01,DA\n"
+                           "exchange-fault short-read ready-poll 2 bytes=1"));
     EXPECT_TRUE(WaitDeviceReady());
     EXPECT_EQ(FramesSent().size(), 3u);
     EXPECT_EQ(host.PauseLengths(), (std::vector<std::uint32_t>{10, 10}));
@@ -179,13 +166,12 @@ TEST_F(ControlCommandsTest, ReadyPollWantsExactly0xDAThen0x01) {
 }
 
 TEST_F(ControlCommandsTest, ANeverReadyDeviceGets2000AttemptsOnEveryCall) {
-    DeviceConfig config;
-    config.faults.neverReady = true;
-    OpenConnectedDevice(config);
+    OpenConnectedDevice(DeviceFromScenario("fault never-ready"));
     for (int call = 0; call < 2; ++call) {
         host.Clear();
         const std::size_t framesBefore = FramesSent().size();
         EXPECT_FALSE(WaitDeviceReady());
+        EXPECT_EQ(ReadyAttemptCount(), 0u);
         EXPECT_EQ(FramesSent().size() - framesBefore, 2000u);
         EXPECT_EQ(host.PauseLengths(), std::vector<std::uint32_t>(2000, 10));
         EXPECT_TRUE(host.Notices().empty());
@@ -194,10 +180,7 @@ TEST_F(ControlCommandsTest, ANeverReadyDeviceGets2000AttemptsOnEveryCall) {
 }
 
 TEST_F(ControlCommandsTest, ReadyPollWhoseWritesAllFailShowsEachFailureAndGivesUp) {
-    DeviceConfig config;
-    config.faults.exchanges.push_back(
-        {ExchangeFault::WriteFails, emulator::FramesOfKind(FrameKind::ReadyPoll, 1, 0)});
-    OpenConnectedDevice(config);
+    OpenConnectedDevice(DeviceFromScenario("exchange-fault write-fails ready-poll 1 0"));
     EXPECT_FALSE(WaitDeviceReady());
     EXPECT_EQ(host.NoticeTexts(), std::vector<std::wstring>(2000, L"Error Sending Code"));
     EXPECT_EQ(host.PauseLengths().size(), 2000u);

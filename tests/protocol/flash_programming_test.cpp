@@ -17,31 +17,20 @@ namespace quorvanex {
 namespace {
 
 using emulator::DeviceConfig;
-using emulator::ExchangeFault;
 using emulator::FrameKind;
 using emulator::TraceEntry;
-using testing::Bytes;
-using testing::HostEvent;
-using testing::HostEventKind;
-using testing::ImageBytes;
-using testing::Padded;
-using testing::PatternData;
+using test_support::Bytes;
+using test_support::DeviceFromScenario;
+using test_support::HostEvent;
+using test_support::HostEventKind;
+using test_support::ImageBytes;
+using test_support::Padded;
+using test_support::PatternData;
 
 const std::wstring kWriteStarted = Padded(L"Flash write started...", 45);
 const std::wstring kRetransmit = Padded(L"Flash Write ERROR: retransmit...", 42);
 
-struct RegionCase {
-    std::string id;
-    std::uint32_t start;
-    std::uint32_t size;
-};
-const RegionCase kRegions[] = {
-    {"1A60", 0x000000, 640 * 1024},
-    {"1A65", 0x0A0000, 384 * 1024},
-    {"1A70", 0x100000, 896 * 1024},
-};
-
-class FlashProgrammingTest : public testing::EmulatedDeviceTest {
+class FlashProgrammingTest : public test_support::EmulatedDeviceTest {
   protected:
     std::vector<TraceEntry> PageFrames() const {
         std::vector<TraceEntry> pages;
@@ -80,25 +69,20 @@ class FlashProgrammingTest : public testing::EmulatedDeviceTest {
         EXPECT_EQ(FirstDevice().Flash().EraseCount(), 0u);
     }
 
-    testing::ScratchFolder folder;
+    test_support::ScratchFolder folder;
 
   private:
     std::vector<std::pair<std::wstring, std::size_t>> progressLines_;
 };
 
-DeviceConfig WithPageFault(ExchangeFault fault, std::uint32_t occurrence, std::uint32_t count) {
-    DeviceConfig config;
-    config.faults.exchanges.push_back(
-        {fault, emulator::FramesOfKind(FrameKind::PageWrite, occurrence, count)});
-    return config;
-}
-
 TEST_F(FlashProgrammingTest, EachIdWritesItsOwnRegionAndNothingElse) {
-    // Sizes on and off the 32-byte frame grid.
-    const std::uint32_t sizes[] = {64 * 32 + 17, 4096, 1000};
-    for (std::size_t i = 0; i < std::size(kRegions); ++i) {
-        const RegionCase& region = kRegions[i];
+    for (std::size_t i = 0; i < std::size(kImageRegions); ++i) {
+        const ImageRegion& region = kImageRegions[i];
+        const std::uint32_t start = region.StartAddress();
+        const std::uint32_t size = region.SizeInBytes();
         SCOPED_TRACE(region.id);
+        // Off the 32-byte frame grid, and past the 64 frames before the first progress line.
+        const std::uint32_t dataSize = 64 * 32 + 17 + 999 * static_cast<std::uint32_t>(i);
         emulator::EmulatedBridge freshBridge(clock);
         emulator::ScopedEmulatedBridge installed(freshBridge);
         freshBridge.Attach();
@@ -106,22 +90,23 @@ TEST_F(FlashProgrammingTest, EachIdWritesItsOwnRegionAndNothingElse) {
         OpenDevice();
         host.Clear();
 
-        const Bytes data = PatternData(sizes[i], static_cast<std::uint32_t>(i + 7));
+        const Bytes data = PatternData(dataSize, static_cast<std::uint32_t>(i + 7));
         EXPECT_TRUE(
             ProgramImageFile(folder.Write("image.bin", ImageBytes(region.id, data)).c_str()));
 
         const emulator::SpiFlash& flash = freshBridge.Device(0).Flash();
-        const auto written = flash.Read(region.start, sizes[i]);
+        const auto written = flash.Read(start, dataSize);
         EXPECT_TRUE(std::equal(written.begin(), written.end(), data.begin(), data.end()));
-        const auto rest = flash.Read(region.start + sizes[i], region.size - sizes[i]);
+        const auto rest = flash.Read(start + dataSize, size - dataSize);
         EXPECT_TRUE(std::all_of(rest.begin(), rest.end(), [](std::uint8_t b) { return b == 0xFF; }))
             << "the rest of the region is erased";
-        if (region.start > 0) {
-            EXPECT_EQ(flash.Read(region.start - 1, 1)[0], 0x00) << "the flash before is untouched";
+        if (start > 0) {
+            EXPECT_EQ(flash.Read(start - 1, 1)[0], 0x00) << "the flash before is untouched";
         }
-        EXPECT_EQ(flash.Read(region.start + region.size, 1)[0], 0x00) << "and the flash after";
+        EXPECT_EQ(flash.Read(start + size, 1)[0], 0x00) << "and the flash after";
         EXPECT_TRUE(flash.Misuses().empty());
-        EXPECT_EQ(MultiPartFlag(), region.id == "1A70");
+        EXPECT_EQ(MultiPartFlag(), region.setsMultiPartFlag);
+        ClearMultiPartFlag();
         EXPECT_EQ(host.StatusTexts().front(), kWriteStarted);
         EXPECT_TRUE(host.Notices().empty());
         CloseDevice();
@@ -159,7 +144,7 @@ TEST_F(FlashProgrammingTest, AFileWithAnIdAloneErasesTheRegionAndSendsNoFrame) {
 }
 
 TEST_F(FlashProgrammingTest, AFrameThatFailsOnceIsSentAgainAfterOneSecond) {
-    OpenConnectedDevice(WithPageFault(ExchangeFault::WrongReply, 3, 1));
+    OpenConnectedDevice(DeviceFromScenario("exchange-fault wrong-reply page-write 3 1"));
     const Bytes data = PatternData(200);
     EXPECT_TRUE(ProgramImageFile(folder.Write("a.bin", ImageBytes("1A70", data)).c_str()));
     const auto pages = PageFrames();
@@ -172,7 +157,7 @@ TEST_F(FlashProgrammingTest, AFrameThatFailsOnceIsSentAgainAfterOneSecond) {
 }
 
 TEST_F(FlashProgrammingTest, TwoFailuresOfTheSameFrameEndTheWrite) {
-    OpenConnectedDevice(WithPageFault(ExchangeFault::WrongReply, 2, 2));
+    OpenConnectedDevice(DeviceFromScenario("exchange-fault wrong-reply page-write 2 2"));
     EXPECT_FALSE(
         ProgramImageFile(folder.Write("a.bin", ImageBytes("1A70", PatternData(200))).c_str()));
     EXPECT_EQ(PageFrames().size(), 3u);
@@ -184,11 +169,11 @@ TEST_F(FlashProgrammingTest, TwoFailuresOfTheSameFrameEndTheWrite) {
 }
 
 TEST_F(FlashProgrammingTest, FailuresOfDifferentFramesWithAnAcceptedOneBetweenDoNotEndTheWrite) {
-    DeviceConfig config = WithPageFault(ExchangeFault::WrongReply, 2, 1);
-    // The reply 0xD7 arrives, but a queue check failed: the exchange failed, so the frame did.
-    config.faults.exchanges.push_back(
-        {ExchangeFault::QueueCheckFails, emulator::FramesOfKind(FrameKind::PageWrite, 4, 1)});
-    OpenConnectedDevice(config);
+    // The fourth frame's reply 0xD7 arrives, but a queue check failed: the exchange failed, so
+    // the frame did.
+    OpenConnectedDevice(
+        DeviceFromScenario("exchange-fault wrong-reply page-write 2 1\n"
+                           "exchange-fault queue-check-fails page-write 4 1"));
     const Bytes data = PatternData(32 * 5);
     EXPECT_TRUE(ProgramImageFile(folder.Write("a.bin", ImageBytes("1A60", data)).c_str()));
     EXPECT_EQ(PageFrames().size(), 7u);
@@ -197,10 +182,7 @@ TEST_F(FlashProgrammingTest, FailuresOfDifferentFramesWithAnAcceptedOneBetweenDo
 }
 
 TEST_F(FlashProgrammingTest, AReplyThatNeverArrivedIsAFailedFrame) {
-    DeviceConfig config;
-    config.faults.exchanges.push_back(
-        {ExchangeFault::ShortRead, emulator::FramesOfKind(FrameKind::PageWrite, 1, 2), 1, 0});
-    OpenConnectedDevice(config);
+    OpenConnectedDevice(DeviceFromScenario("exchange-fault short-read page-write 1 2 bytes=0"));
     EXPECT_FALSE(
         ProgramImageFile(folder.Write("a.bin", ImageBytes("1A60", PatternData(64))).c_str()));
     EXPECT_EQ(host.NoticeTexts(), std::vector<std::wstring>{L"Flash Write ERROR!"});
@@ -322,14 +304,11 @@ TEST_F(FlashProgrammingTest, DataThatCannotBeReadWholeIsNotLoaded) {
 }
 
 TEST_F(FlashProgrammingTest, AFailedEraseEndsInTheFatalStopWithNothingWritten) {
-    DeviceConfig config;
-    config.faults.exchanges.push_back(
-        {ExchangeFault::WrongReply, emulator::FramesOfKind(FrameKind::WriteEnable, 2, 1)});
-    OpenConnectedDevice(config);
+    OpenConnectedDevice(DeviceFromScenario("exchange-fault wrong-reply write-enable 2 1"));
     try {
         ProgramImageFile(folder.Write("a.bin", ImageBytes("1A60", PatternData(100))).c_str());
         ADD_FAILURE() << "the fatal stop did not end the process";
-    } catch (const testing::ProcessEnded& ended) {
+    } catch (const test_support::ProcessEnded& ended) {
         EXPECT_EQ(ended.exitCode, 1);
     }
     EXPECT_TRUE(PageFrames().empty());

@@ -12,10 +12,9 @@ namespace quorvanex {
 namespace {
 
 using emulator::DeviceConfig;
-using emulator::ExchangeFault;
-using emulator::FrameKind;
 using emulator::TraceDirection;
 using emulator::TraceEntry;
+using test_support::DeviceFromScenario;
 using Bytes = std::vector<std::uint8_t>;
 
 const Bytes kWriteEnable = {0x00, 0x04, 0xD0, 0x06};
@@ -25,7 +24,7 @@ Bytes EraseFrame(std::uint8_t sector) {
     return {0x00, 0x07, 0xD0, 0xD8, sector, 0x00, 0x00};
 }
 
-class SectorEraseTest : public testing::EmulatedDeviceTest {
+class SectorEraseTest : public test_support::EmulatedDeviceTest {
   protected:
     // The frames of the trace, each with the reply that answered it.
     std::vector<std::pair<Bytes, Bytes>> Exchanges() const {
@@ -89,7 +88,7 @@ TEST_F(SectorEraseTest, ErasesARunSectorBySectorInRisingOrder) {
     EXPECT_FALSE(SectorErased(10));
     EXPECT_TRUE(FirstDevice().Flash().Misuses().empty());
     EXPECT_EQ(host.PauseLengths().front(), 3u) << "3 ms before anything else";
-    EXPECT_TRUE(host.Events().front().kind == testing::HostEventKind::Pause);
+    EXPECT_TRUE(host.Events().front().kind == test_support::HostEventKind::Pause);
     EXPECT_TRUE(host.Notices().empty());
     EXPECT_TRUE(host.StatusLines().empty());
 }
@@ -110,14 +109,10 @@ TEST_F(SectorEraseTest, TheLastSectorOfTheMultiPartRegionIsAcknowledgedWith0x34)
 }
 
 TEST_F(SectorEraseTest, OnlyTheWriteInProgressBitKeepsThePollGoing) {
-    DeviceConfig config;
-    for (const auto& [occurrence, status] :
-         std::vector<std::pair<std::uint32_t, std::uint8_t>>{{1, 0x03}, {2, 0x01}, {3, 0x02}}) {
-        config.faults.exchanges.push_back(
-            {ExchangeFault::ScriptedReply,
-             emulator::FramesOfKind(FrameKind::StatusRead, occurrence, 1), 1, 0, Bytes{status}});
-    }
-    OpenDeviceWithOldContents(config);
+    OpenDeviceWithOldContents(
+        DeviceFromScenario("exchange-fault scripted-reply status-read 1 reply=03\n"
+                           "exchange-fault scripted-reply status-read 2 reply=01\n"
+                           "exchange-fault scripted-reply status-read 3 reply=02"));
     EXPECT_TRUE(EraseSectors(3, 2));
     EXPECT_EQ(FramesSent(),
               (std::vector<Bytes>{kWriteEnable, EraseFrame(3), kStatusRead, kStatusRead,
@@ -128,27 +123,21 @@ TEST_F(SectorEraseTest, OnlyTheWriteInProgressBitKeepsThePollGoing) {
 
 TEST_F(SectorEraseTest, RejectedAcknowledgementsEndTheRunAtOnce) {
     struct Case {
-        const char* name;
-        Bytes reply;
-        FrameKind kind;
+        const char* fault;
         std::wstring notice;
         std::size_t frames;
     };
     const Case cases[] = {
         // The plain sum rather than its complement.
-        {"write enable answered 0xDA", {0xDA}, FrameKind::WriteEnable, L"ERROR Write Enable!", 1},
+        {"exchange-fault scripted-reply write-enable 1 reply=DA", L"ERROR Write Enable!", 1},
         // The acknowledgement of sector 0 for sector 10.
-        {"erase answered 0x51", {0x51}, FrameKind::SectorErase, L"Sector erase error!", 2},
+        {"exchange-fault scripted-reply sector-erase 1 reply=51", L"Sector erase error!", 2},
     };
     for (const Case& rejected : cases) {
-        SCOPED_TRACE(rejected.name);
+        SCOPED_TRACE(rejected.fault);
         emulator::EmulatedBridge freshBridge(clock);
         emulator::ScopedEmulatedBridge installed(freshBridge);
-        DeviceConfig config;
-        config.faults.exchanges.push_back({ExchangeFault::ScriptedReply,
-                                           emulator::FramesOfKind(rejected.kind), 1, 0,
-                                           rejected.reply});
-        freshBridge.Attach(config);
+        freshBridge.Attach(DeviceFromScenario(rejected.fault));
         OpenDevice();
         host.Clear();
         EXPECT_FALSE(EraseSectors(10, 6));
@@ -159,10 +148,7 @@ TEST_F(SectorEraseTest, RejectedAcknowledgementsEndTheRunAtOnce) {
 }
 
 TEST_F(SectorEraseTest, AFailureAtTheFourthSectorLeavesThreeErasedAndSendsNothingMore) {
-    DeviceConfig config;
-    config.faults.exchanges.push_back(
-        {ExchangeFault::WrongReply, emulator::FramesOfKind(FrameKind::SectorErase, 4, 1)});
-    OpenDeviceWithOldContents(config);
+    OpenDeviceWithOldContents(DeviceFromScenario("exchange-fault wrong-reply sector-erase 4 1"));
     EXPECT_FALSE(EraseSectors(0, 10));
     EXPECT_TRUE(SectorErased(0));
     EXPECT_TRUE(SectorErased(2));
@@ -174,29 +160,22 @@ TEST_F(SectorEraseTest, AFailureAtTheFourthSectorLeavesThreeErasedAndSendsNothin
 TEST_F(SectorEraseTest, AFailingStatusReadEndsTheEraseInsteadOfJudgingAnOldByte) {
     // The erase acknowledgement of sector 0 (0x51) has bit 0 set; judged as a status it would keep
     // the poll going for ever once the device stops answering.
-    DeviceConfig config;
-    config.faults.exchanges.push_back(
-        {ExchangeFault::NoReply, emulator::FramesOfKind(FrameKind::StatusRead, 1, 0)});
-    OpenDeviceWithOldContents(config);
+    OpenDeviceWithOldContents(DeviceFromScenario("exchange-fault no-reply status-read 1 0"));
     EXPECT_FALSE(EraseSectors(0, 10));
     EXPECT_EQ(FramesSent().size(), 3u);
     ExpectCriticalNotice(L"Sector erase error!");
 }
 
 TEST_F(SectorEraseTest, AStatusThatReadsNothingCountsAsBusy) {
-    DeviceConfig config;
-    config.faults.exchanges.push_back(
-        {ExchangeFault::ShortRead, emulator::FramesOfKind(FrameKind::StatusRead, 1, 1), 1, 0});
-    OpenDeviceWithOldContents(config);
+    OpenDeviceWithOldContents(
+        DeviceFromScenario("exchange-fault short-read status-read 1 1 bytes=0"));
     EXPECT_TRUE(EraseSectors(5, 1));
     EXPECT_EQ(FramesSent(),
               (std::vector<Bytes>{kWriteEnable, EraseFrame(5), kStatusRead, kStatusRead}));
 }
 
 TEST_F(SectorEraseTest, AFlashThatStaysBusyIsGivenUpAfter30Seconds) {
-    DeviceConfig config;
-    config.faults.statusStuckBusy = true;
-    OpenDeviceWithOldContents(config);
+    OpenDeviceWithOldContents(DeviceFromScenario("fault status-stuck-busy"));
     const std::uint64_t start = clock.NowMicroseconds();
     EXPECT_FALSE(EraseSectors(0, 10));
     const std::uint64_t polled = clock.NowMicroseconds() - start;
@@ -218,7 +197,7 @@ TEST_F(SectorEraseTest, EmptyRunsSucceedAndRunsPastSector255AreRefusedBeforeAnyF
     EXPECT_EQ(host.NoticeTexts(), (std::vector<std::wstring>(2, L"Sector erase error!")));
     EXPECT_EQ(host.PauseLengths(), (std::vector<std::uint32_t>{3, 3, 3}))
         << "the 3 ms pause comes first on every way, the empty and the refused runs included";
-    EXPECT_EQ(host.Events()[1].kind, testing::HostEventKind::Pause) << "before the refusal";
+    EXPECT_EQ(host.Events()[1].kind, test_support::HostEventKind::Pause) << "before the refusal";
 
     // The run that ends exactly at sector 255 is allowed.
     host.Clear();

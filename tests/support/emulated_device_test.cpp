@@ -3,10 +3,19 @@
 #include "link/device_connection.h"
 #include "link/link_lock.h"
 #include "protocol/flash_programming.h"
-#include "update/exit_code.h"
-#include "update/update_run.h"
+#include "tests/support/process_state.h"
 
-namespace quorvanex::testing {
+namespace quorvanex::test_support {
+
+emulator::DeviceConfig DeviceFromScenario(const std::string& statements) {
+    emulator::Scenario scenario;
+    std::string error;
+    if (!emulator::ParseScenario("device 2026\n" + statements, scenario, error)) {
+        ADD_FAILURE() << "the test's scenario cannot be read: " << error;
+        return {};
+    }
+    return scenario.devices.front();
+}
 
 EmulatedDeviceTest::EmulatedDeviceTest() {
     emulator::SetBridgeCallObserver([this](emulator::BridgeOperation) {
@@ -22,12 +31,7 @@ EmulatedDeviceTest::~EmulatedDeviceTest() {
     EXPECT_EQ(bridgeCallsWithoutLinkLock, 0u);
     EXPECT_FALSE(host.AnyEventUnderLinkLock());
     // The process-wide values must not outlive the test that set them.
-    if (DeviceIsOpen()) {
-        CloseDevice();
-    }
-    ClearMultiPartFlag();
-    ClearRecordedExitCode();
-    MarkDeviceChangeEnded();
+    ResetProcessState();
     emulator::SetBridgeCallObserver(nullptr);
 }
 
@@ -39,4 +43,4 @@ emulator::EmulatedDevice& EmulatedDeviceTest::OpenConnectedDevice(emulator::Devi
     return bridge.Device(index);
 }
 
-}  // namespace quorvanex::testing
+}  // namespace quorvanex::test_support

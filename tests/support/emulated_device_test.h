@@ -7,9 +7,14 @@
 #include "emulator/bridge_binding.h"
 #include "emulator/emulated_bridge.h"
 #include "emulator/emulator_clock.h"
+#include "emulator/scenario.h"
 #include "tests/support/recording_operator_services.h"
 
-namespace quorvanex::testing {
+namespace quorvanex::test_support {
+
+// A device with serial "2026" as scenario statements describe it, one a line, for example
+// "exchange-fault wrong-reply page-write 3 2" or "fault never-ready".
+emulator::DeviceConfig DeviceFromScenario(const std::string& statements);
 
 class EmulatedDeviceTest : public ::testing::Test {
   protected:
@@ -35,4 +40,4 @@ class EmulatedDeviceTest : public ::testing::Test {
     emulator::ScopedEmulatedBridge bridgeInstalled_{bridge};
 };
 
-}  // namespace quorvanex::testing
+}  // namespace quorvanex::test_support

@@ -4,7 +4,10 @@
 #include <chrono>
 #include <fstream>
 
-namespace quorvanex::testing {
+#include "protocol/image_regions.h"
+#include "update/update_worker.h"
+
+namespace quorvanex::test_support {
 
 Bytes PatternData(std::size_t size, std::uint32_t seed) {
     Bytes data(size);
@@ -20,6 +23,20 @@ Bytes ImageBytes(const std::string& id, const Bytes& data) {
     Bytes image(id.begin(), id.end());
     image.insert(image.end(), data.begin(), data.end());
     return image;
+}
+
+std::vector<Bytes> WriteMultiPartSet(const std::filesystem::path& folder,
+                                     const std::array<std::size_t, 5>& sizes, std::uint32_t seed) {
+    std::vector<Bytes> written;
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        written.push_back(PatternData(sizes[i], seed + static_cast<std::uint32_t>(i)));
+        const Bytes file = ImageBytes(MultiPartRegion().id, written.back());
+        std::ofstream(folder / (i == 0 ? kMainImageFile : kPartImageFiles[i - 1]),
+                      std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(file.data()),
+                   static_cast<std::streamsize>(file.size()));
+    }
+    return written;
 }
 
 ScratchFolder::ScratchFolder() {
@@ -56,4 +73,4 @@ ScopedWorkingDirectory::~ScopedWorkingDirectory() {
     std::filesystem::current_path(previous_, ignored);
 }
 
-}  // namespace quorvanex::testing
+}  // namespace quorvanex::test_support

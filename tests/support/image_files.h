@@ -1,12 +1,13 @@
 // Image files for tests: made from an ID and deterministic data, written into a scratch folder.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-namespace quorvanex::testing {
+namespace quorvanex::test_support {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -14,6 +15,13 @@ using Bytes = std::vector<std::uint8_t>;
 Bytes PatternData(std::size_t size, std::uint32_t seed = 1);
 // The ID's four characters followed by the data.
 Bytes ImageBytes(const std::string& id, const Bytes& data);
+
+// The five files of a multi-part update, each a "main image of a multi-part update" region's ID
+// and data of the size given, written into the folder under the program's own file names: the
+// main image first, then the four parts. Returns each file's data, in that order.
+std::vector<Bytes> WriteMultiPartSet(const std::filesystem::path& folder,
+                                     const std::array<std::size_t, 5>& sizes,
+                                     std::uint32_t seed = 1);
 
 // A fresh folder under the system's temporary folder, removed with everything in it afterwards.
 class ScratchFolder {
@@ -44,4 +52,4 @@ class ScopedWorkingDirectory {
     std::filesystem::path previous_;
 };
 
-}  // namespace quorvanex::testing
+}  // namespace quorvanex::test_support

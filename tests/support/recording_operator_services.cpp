@@ -2,7 +2,7 @@
 
 #include "link/link_lock.h"
 
-namespace quorvanex::testing {
+namespace quorvanex::test_support {
 
 HostEvent& RecordingOperatorServices::Record(HostEventKind kind) {
     HostEvent event;
@@ -113,4 +113,4 @@ std::wstring Padded(const std::wstring& words, std::size_t length) {
     return text;
 }
 
-}  // namespace quorvanex::testing
+}  // namespace quorvanex::test_support

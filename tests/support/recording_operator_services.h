@@ -10,7 +10,7 @@
 #include "emulator/emulator_clock.h"
 #include "seam/operator_services.h"
 
-namespace quorvanex::testing {
+namespace quorvanex::test_support {
 
 enum class HostEventKind { StatusLine, Notice, Pause, CloseRequest, ProcessEnd };
 
@@ -81,4 +81,4 @@ class ScopedOperatorServices {
 // A text of the given words followed by blanks up to the length, as the program paints them.
 std::wstring Padded(const std::wstring& words, std::size_t length);
 
-}  // namespace quorvanex::testing
+}  // namespace quorvanex::test_support

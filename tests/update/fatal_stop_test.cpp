@@ -14,17 +14,17 @@ namespace {
 
 using emulator::BridgeOperation;
 using emulator::DeviceConfig;
-using testing::HostEvent;
-using testing::HostEventKind;
-using testing::Padded;
+using test_support::HostEvent;
+using test_support::HostEventKind;
+using test_support::Padded;
 
-class FatalStopTest : public testing::EmulatedDeviceTest {
+class FatalStopTest : public test_support::EmulatedDeviceTest {
   protected:
     // Runs the fatal stop and returns the exit code it ended the process with (-1: it returned).
     int RunFatalStop(FatalCode code) {
         try {
             FatalStop(code);
-        } catch (const testing::ProcessEnded& ended) {
+        } catch (const test_support::ProcessEnded& ended) {
             return ended.exitCode;
         }
         return -1;

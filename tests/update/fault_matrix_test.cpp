@@ -17,8 +17,8 @@
 namespace quorvanex {
 namespace {
 
-using testing::Bytes;
-using testing::HostEventKind;
+using test_support::Bytes;
+using test_support::HostEventKind;
 
 struct MatrixRow {
     std::string fault;
@@ -80,29 +80,20 @@ std::string Narrow(const std::wstring& text) {
     return Trimmed(narrow);
 }
 
-class FaultMatrix : public testing::EmulatedDeviceTest,
+class FaultMatrix : public test_support::EmulatedDeviceTest,
                     public ::testing::WithParamInterface<MatrixRow> {
   protected:
     FaultMatrix() : workingDirectory_(folder.Path()) {}
 
-    // The main image and the four parts, all for the "1A70" region: 7, 4, 4, 2 and 2 frames.
+    // The main image and the four parts of a multi-part set: 7, 4, 4, 2 and 2 frames.
     std::vector<Bytes> WriteImages() {
-        const std::size_t sizes[] = {200, 100, 120, 64, 33};
-        const std::string names[] = {"QUORVANEX-FPGA-2.45-1013.bin", "ZELMAR.0.1.OSD.01.bin",
-                                     "ZELMAR.0.1.OSD.02.bin", "ZELMAR.0.1.OSD.03.bin",
-                                     "ZELMAR.0.1.OSD.04.bin"};
-        std::vector<Bytes> images;
-        for (std::size_t i = 0; i < 5; ++i) {
-            images.push_back(testing::PatternData(sizes[i], static_cast<std::uint32_t>(40 + i)));
-            folder.Write(names[i], testing::ImageBytes("1A70", images.back()));
-        }
-        return images;
+        return test_support::WriteMultiPartSet(folder.Path(), {200, 100, 120, 64, 33}, 40);
     }
 
-    testing::ScratchFolder folder;
+    test_support::ScratchFolder folder;
 
   private:
-    testing::ScopedWorkingDirectory workingDirectory_;
+    test_support::ScopedWorkingDirectory workingDirectory_;
 };
 
 TEST_P(FaultMatrix, TheOutcomeIsAsTheTableSaysAndSuccessMeansEveryImageArrived) {
@@ -125,7 +116,7 @@ TEST_P(FaultMatrix, TheOutcomeIsAsTheTableSaysAndSuccessMeansEveryImageArrived) 
     int exitCode = -1;
     try {
         EXPECT_EQ(UpdateWorker(nullptr), 0u);
-    } catch (const testing::ProcessEnded& ended) {
+    } catch (const test_support::ProcessEnded& ended) {
         exitCode = ended.exitCode;
     }
 
@@ -147,7 +138,7 @@ TEST_P(FaultMatrix, TheOutcomeIsAsTheTableSaysAndSuccessMeansEveryImageArrived) 
         const auto& snapshots = FirstDevice().DeviceLoader().Snapshots();
         ASSERT_EQ(snapshots.size(), images.size());
         for (std::size_t i = 0; i < images.size(); ++i) {
-            EXPECT_EQ(snapshots[i].firstAddress, 0x100000u) << "image " << i;
+            EXPECT_EQ(snapshots[i].firstAddress, MultiPartRegion().StartAddress()) << "image " << i;
             EXPECT_EQ(snapshots[i].bytes, images[i]) << "image " << i;
         }
     } else if (row.outcome.rfind("fatal ", 0) == 0) {

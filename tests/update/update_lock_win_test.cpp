@@ -44,15 +44,15 @@ class OtherProgram {
     HANDLE thread_ = nullptr;
 };
 
-class UpdateLockTest : public testing::EmulatedDeviceTest {
+class UpdateLockTest : public test_support::EmulatedDeviceTest {
   protected:
-    testing::ScratchFolder folder;
-    testing::ScopedWorkingDirectory workingDirectory{folder.Path()};
+    test_support::ScratchFolder folder;
+    test_support::ScopedWorkingDirectory workingDirectory{folder.Path()};
 };
 
 TEST_F(UpdateLockTest, AnUpdateThatAnotherProgramRunsKeepsThisOneOffTheDevice) {
     folder.Write("QUORVANEX-FPGA-2.45-1013.bin",
-                 testing::ImageBytes("1A60", testing::PatternData(100)));
+                 test_support::ImageBytes("1A60", test_support::PatternData(100)));
     bridge.Attach();
     {
         OtherProgram other;

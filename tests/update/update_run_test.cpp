@@ -17,11 +17,11 @@ bool CannotStartThread() {
     return false;
 }
 
-class UpdateRunTest : public testing::EmulatedDeviceTest {
+class UpdateRunTest : public test_support::EmulatedDeviceTest {
   protected:
     UpdateRunTest() { threadsStarted = 0; }
-    testing::ScratchFolder folder;
-    testing::ScopedWorkingDirectory workingDirectory{folder.Path()};
+    test_support::ScratchFolder folder;
+    test_support::ScopedWorkingDirectory workingDirectory{folder.Path()};
 };
 
 TEST_F(UpdateRunTest, ASecondUpdateIsRefusedWhileOneRunsAndAllowedAfterItEnds) {

@@ -20,14 +20,13 @@ namespace quorvanex {
 namespace {
 
 using emulator::DeviceConfig;
-using emulator::ExchangeFault;
-using emulator::FrameKind;
-using testing::Bytes;
-using testing::HostEvent;
-using testing::HostEventKind;
-using testing::ImageBytes;
-using testing::Padded;
-using testing::PatternData;
+using test_support::Bytes;
+using test_support::DeviceFromScenario;
+using test_support::HostEvent;
+using test_support::HostEventKind;
+using test_support::ImageBytes;
+using test_support::Padded;
+using test_support::PatternData;
 
 const std::vector<std::uint8_t> kSingleImageStates = {0xDB, 0xD6, 0xD5, 0xD8, 0xD6, 0xDC};
 const std::vector<std::uint8_t> kMultiPartStates = {0xDB, 0xD6, 0xD5, 0xD8,  // main image
@@ -43,7 +42,7 @@ struct LineAt {
     bool operator==(const LineAt&) const = default;
 };
 
-class UpdateWorkerTest : public testing::EmulatedDeviceTest {
+class UpdateWorkerTest : public test_support::EmulatedDeviceTest {
   protected:
     UpdateWorkerTest() : workingDirectory_(folder.Path()) {}
 
@@ -54,22 +53,15 @@ class UpdateWorkerTest : public testing::EmulatedDeviceTest {
             if (result != nullptr) {
                 *result = returned;
             }
-        } catch (const testing::ProcessEnded& ended) {
+        } catch (const test_support::ProcessEnded& ended) {
             return ended.exitCode;
         }
         return -1;
     }
-    // Writes a multi-part set: the main image and four parts, all in the "1A70" region.
+    // A multi-part set: the main image and four parts a few bytes longer each.
     std::vector<Bytes> WriteMultiPartSet(std::size_t size = 3000) {
-        std::vector<Bytes> images;
-        images.push_back(PatternData(size, 100));
-        folder.Write("QUORVANEX-FPGA-2.45-1013.bin", ImageBytes("1A70", images.back()));
-        for (int part = 1; part <= 4; ++part) {
-            images.push_back(PatternData(size + static_cast<std::size_t>(part) * 17, 100 + part));
-            folder.Write("ZELMAR.0.1.OSD.0" + std::to_string(part) + ".bin",
-                         ImageBytes("1A70", images.back()));
-        }
-        return images;
+        return test_support::WriteMultiPartSet(
+            folder.Path(), {size, size + 17, size + 34, size + 51, size + 68}, 100);
     }
     std::vector<std::uint8_t> ControlCodes() const {
         return emulator::ControlCodesSent(DeviceTrace());
@@ -112,10 +104,10 @@ class UpdateWorkerTest : public testing::EmulatedDeviceTest {
         EXPECT_TRUE(host.EventsOf(HostEventKind::CloseRequest).empty());
     }
 
-    testing::ScratchFolder folder;
+    test_support::ScratchFolder folder;
 
   private:
-    testing::ScopedWorkingDirectory workingDirectory_;
+    test_support::ScopedWorkingDirectory workingDirectory_;
 };
 
 const std::vector<LineAt> kFinishLines = {
@@ -266,11 +258,8 @@ TEST_F(UpdateWorkerTest, AWrongFileIsRefusedBeforeTheDeviceIsTouched) {
 
 TEST_F(UpdateWorkerTest, APartThatFailsWhileWrittenEndsInTheFatalStopWithCode7) {
     WriteMultiPartSet(200);
-    DeviceConfig config;
     // Each image is 7 page frames or a few more; the 20th page frame belongs to part 3.
-    config.faults.exchanges.push_back(
-        {ExchangeFault::WrongReply, emulator::FramesOfKind(FrameKind::PageWrite, 20, 2)});
-    bridge.Attach(config);
+    bridge.Attach(DeviceFromScenario("exchange-fault wrong-reply page-write 20 2"));
     EXPECT_EQ(RunWorker(), 1);
     EXPECT_EQ(host.NoticeTexts(), (std::vector<std::wstring>{L"Flash Write ERROR!", L" "}));
     EXPECT_EQ(host.StatusTexts().back(), Padded(L"Chip Write error", 36));
@@ -282,10 +271,7 @@ TEST_F(UpdateWorkerTest, APartThatFailsWhileWrittenEndsInTheFatalStopWithCode7) 
 
 TEST_F(UpdateWorkerTest, AFailedFirstCommandStopsWithCode5AfterTheTwoLines) {
     folder.Write("QUORVANEX-FPGA-2.45-1013.bin", ImageBytes("1A60", PatternData(100)));
-    DeviceConfig config;
-    config.faults.exchanges.push_back(
-        {ExchangeFault::WrongReply, emulator::ControlFrames(0xDB, 1, 2)});
-    bridge.Attach(config);
+    bridge.Attach(DeviceFromScenario("exchange-fault wrong-reply control:DB 1 2"));
     EXPECT_EQ(RunWorker(), 1);
     EXPECT_EQ(Lines(), (std::vector<LineAt>{
                            {Padded(L"Updating Firmware", 39), 10},
@@ -307,12 +293,9 @@ TEST_F(UpdateWorkerTest, TheDeviceIsBeingChangedOnlyFromTheFirstCommandToTheLast
             changing[event.text] = DeviceBeingChanged();
         }
     });
-    DeviceConfig config;
-    config.faults.exchanges.push_back(
-        {ExchangeFault::WrongReply, emulator::FramesOfKind(FrameKind::PageWrite, 2, 1)});
-    config.faults.exchanges.push_back(
-        {ExchangeFault::WrongReply, emulator::FramesOfKind(FrameKind::PageWrite, 9, 2)});
-    bridge.Attach(config);
+    bridge.Attach(
+        DeviceFromScenario("exchange-fault wrong-reply page-write 2 1\n"
+                           "exchange-fault wrong-reply page-write 9 2"));
     EXPECT_EQ(RunWorker(), -1);
     EXPECT_FALSE(changing.at(L"Input file QUORVANEX-FPGA-2.45-1013.bin not found"));
 
@@ -336,10 +319,7 @@ TEST_F(UpdateWorkerTest, TheDeviceIsBeingChangedOnlyFromTheFirstCommandToTheLast
 
 TEST_F(UpdateWorkerTest, AFailedSpeedSelectStopsWithCode1) {
     folder.Write("QUORVANEX-FPGA-2.45-1013.bin", ImageBytes("1A60", PatternData(100)));
-    DeviceConfig config;
-    config.faults.exchanges.push_back(
-        {ExchangeFault::NoReply, emulator::ControlFrames(0xD5, 1, 2)});
-    bridge.Attach(config);
+    bridge.Attach(DeviceFromScenario("exchange-fault no-reply control:D5 1 2"));
     EXPECT_EQ(RunWorker(), 1);
     EXPECT_EQ(host.NoticeTexts(), (std::vector<std::wstring>{L"ERROR Selecting Speed!", L" "}));
     EXPECT_EQ(host.StatusTexts().back(), Padded(L"SPI Speed error", 36));
@@ -347,10 +327,7 @@ TEST_F(UpdateWorkerTest, AFailedSpeedSelectStopsWithCode1) {
 
 TEST_F(UpdateWorkerTest, AFailedEraseStopsWithCode6) {
     folder.Write("QUORVANEX-FPGA-2.45-1013.bin", ImageBytes("1A60", PatternData(100)));
-    DeviceConfig config;
-    config.faults.exchanges.push_back(
-        {ExchangeFault::WrongReply, emulator::FramesOfKind(FrameKind::SectorErase, 3, 1)});
-    bridge.Attach(config);
+    bridge.Attach(DeviceFromScenario("exchange-fault wrong-reply sector-erase 3 1"));
     EXPECT_EQ(RunWorker(), 1);
     EXPECT_EQ(host.NoticeTexts(), (std::vector<std::wstring>{L"Sector erase error!", L" "}));
     EXPECT_EQ(host.StatusTexts().back(), Padded(L"Chip Erase error", 36));
@@ -359,9 +336,7 @@ TEST_F(UpdateWorkerTest, AFailedEraseStopsWithCode6) {
 
 TEST_F(UpdateWorkerTest, AReadyWaitThatGivesUpDoesNotStopTheUpdate) {
     const std::vector<Bytes> images = WriteMultiPartSet(100);
-    DeviceConfig config;
-    config.faults.neverReady = true;
-    bridge.Attach(config);
+    bridge.Attach(DeviceFromScenario("fault never-ready"));
     std::uint32_t result = 99;
     EXPECT_EQ(RunWorker(&result), -1);
     EXPECT_EQ(ControlCodes(), kMultiPartStates);

@@ -1,4 +1,4 @@
-#include "protocol/message_text.h"
+#include "text/operator_text.h"
 
 #include <gtest/gtest.h>
 

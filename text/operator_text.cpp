@@ -1,4 +1,4 @@
-#include "protocol/message_text.h"
+#include "text/operator_text.h"
 
 #include <cstdarg>
 #include <cwchar>
@@ -37,10 +37,29 @@ void FormatPathMessage(MessageText& buffer, const wchar_t* format, const wchar_t
     FormatMessageText(buffer, format, shortened.c_str());
 }
 
-void ShowPathNotice(const wchar_t* format, const wchar_t* path, const wchar_t* caption) {
+void ShowStatusText(const StatusText& line) {
+    // The longest status text of the program has 56 characters; the buffer holds 79.
     MessageText text;
-    FormatPathMessage(text, format, path);
-    ShowNotice(text, caption, NoticeIcon::Warning);
+    constexpr int kMostCharacters = static_cast<int>(kMessageTextCapacity) - 1;
+    int used = 0;
+    for (; line.words[used] != L'\0' && used < kMostCharacters; ++used) {
+        text[used] = line.words[used];
+    }
+    for (; used < line.length && used < kMostCharacters; ++used) {
+        text[used] = L' ';
+    }
+    text[used] = L'\0';
+    ShowStatusLine(text, line.y);
+}
+
+void ShowNotice(const NoticeText& notice) {
+    ShowNotice(notice.text, notice.caption, notice.icon);
+}
+
+void ShowPathNotice(const PathNotice& notice, const wchar_t* path) {
+    MessageText text;
+    FormatPathMessage(text, notice.format, path);
+    ShowNotice(text, notice.caption, NoticeIcon::Warning);
 }
 
 }  // namespace quorvanex

@@ -1,0 +1,23 @@
+// What the operator window itself shows: the four lines drawn at start-up, and the question asked
+// when the window is to close while the device is being changed.
+#pragma once
+
+#include "text/operator_text.h"
+
+namespace quorvanex {
+
+// Drawn after the first paint, without trailing blanks: later lines at these rows end in enough
+// blanks to cover them.
+inline constexpr StatusText kStartUpLines[] = {
+    {L"QUORVANEX FPGA UPDATE", 0, 10},
+    {L"Version: 2.45-1013", 0, 30},
+    {L"Connect USB cable to QUORVANEX", 0, 80},
+    {L"Close other software (e.g. GUI)", 0, 100},
+};
+
+inline constexpr const wchar_t* kCloseWhileChangingQuestion =
+    L"The update is still writing the flash.\n\nClosing now leaves the flash partly written, and "
+    L"the QUORVANEX may not start again.\n\nClose anyway?";
+inline constexpr const wchar_t* kCloseWhileChangingCaption = L"Update still running";
+
+}  // namespace quorvanex

@@ -1,0 +1,53 @@
+// What the loader operations tell the operator: the status line of each control command, the lines
+// of a retransmit and of the flash write, and the boxes of their failures.
+#pragma once
+
+#include <cstdint>
+
+#include "text/operator_text.h"
+
+namespace quorvanex {
+
+// The line painted before a control command is sent, by its command byte.
+struct ControlCommandLine {
+    std::uint8_t code;
+    StatusText line;
+};
+inline constexpr ControlCommandLine kControlCommandLines[] = {
+    {0xD5, {L"Spi speed = 12 MHz", 34, 10}},
+    {0xD6, {L"FPGA normal", 40, 10}},
+    {0xD8, {L"FPGA reset active", 33, 10}},
+    {0xD9, {L"Write active, please wait...", 34, 10}},
+    {0xDB, {L"Update process, please wait", 34, 10}},
+    {0xDC, {L"Update ok...", 34, 10}},
+};
+
+// Painted after the second exchange of a command whose first echo was wrong; two blanks after the
+// colon, as the device tool always showed them.
+inline constexpr StatusText kSpeedRetransmitLine = {L"Select Speed error:  retransmit...", 38, 10};
+inline constexpr StatusText kStateRetransmitLine = {L"Reset FPGA error:  retransmit...", 47, 10};
+inline constexpr NoticeText kSpeedSelectFailed = {L"ERROR Selecting Speed!", kCriticalErrorCaption,
+                                                  NoticeIcon::Warning};
+inline constexpr NoticeText kStateCommandFailed = {L"ERROR Resetting FPGA!", kCriticalErrorCaption,
+                                                   NoticeIcon::Warning};
+
+inline constexpr NoticeText kWriteEnableFailed = {L"ERROR Write Enable!", kCriticalErrorCaption,
+                                                  NoticeIcon::Warning};
+inline constexpr NoticeText kSectorEraseFailed = {L"Sector erase error!", kCriticalErrorCaption,
+                                                  NoticeIcon::Warning};
+
+inline constexpr StatusText kFlashWriteStartedLine = {L"Flash write started...", 45, 10};
+inline constexpr StatusText kFlashWriteRetransmitLine = {L"Flash Write ERROR: retransmit...", 42,
+                                                         10};
+// The progress line's row; its text is made by FormatProgressLine.
+inline constexpr int kProgressLineY = 10;
+inline constexpr NoticeText kFlashWriteFailed = {L"Flash Write ERROR!", kCriticalErrorCaption,
+                                                 NoticeIcon::Warning};
+
+inline constexpr PathNotice kInputFileNotFound = {L"Input file %ls not found", kFileMissingCaption};
+inline constexpr PathNotice kImageTooLargeWhileWriting = {L"%ls is too large for its flash region",
+                                                          kCriticalErrorCaption};
+inline constexpr PathNotice kImageNotReadWhole = {L"%ls could not be read whole",
+                                                  kCriticalErrorCaption};
+
+}  // namespace quorvanex
