@@ -10,7 +10,7 @@ namespace {
 HWND mainWindow = nullptr;
 HINSTANCE programInstance = nullptr;
 
-// The class name, string 109, loaded at start-up.
+// The class name from the string table, loaded at start-up.
 wchar_t windowClassName[100] = L"";
 
 DWORD WINAPI UpdateThreadStart(LPVOID startParameter) {

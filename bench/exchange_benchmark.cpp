@@ -31,21 +31,31 @@ std::filesystem::path WriteImage() {
     return path;
 }
 
-void BM_ExchangeFrame(benchmark::State& state) {
+// A device that answers at once, opened, with nothing painted or shown; put away at the end.
+struct OpenedDevice {
+    OpenedDevice() {
+        InstallOperatorServices(&services);
+        bridge.Attach();
+        OpenDevice();
+    }
+    ~OpenedDevice() {
+        test_support::ResetProcessState();
+        InstallOperatorServices(nullptr);
+    }
+
     emulator::VirtualClock clock;
-    VirtualServices services(clock);
-    InstallOperatorServices(&services);
-    emulator::EmulatedBridge bridge(clock);
-    bridge.Attach();
-    emulator::ScopedEmulatedBridge installed(bridge);
-    OpenDevice();
+    VirtualServices services{clock};
+    emulator::EmulatedBridge bridge{clock};
+    emulator::ScopedEmulatedBridge installed{bridge};
+};
+
+void BM_ExchangeFrame(benchmark::State& state) {
+    OpenedDevice device;
     const std::uint8_t frame[] = {0x01, 0x01, 0xD6};
     std::uint8_t reply = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(ExchangeFrame(&reply, frame, 1, sizeof frame));
     }
-    CloseDevice();
-    InstallOperatorServices(nullptr);
     state.counters["frames/s"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
@@ -55,19 +65,10 @@ void BM_ProgramImageFile896KiB(benchmark::State& state) {
     const auto path = WriteImage();
     const double frames = MultiPartRegion().SizeInBytes() / 32.0;
     for (auto _ : state) {
-        emulator::VirtualClock clock;
-        VirtualServices services(clock);
-        InstallOperatorServices(&services);
-        emulator::EmulatedBridge bridge(clock);
-        bridge.Attach();
-        emulator::ScopedEmulatedBridge installed(bridge);
-        OpenDevice();
+        OpenedDevice device;
         if (!ProgramImageFile(path.wstring().c_str())) {
             state.SkipWithError("the image was not programmed");
         }
-        CloseDevice();
-        test_support::ResetProcessState();
-        InstallOperatorServices(nullptr);
     }
     state.counters["frames/s"] = benchmark::Counter(
         frames * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);

@@ -92,6 +92,15 @@ class ScenarioRun:
         expect(summary is None or summary["calls"]["total"] == "0",
                "the bridge library was called")
 
+    def update_refused(self, window, caption, label, guide_name=None):
+        """Chooses Update Firmware, expects a box with this caption and confirms it; the window
+        stays, since the update did not start."""
+        self.menu(window, "alt+u", "p")
+        self.desktop.wait_for(caption)
+        self.shot(label, guide=[(guide_name, caption)] if guide_name else ())
+        self.desktop.confirm(caption)
+        self.window_stays(window)
+
     def window_stays(self, window):
         time.sleep(0.5)
         expect(self.program.running(), "the program ended")
@@ -151,17 +160,9 @@ def part_file_refused(run):
     images.write_multi_part_set(run.folder, 3000, [1000, 1000, 1000, 1000])
     (run.folder / images.PART_FILES[2]).unlink()
     window = run.start("device 2026\n" + QUICK)
-    run.menu(window, "alt+u", "p")
-    run.desktop.wait_for("File missing")
-    run.shot("part-missing")
-    run.desktop.confirm("File missing")
-    run.window_stays(window)
+    run.update_refused(window, "File missing", "part-missing")
     images.write(run.folder, images.PART_FILES[2], b"1B70" + images.pattern(100, 3))
-    run.menu(window, "alt+u", "p")
-    run.desktop.wait_for("Update not started")
-    run.shot("part-wrong-id", guide=[("box-update-not-started", "Update not started")])
-    run.desktop.confirm("Update not started")
-    run.window_stays(window)
+    run.update_refused(window, "Update not started", "part-wrong-id", "box-update-not-started")
     exit_by_menu(run, window)
     run.no_bridge_call()
 
@@ -169,11 +170,7 @@ def part_file_refused(run):
 def main_image_missing(run):
     window = run.start("device 2026\n" + QUICK)
     for attempt in range(2):
-        run.menu(window, "alt+u", "p")
-        run.desktop.wait_for("File missing")
-        run.shot(f"file-missing-{attempt}", guide=[("box-file-missing", "File missing")])
-        run.desktop.confirm("File missing")
-        run.window_stays(window)
+        run.update_refused(window, "File missing", f"file-missing-{attempt}", "box-file-missing")
         expect(not run.desktop.windows(" "), "another box came")
     exit_by_menu(run, window)
     run.no_bridge_call()
@@ -182,11 +179,7 @@ def main_image_missing(run):
 def no_device(run):
     images.write(run.folder, images.MAIN_IMAGE, b"1A60" + images.pattern(100, 1))
     window = run.start(QUICK)
-    run.menu(window, "alt+u", "p")
-    run.desktop.wait_for(" ")
-    run.shot("not-connected", guide=[("box-not-connected", " ")])
-    run.desktop.confirm(" ")
-    run.window_stays(window)
+    run.update_refused(window, " ", "not-connected", "box-not-connected")
     expect(run.desktop.darkest_in_row(window, run.shot("after"), 30) < 0.5,
            "the start-up line at y = 30 was painted over")
     exit_by_menu(run, window)
@@ -236,13 +229,27 @@ def page_fails_once(run):
            "the region differs from the file")
 
 
-def while_writing(run):
+def start_slow_update(run):
+    """Starts an update that ten slow sector erases keep busy for about ten seconds, while the
+    operator works the window; returns the window and the image's data."""
     data = images.pattern(20000, 9)
     images.write(run.folder, images.MAIN_IMAGE, b"1A60" + data)
-    # Ten slow sector erases keep the update busy while the operator works the window.
     window = run.start("device 2026\nreply-latency-us 300\nsector-erase-us 900000\n")
     run.menu(window, "alt+u", "p")
     time.sleep(1.0)
+    return window, data
+
+
+def finish_update(run, data):
+    """Confirms the final box; the update must have ended with 0 and written the image."""
+    box = run.desktop.wait_for(" ", timeout=90)[0]
+    run.desktop.keys(box, "Return")
+    expect(run.exit_code() == 0, "the update did not finish")
+    expect(run.flash(0, len(data)) == data, "the region differs from the file")
+
+
+def while_writing(run):
+    window, data = start_slow_update(run)
     before = run.desktop.geometry(window)
     run.desktop.move(window, before["X"] + 150, before["Y"] + 120)
     after = run.desktop.geometry(window)
@@ -262,20 +269,12 @@ def while_writing(run):
     run.shot("exit-asks", guide=[("box-exit-asks", "Update still running")])
     run.desktop.confirm("Update still running")  # Return takes the default, No
     expect(run.program.running(), "No closed the program")
-    box = run.desktop.wait_for(" ", timeout=90)[0]
-    run.desktop.keys(box, "Return")
-    expect(run.exit_code() == 0, "the update did not finish after No")
-    summary = run.summary()
-    expect(summary["calls"]["OpenBridgeDevice"] == "1", "a second update opened the device")
-    expect(run.flash(0, len(data)) == data, "the region differs from the file")
+    finish_update(run, data)
+    expect(run.summary()["calls"]["OpenBridgeDevice"] == "1", "a second update opened the device")
 
 
 def second_program_refused(run):
-    data = images.pattern(20000, 9)
-    images.write(run.folder, images.MAIN_IMAGE, b"1A60" + data)
-    window = run.start("device 2026\nreply-latency-us 300\nsector-erase-us 900000\n")
-    run.menu(window, "alt+u", "p")
-    time.sleep(1.0)
+    window, data = start_slow_update(run)
     # A second copy of the program, from a folder of its own, with an emulated device of its own.
     other = prepare_program_folder(run.context.build, run.folder / "second-copy")
     images.write(other, images.MAIN_IMAGE, b"1A60" + data)
@@ -296,10 +295,7 @@ def second_program_refused(run):
     summary = read_summary(other)
     expect(summary is None or summary["calls"]["total"] == "0",
            "the second copy touched its device")
-    box = run.desktop.wait_for(" ", timeout=90)[0]
-    run.desktop.keys(box, "Return")
-    expect(run.exit_code() == 0, "the first copy's update did not finish")
-    expect(run.flash(0, len(data)) == data, "the region differs from the file")
+    finish_update(run, data)
 
 
 def exit_while_a_box_waits(run):
@@ -356,11 +352,7 @@ def planted_library_ignored(run):
     images.write(run.folder, images.MAIN_IMAGE, b"1A60" + images.pattern(100, 4))
     window = run.start("device 2026\n" + QUICK, executable=str(program_folder /
                                                                 "quorvanex-update.exe"))
-    run.menu(window, "alt+u", "p")
-    run.desktop.wait_for(" ")
-    run.shot("library-not-found", guide=[("box-library-not-found", " ")])
-    run.desktop.confirm(" ")
-    run.window_stays(window)
+    run.update_refused(window, " ", "library-not-found", "box-library-not-found")
     exit_by_menu(run, window)
     expect(not (run.folder / "out" / "summary.txt").exists(), "the planted library was loaded")
 
@@ -370,11 +362,7 @@ def stand_in_without_scenario(run):
     images.write(run.folder, images.MAIN_IMAGE, b"1A60" + images.pattern(100, 1))
     run.program = Program(run.context.prefix, run.folder)
     window = run.desktop.wait_for(MAIN_TITLE, timeout=30)[0]
-    run.menu(window, "alt+u", "p")
-    run.desktop.wait_for(" ")
-    run.shot("not-connected")
-    run.desktop.confirm(" ")
-    run.window_stays(window)
+    run.update_refused(window, " ", "not-connected")
     exit_by_menu(run, window)
     # A scenario that cannot be read is told in a box, and no device is attached either.
     window = run.start("device 2026\nexchange-fault no-such-fault any 1\n")

@@ -5,26 +5,14 @@
 namespace quorvanex::emulator {
 namespace {
 
-constexpr std::uint8_t kPassThrough = 0xD0;
-constexpr std::uint8_t kPageWrite = 0xD7;
-constexpr std::uint8_t kReadyPoll = 0xDA;
-constexpr std::uint8_t kWriteActive = 0xD9;
-constexpr std::uint8_t kSpeedSelect = 0xD5;
-constexpr std::uint8_t kFlashWriteEnable = 0x06;
-constexpr std::uint8_t kFlashSectorErase = 0xD8;
-constexpr std::uint8_t kFlashReadStatus = 0x05;
-constexpr std::uint8_t kFlashPageProgram = 0x02;
-constexpr std::size_t kPageHeaderLength = 7;
-constexpr std::size_t kMaximumPageData = 32;
-
 bool KnownControlCode(std::uint8_t code) {
     switch (code) {
-        case 0xD5:
-        case 0xD6:
-        case 0xD8:
-        case 0xD9:
-        case 0xDB:
-        case 0xDC:
+        case kSpeedSelect:
+        case kFpgaNormal:
+        case kFpgaResetActive:
+        case kFpgaWriteActive:
+        case kFpgaUpdateProcess:
+        case kFpgaUpdateOk:
             return true;
         default:
             return false;
@@ -47,20 +35,19 @@ bool PageChecksumHolds(std::span<const std::uint8_t> frame) {
 }  // namespace
 
 const char* FrameKindWord(FrameKind kind) {
-    static constexpr const char* kWords[] = {
-#define QUORVANEX_FRAME_KIND_WORD(name, word, shape) word,
-        QUORVANEX_FRAME_KINDS(QUORVANEX_FRAME_KIND_WORD)
-#undef QUORVANEX_FRAME_KIND_WORD
-    };
+    static constexpr const char* kWords[] = {"control",      "ready-poll",   "status-read",
+                                             "write-enable", "sector-erase", "page-write",
+                                             "malformed"};
+    static_assert(std::size(kWords) == static_cast<std::size_t>(FrameKind::Malformed) + 1);
     return kWords[static_cast<std::size_t>(kind)];
 }
 
 FrameKind Loader::Classify(std::span<const std::uint8_t> frame) {
-    if (frame.size() == 3 && frame[0] == 0x01 && frame[1] == 0x01) {
+    if (frame.size() == 3 && frame[0] == kControlPrefix && frame[1] == kControlPrefix) {
         return frame[2] == kReadyPoll ? FrameKind::ReadyPoll : FrameKind::Control;
     }
-    if (frame.size() == 4 && frame[0] == 0x01 && frame[1] == 0x01 && frame[2] == kPassThrough &&
-        frame[3] == kFlashReadStatus) {
+    if (frame.size() == 4 && frame[0] == kControlPrefix && frame[1] == kControlPrefix &&
+        frame[2] == kPassThrough && frame[3] == kFlashReadStatus) {
         return FrameKind::StatusRead;
     }
     if (frame.size() >= 4 && frame[0] == 0x00 && frame[2] == kPassThrough &&
@@ -68,12 +55,12 @@ FrameKind Loader::Classify(std::span<const std::uint8_t> frame) {
         if (frame.size() == 4 && frame[3] == kFlashWriteEnable) {
             return FrameKind::WriteEnable;
         }
-        if (frame.size() == 7 && frame[3] == kFlashSectorErase) {
+        if (frame.size() == 7 && frame[3] == kFlashBlockErase) {
             return FrameKind::SectorErase;
         }
     }
     if (frame.size() > kPageHeaderLength + 1 && frame[0] == 0x00 && frame[2] == kPageWrite &&
-        frame[3] == kFlashPageProgram && frame[1] >= 1 && frame[1] <= kMaximumPageData &&
+        frame[3] == kFlashPageProgram && frame[1] >= 1 && frame[1] <= kPageDataLimit &&
         frame.size() == static_cast<std::size_t>(frame[1]) + kPageHeaderLength + 1) {
         return FrameKind::PageWrite;
     }
@@ -97,7 +84,7 @@ LoaderAnswer Loader::Answer(std::span<const std::uint8_t> frame, std::uint64_t n
         }
         case FrameKind::ReadyPoll: {
             const bool ready = !neverReady_ && now >= readyAt_;
-            return {{kReadyPoll, static_cast<std::uint8_t>(ready ? 0x01 : 0x00)}, 0};
+            return {{kReadyPoll, static_cast<std::uint8_t>(ready ? kReady : 0x00)}, 0};
         }
         case FrameKind::StatusRead:
             return {{flash_.ReadStatus(now)}, 0};
@@ -136,7 +123,7 @@ void Loader::Execute(FrameKind kind, std::span<const std::uint8_t> frame, std::u
                 return;
             }
             fpgaState_ = code;
-            if (code == kWriteActive) {
+            if (code == kFpgaWriteActive) {
                 // The FPGA takes what was just written; the ready poll says when it is done.
                 TakeSnapshot(now);
                 readyAt_ = now + timings_.writeActiveBusyMicroseconds;

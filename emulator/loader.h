@@ -9,30 +9,25 @@
 
 #include "emulator/device_timings.h"
 #include "emulator/spi_flash.h"
+#include "protocol/loader_bytes.h"
 
 namespace quorvanex::emulator {
 
-// The frames that the loader tells apart: name, the word that scenarios and traces use, shape.
-#define QUORVANEX_FRAME_KINDS(X)                                       \
-    X(Control, "control", "01 01 C")                                   \
-    X(ReadyPoll, "ready-poll", "01 01 DA")                             \
-    X(StatusRead, "status-read", "01 01 D0 05")                        \
-    X(WriteEnable, "write-enable", "00 04 D0 06")                      \
-    X(SectorErase, "sector-erase", "00 07 D0 D8 A2 A1 A0")             \
-    X(PageWrite, "page-write", "00 N D7 02 A2 A1 A0 data[N] checksum") \
-    X(Malformed, "malformed", "anything else")
-
 enum class FrameKind {
-#define QUORVANEX_FRAME_KIND_VALUE(name, word, shape) name,
-    QUORVANEX_FRAME_KINDS(QUORVANEX_FRAME_KIND_VALUE)
-#undef QUORVANEX_FRAME_KIND_VALUE
+    Control,      // 01 01 C
+    ReadyPoll,    // 01 01 DA
+    StatusRead,   // 01 01 D0 05
+    WriteEnable,  // 00 04 D0 06
+    SectorErase,  // 00 07 D0 D8 A2 A1 A0
+    PageWrite,    // 00 N D7 02 A2 A1 A0 data[N] checksum
+    Malformed,    // anything else
 };
 
+// The word that scenarios and traces use for the kind: "control", "ready-poll", ...
 const char* FrameKindWord(FrameKind kind);
 
 // The byte that the loader answers to a frame it cannot take.
 inline constexpr std::uint8_t kLoaderRejects = 0x15;
-inline constexpr std::uint8_t kPageAccepted = 0xD7;
 
 struct LoaderAnswer {
     std::vector<std::uint8_t> reply;

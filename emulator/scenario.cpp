@@ -50,16 +50,14 @@ constexpr DeviceFaultRow kDeviceFaultRows[] = {
 #undef QUORVANEX_DEVICE_FAULT_ROW
 };
 
-struct FrameKindRow {
-    FrameKind kind;
-    const char* word;
-    const char* shape;
-};
-constexpr FrameKindRow kFrameKindRows[] = {
-#define QUORVANEX_FRAME_KIND_ROW(name, word, shape) {FrameKind::name, word, shape},
-    QUORVANEX_FRAME_KINDS(QUORVANEX_FRAME_KIND_ROW)
-#undef QUORVANEX_FRAME_KIND_ROW
-};
+// The kinds of frame that a fault can strike: every kind but the malformed.
+std::vector<FrameKind> StrikableFrameKinds() {
+    std::vector<FrameKind> kinds;
+    for (int kind = 0; kind < static_cast<int>(FrameKind::Malformed); ++kind) {
+        kinds.push_back(static_cast<FrameKind>(kind));
+    }
+    return kinds;
+}
 
 template <typename Row, std::size_t Count>
 const Row* RowNamed(const Row (&rows)[Count], const std::string& word) {
@@ -80,10 +78,12 @@ std::optional<FrameSelector> FramesNamed(const std::string& name) {
         const auto code = HexByte(name.substr(8));
         return code ? std::optional(FrameSelector{FrameKind::Control, *code}) : std::nullopt;
     }
-    const FrameKindRow* row = RowNamed(kFrameKindRows, name);
-    return row != nullptr && row->kind != FrameKind::Malformed
-               ? std::optional(FrameSelector{row->kind, std::nullopt})
-               : std::nullopt;
+    for (FrameKind kind : StrikableFrameKinds()) {
+        if (name == FrameKindWord(kind)) {
+            return FrameSelector{kind, std::nullopt};
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<std::vector<std::uint8_t>> HexBytes(const std::string& list) {
@@ -345,10 +345,8 @@ std::string ScenarioFaults() {
         text += std::string(": ") + row.description + "\n";
     }
     text += "frames: any, control:<code>";
-    for (const FrameKindRow& row : kFrameKindRows) {
-        if (row.kind != FrameKind::Malformed) {
-            text += std::string(", ") + row.word;
-        }
+    for (FrameKind kind : StrikableFrameKinds()) {
+        text += std::string(", ") + FrameKindWord(kind);
     }
     return text + "\n";
 }

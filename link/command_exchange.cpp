@@ -90,6 +90,16 @@ bool WaitForReplyToBegin(BridgeHandle handle) {
     return false;
 }
 
+// One bridge call under the lock; a failure is told with the notice once the lock is released.
+template <typename Call>
+bool CallSucceeds(const NoticeText& failure, Call&& call) {
+    if (CallUnderLinkLock(std::forward<Call>(call)) == kBridgeSuccess) {
+        return true;
+    }
+    ShowNotice(failure);
+    return false;
+}
+
 }  // namespace
 
 bool ExchangeFrame(std::uint8_t* reply, const std::uint8_t* command, std::uint32_t replyLength,
@@ -111,25 +121,19 @@ bool ExchangeFrame(std::uint8_t* reply, const std::uint8_t* command, std::uint32
     }
 
     std::uint32_t bytesWritten = 0;
-    if (CallUnderLinkLock([&] {
-            return Bridge().WriteFrame(handle, command, commandLength, &bytesWritten, nullptr);
-        }) != kBridgeSuccess) {
-        MarkReplyMayBeLeftOver();
-        ShowNotice(kErrorSendingCode);
-        return false;
-    }
-
-    if (!WaitForReplyToBegin(handle)) {
-        MarkReplyMayBeLeftOver();
-        return false;
-    }
-
     std::uint32_t bytesRead = 0;
-    if (CallUnderLinkLock([&] {
+    const bool exchanged =
+        CallSucceeds(kErrorSendingCode,
+                     [&] {
+                         return Bridge().WriteFrame(handle, command, commandLength, &bytesWritten,
+                                                    nullptr);
+                     }) &&
+        WaitForReplyToBegin(handle) && CallSucceeds(kErrorReadingData, [&] {
             return Bridge().ReadReply(handle, reply, replyLength, &bytesRead, nullptr);
-        }) != kBridgeSuccess) {
+        });
+    if (!exchanged) {
+        // The write may still have reached the device, or the reply came and was not read.
         MarkReplyMayBeLeftOver();
-        ShowNotice(kErrorReadingData);
         return false;
     }
     if (bytesRead != replyLength) {

@@ -32,14 +32,12 @@ bool LinkLockHeld() {
     return holders.load() > 0;
 }
 
-LinkLockGuard::LinkLockGuard() {
-    linkSection.Enter();
+LinkLockGuard::LinkLockGuard() : section_(linkSection) {
     ++holders;
 }
 
 LinkLockGuard::~LinkLockGuard() {
     --holders;
-    linkSection.Leave();
 }
 
 }  // namespace quorvanex

@@ -5,6 +5,8 @@
 
 #include <utility>
 
+#include "seam/critical_section.h"
+
 namespace quorvanex {
 
 void InitializeLinkLock();
@@ -13,12 +15,14 @@ bool LinkLockInitialized();
 // True while some thread holds the lock; the tests check it at every notice and paint.
 bool LinkLockHeld();
 
+// Holds the lock for its lifetime; like the critical section it holds, it cannot be copied.
 class LinkLockGuard {
   public:
     LinkLockGuard();
     ~LinkLockGuard();
-    LinkLockGuard(const LinkLockGuard&) = delete;
-    LinkLockGuard& operator=(const LinkLockGuard&) = delete;
+
+  private:
+    CriticalSectionGuard section_;
 };
 
 // One bridge call under the lock: take it, call, release it. The caller looks at the result

@@ -6,18 +6,16 @@
 
 namespace quorvanex {
 
-inline constexpr NoticeText kErrorSendingCode = {L"Error Sending Code", kBlankCaption,
-                                                 NoticeIcon::Warning};
-inline constexpr NoticeText kErrorCheckingQueue = {L"Error Checking Queue", kBlankCaption,
-                                                   NoticeIcon::Warning};
-inline constexpr NoticeText kErrorReadingData = {L"Error Reading Data", kBlankCaption,
-                                                 NoticeIcon::Warning};
-inline constexpr NoticeText kErrorRetrievingSerial = {L"Error retrieving serial string!",
-                                                      kBlankCaption, NoticeIcon::Warning};
-inline constexpr NoticeText kNotConnected = {L"QUORVANEX not connected!", kBlankCaption,
-                                             NoticeIcon::Warning};
-inline constexpr NoticeText kUnableToClose = {L"Unable to close device handle!", kBlankCaption,
-                                              NoticeIcon::Warning};
+constexpr NoticeText LinkNotice(const wchar_t* text) {
+    return {text, kBlankCaption, NoticeIcon::Warning};
+}
+
+inline constexpr NoticeText kErrorSendingCode = LinkNotice(L"Error Sending Code");
+inline constexpr NoticeText kErrorCheckingQueue = LinkNotice(L"Error Checking Queue");
+inline constexpr NoticeText kErrorReadingData = LinkNotice(L"Error Reading Data");
+inline constexpr NoticeText kErrorRetrievingSerial = LinkNotice(L"Error retrieving serial string!");
+inline constexpr NoticeText kNotConnected = LinkNotice(L"QUORVANEX not connected!");
+inline constexpr NoticeText kUnableToClose = LinkNotice(L"Unable to close device handle!");
 
 inline constexpr StatusText kReadCountMismatchLine = {L"BytesRead not same as datalength", 48, 10};
 

@@ -7,11 +7,9 @@
 namespace quorvanex {
 namespace {
 
-constexpr std::uint8_t kSpeedSelect = 0xD5;
-constexpr std::uint8_t kReadyPoll = 0xDA;
-constexpr std::uint8_t kReady = 0x01;
 constexpr std::uint16_t kReadyAttempts = 2000;
-// Between two ready polls; 2000 of them give the device about 20 s to report ready.
+// Between two ready polls: the device is not asked again at once while it takes the image, and
+// all the attempts together give it some 20 s to report ready.
 constexpr std::uint32_t kReadyPauseMilliseconds = 10;
 
 // The attempts that the ready poll has left; set afresh by every call.
@@ -34,7 +32,7 @@ struct EchoCommand {
 
 // Sends 0x01 0x01 C and wants C echoed; a wrong echo gets one retransmit, without a pause.
 bool SendEchoCommand(std::uint8_t code, const EchoCommand& command) {
-    const std::uint8_t frame[] = {0x01, 0x01, code};
+    const std::uint8_t frame[] = {kControlPrefix, kControlPrefix, code};
     if (const StatusText* line = StatusTextFor(code)) {
         ShowStatusText(*line);
     }
@@ -69,7 +67,7 @@ std::uint16_t ReadyAttemptCount() {
 }
 
 bool WaitDeviceReady() {
-    const std::uint8_t frame[] = {0x01, 0x01, kReadyPoll};
+    const std::uint8_t frame[] = {kControlPrefix, kControlPrefix, kReadyPoll};
     readyAttemptCount = kReadyAttempts;
     do {
         // Not ready until this attempt's own reply says so.

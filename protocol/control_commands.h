@@ -4,15 +4,9 @@
 
 #include <cstdint>
 
-namespace quorvanex {
+#include "protocol/loader_bytes.h"
 
-// One byte naming an FPGA state.
-using FpgaStateCode = std::uint8_t;
-inline constexpr FpgaStateCode kFpgaNormal = 0xD6;
-inline constexpr FpgaStateCode kFpgaResetActive = 0xD8;
-inline constexpr FpgaStateCode kFpgaWriteActive = 0xD9;
-inline constexpr FpgaStateCode kFpgaUpdateProcess = 0xDB;
-inline constexpr FpgaStateCode kFpgaUpdateOk = 0xDC;
+namespace quorvanex {
 
 // True when the device has acknowledged the speed command (the echo of 0xD5).
 bool SelectSpiSpeed();

@@ -5,6 +5,7 @@
 
 #include "link/command_exchange.h"
 #include "protocol/image_file.h"
+#include "protocol/loader_bytes.h"
 #include "protocol/progress_line.h"
 #include "protocol/protocol_texts.h"
 #include "protocol/sector_erase.h"
@@ -17,11 +18,8 @@ namespace {
 
 bool multiPartFlag = false;
 
-constexpr std::uint32_t kPageDataLimit = 32;
-constexpr std::uint32_t kPageHeaderLength = 7;
-constexpr std::uint8_t kPageWrite = 0xD7;
-constexpr std::uint8_t kFlashPageProgram = 0x02;
-// Progress is painted once every 65 passes, at the start of the 65th.
+// Painting a line takes far longer than a pass, so progress is painted only now and then: when
+// the pass count has reached this, that is, at the start of the pass after.
 constexpr int kPassesBetweenProgressLines = 64;
 // Before a frame that failed once is sent again.
 constexpr std::uint32_t kResendPauseMilliseconds = 1000;
@@ -75,8 +73,8 @@ bool WritePages(const ImageRegion& region, const std::vector<std::uint8_t>& data
 
         const PageFrame frame = BuildPageFrame(address, data.data() + offset, count);
         // Anything but the acceptance, so that an exchange that read nothing fails the frame.
-        std::uint8_t reply = static_cast<std::uint8_t>(~kPageWrite);
-        if (ExchangeFrame(&reply, frame.bytes, 1, frame.length) && reply == kPageWrite) {
+        std::uint8_t reply = static_cast<std::uint8_t>(~kPageAccepted);
+        if (ExchangeFrame(&reply, frame.bytes, 1, frame.length) && reply == kPageAccepted) {
             address += count;
             offset += count;
             remaining -= static_cast<std::int32_t>(count);

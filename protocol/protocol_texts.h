@@ -8,6 +8,11 @@
 
 namespace quorvanex {
 
+// The loader operations' failures: a warning under the caption "Critical Error!!! ".
+constexpr NoticeText CriticalNotice(const wchar_t* text) {
+    return {text, kCriticalErrorCaption, NoticeIcon::Warning};
+}
+
 // The line painted before a control command is sent, by its command byte.
 struct ControlCommandLine {
     std::uint8_t code;
@@ -26,23 +31,18 @@ inline constexpr ControlCommandLine kControlCommandLines[] = {
 // colon, as the device tool always showed them.
 inline constexpr StatusText kSpeedRetransmitLine = {L"Select Speed error:  retransmit...", 38, 10};
 inline constexpr StatusText kStateRetransmitLine = {L"Reset FPGA error:  retransmit...", 47, 10};
-inline constexpr NoticeText kSpeedSelectFailed = {L"ERROR Selecting Speed!", kCriticalErrorCaption,
-                                                  NoticeIcon::Warning};
-inline constexpr NoticeText kStateCommandFailed = {L"ERROR Resetting FPGA!", kCriticalErrorCaption,
-                                                   NoticeIcon::Warning};
+inline constexpr NoticeText kSpeedSelectFailed = CriticalNotice(L"ERROR Selecting Speed!");
+inline constexpr NoticeText kStateCommandFailed = CriticalNotice(L"ERROR Resetting FPGA!");
 
-inline constexpr NoticeText kWriteEnableFailed = {L"ERROR Write Enable!", kCriticalErrorCaption,
-                                                  NoticeIcon::Warning};
-inline constexpr NoticeText kSectorEraseFailed = {L"Sector erase error!", kCriticalErrorCaption,
-                                                  NoticeIcon::Warning};
+inline constexpr NoticeText kWriteEnableFailed = CriticalNotice(L"ERROR Write Enable!");
+inline constexpr NoticeText kSectorEraseFailed = CriticalNotice(L"Sector erase error!");
 
 inline constexpr StatusText kFlashWriteStartedLine = {L"Flash write started...", 45, 10};
 inline constexpr StatusText kFlashWriteRetransmitLine = {L"Flash Write ERROR: retransmit...", 42,
                                                          10};
 // The progress line's row; its text is made by FormatProgressLine.
 inline constexpr int kProgressLineY = 10;
-inline constexpr NoticeText kFlashWriteFailed = {L"Flash Write ERROR!", kCriticalErrorCaption,
-                                                 NoticeIcon::Warning};
+inline constexpr NoticeText kFlashWriteFailed = CriticalNotice(L"Flash Write ERROR!");
 
 inline constexpr PathNotice kInputFileNotFound = {L"Input file %ls not found", kFileMissingCaption};
 inline constexpr PathNotice kImageTooLargeWhileWriting = {L"%ls is too large for its flash region",

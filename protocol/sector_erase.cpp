@@ -2,13 +2,13 @@
 
 #include "link/command_exchange.h"
 #include "protocol/image_regions.h"
+#include "protocol/loader_bytes.h"
 #include "protocol/protocol_texts.h"
 #include "seam/operator_services.h"
 
 namespace quorvanex {
 namespace {
 
-constexpr std::uint8_t kWriteInProgress = 0x01;
 // Before the first frame of a run, and between two status reads.
 constexpr std::uint32_t kSettleMilliseconds = 3;
 constexpr std::uint32_t kStatusPauseMilliseconds = 1;
@@ -39,7 +39,8 @@ std::uint8_t UnacknowledgedReply(const std::uint8_t* frame, std::uint32_t length
 // Reads the status until the write-in-progress bit clears. A status exchange that fails, or a
 // flash that stays busy past the limit, ends the erase as a failure.
 bool WaitForEraseToFinish() {
-    static const std::uint8_t kStatusRead[] = {0x01, 0x01, 0xD0, 0x05};
+    static const std::uint8_t kStatusRead[] = {kControlPrefix, kControlPrefix, kPassThrough,
+                                               kFlashReadStatus};
     const std::uint32_t start = TickCount();
     for (;;) {
         std::uint8_t status = 0xFF;  // busy, unless the device says otherwise
@@ -70,7 +71,7 @@ bool EraseSectors(std::uint8_t firstSector, std::uint8_t sectorCount) {
         return false;
     }
 
-    static const std::uint8_t kWriteEnable[] = {0x00, 0x04, 0xD0, 0x06};
+    static const std::uint8_t kWriteEnable[] = {0x00, 0x04, kPassThrough, kFlashWriteEnable};
     for (std::uint32_t sector = firstSector; sector < end; ++sector) {
         std::uint8_t reply = UnacknowledgedReply(kWriteEnable, sizeof kWriteEnable);
         if (!ExchangeFrame(&reply, kWriteEnable, 1, sizeof kWriteEnable) ||
@@ -80,8 +81,9 @@ bool EraseSectors(std::uint8_t firstSector, std::uint8_t sectorCount) {
         }
 
         // Block erase, address high byte first: the sector number, then two zero bytes.
-        const std::uint8_t erase[] = {0x00, 0x07, 0xD0, 0xD8, static_cast<std::uint8_t>(sector),
-                                      0x00, 0x00};
+        const std::uint8_t erase[] = {
+            0x00, 0x07, kPassThrough, kFlashBlockErase, static_cast<std::uint8_t>(sector),
+            0x00, 0x00};
         reply = UnacknowledgedReply(erase, sizeof erase);
         if (!ExchangeFrame(&reply, erase, 1, sizeof erase) ||
             !Acknowledged(erase, sizeof erase, reply)) {

@@ -38,7 +38,8 @@ void FormatPathMessage(MessageText& buffer, const wchar_t* format, const wchar_t
 }
 
 void ShowStatusText(const StatusText& line) {
-    // The longest status text of the program has 56 characters; the buffer holds 79.
+    // Every status text of the program fits the buffer; a longer one would be cut, never overrun
+    // it.
     MessageText text;
     constexpr int kMostCharacters = static_cast<int>(kMessageTextCapacity) - 1;
     int used = 0;

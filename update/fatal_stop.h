@@ -7,14 +7,18 @@
 namespace quorvanex {
 
 using FatalCode = std::uint8_t;
-inline constexpr FatalCode kFatalSpiSpeed = 1;
-inline constexpr FatalCode kFatalSelectFlash = 2;
-inline constexpr FatalCode kFatalBoot = 3;
-inline constexpr FatalCode kFatalFlashRead = 4;
-inline constexpr FatalCode kFatalWrite = 5;
-inline constexpr FatalCode kFatalChipErase = 6;
-inline constexpr FatalCode kFatalChipWrite = 7;
-inline constexpr FatalCode kFatalChipEraseLong = 8;
+// The codes from 1 to 8, each with its text in update/update_texts.h. Codes 2, 3, 4 and 8 name
+// steps that this program does not take; they are kept so the texts of all eight stay defined.
+enum : FatalCode {
+    kFatalSpiSpeed = 1,
+    kFatalSelectFlash,
+    kFatalBoot,
+    kFatalFlashRead,
+    kFatalWrite,
+    kFatalChipErase,
+    kFatalChipWrite,
+    kFatalChipEraseLong,
+};
 
 // For a code from 1 to 8 the call does not return. Any other code returns at once and changes
 // nothing.

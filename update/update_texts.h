@@ -2,6 +2,7 @@
 // texts, the refusals of the look at the image files, and the refusal of a second update.
 #pragma once
 
+#include "protocol/protocol_texts.h"
 #include "text/operator_text.h"
 
 namespace quorvanex {
@@ -37,7 +38,7 @@ inline constexpr StatusText kFatalTexts[] = {
     {L"Flash Read error", 36, 10}, {L"Write error", 36, 10},        {L"Chip Erase error", 36, 10},
     {L"Chip Write error", 36, 10}, {L"Chip Erase error", 37, 10},
 };
-inline constexpr NoticeText kFatalNotice = {L" ", kCriticalErrorCaption, NoticeIcon::Warning};
+inline constexpr NoticeText kFatalNotice = CriticalNotice(L" ");
 
 inline constexpr PathNotice kImageWithWrongId = {L"%ls has no valid image ID",
                                                  kUpdateNotStartedCaption};

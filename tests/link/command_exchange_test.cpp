@@ -69,9 +69,7 @@ TEST_F(CommandExchangeTest, WaitsUpTo2000MillisecondsForTheReplyToBegin) {
 
     // A device that never answers: false once 2000 ms have passed, with nothing shown.
     CloseDevice();
-    emulator::EmulatedBridge silentBridge(clock);
-    emulator::ScopedEmulatedBridge installed(silentBridge);
-    silentBridge.Attach(WithFault("no-reply any 1"));
+    emulator::EmulatedBridge& silentBridge = FreshBridge(WithFault("no-reply any 1"));
     OpenDevice();
     host.Clear();
     const std::uint64_t start = clock.NowMicroseconds();
@@ -150,33 +148,28 @@ TEST_F(CommandExchangeTest, LongReadCountPaintsTheSameLineAndStillSucceeds) {
                                       L"BytesRead not same as datalength", 48)});
 }
 
-TEST_F(CommandExchangeTest, AReplyLeftInTheQueueIsNeverTakenForTheNextFramesReply) {
-    // The reply to the first frame arrives but is not read (its queue check failed); the second
-    // frame is lost on its way. The old 0xD6 must not answer the ready poll.
-    OpenConnectedDevice(
-        WithFault("queue-check-fails control 1\n"
-                  "exchange-fault no-reply ready-poll 1"));
-    Bytes reply(1, 0x00);
-    EXPECT_FALSE(Exchange(kNormal, reply));
-    Bytes pollReply(2, 0x00);
-    EXPECT_FALSE(Exchange(kReadyPoll, pollReply));
-    EXPECT_EQ(pollReply, (Bytes{0x00, 0x00}));
+TEST_F(CommandExchangeTest, AReplyLeftByAnUncleanExchangeIsNeverTakenForTheNextFramesReply) {
+    // The reply to the first frame arrives but is not read: its queue check failed, or the bridge
+    // reported the write failed although the frame reached the device. The second frame is lost
+    // on its way; the old 0xD6 must not answer the ready poll.
+    for (const char* firstFrame :
+         {"queue-check-fails control 1", "write-fails-after-delivery control 1"}) {
+        SCOPED_TRACE(firstFrame);
+        FreshBridge(WithFault(std::string(firstFrame) + "\nexchange-fault no-reply ready-poll 1"));
+        OpenDevice();
+        host.Clear();
+        Bytes reply(1, 0x00);
+        EXPECT_FALSE(Exchange(kNormal, reply));
+        Bytes pollReply(2, 0x00);
+        EXPECT_FALSE(Exchange(kReadyPoll, pollReply)) << "the old echo answered the lost frame";
+        EXPECT_EQ(pollReply, (Bytes{0x00, 0x00}));
+        EXPECT_TRUE(host.StatusLines().empty());
 
-    // Discarding takes only what was left over: the next exchange reads its own reply.
-    EXPECT_TRUE(Exchange(kReadyPoll, pollReply));
-    EXPECT_EQ(pollReply, (Bytes{0xDA, 0x01}));
-}
-
-TEST_F(CommandExchangeTest, AFrameWhoseWriteFailedLeavesNoReplyForTheNextFrame) {
-    // The bridge reports the write failed, yet the frame reached the device, which answered it.
-    OpenConnectedDevice(
-        WithFault("write-fails-after-delivery control 1\n"
-                  "exchange-fault no-reply ready-poll 1"));
-    Bytes reply(1, 0x00);
-    EXPECT_FALSE(Exchange(kNormal, reply));
-    Bytes pollReply(2, 0x00);
-    EXPECT_FALSE(Exchange(kReadyPoll, pollReply)) << "the old echo answered the lost frame";
-    EXPECT_TRUE(host.StatusLines().empty());
+        // Discarding takes only what was left over: the next exchange reads its own reply.
+        EXPECT_TRUE(Exchange(kReadyPoll, pollReply));
+        EXPECT_EQ(pollReply, (Bytes{0xDA, 0x01}));
+        CloseDevice();
+    }
 }
 
 TEST_F(CommandExchangeTest, WhatIsQueuedBeforeAFrameGoesOutIsNeverTakenForItsReply) {

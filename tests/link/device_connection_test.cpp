@@ -122,9 +122,8 @@ TEST_F(DeviceConnectionTest, FailuresAfterTheSearchShowNothingAndLeaveNoHandleOp
     };
     for (const Case& failure : cases) {
         SCOPED_TRACE(failure.fault);
-        emulator::EmulatedBridge freshBridge(clock);
-        emulator::ScopedEmulatedBridge installed(freshBridge);
-        freshBridge.Attach(test_support::DeviceFromScenario(failure.fault));
+        emulator::EmulatedBridge& freshBridge =
+            FreshBridge(test_support::DeviceFromScenario(failure.fault));
         host.Clear();
         OpenDevice();
         ExpectClosed();

@@ -12,10 +12,7 @@ namespace quorvanex {
 namespace {
 
 using emulator::DeviceConfig;
-using test_support::DeviceFromScenario;
-using test_support::HostEvent;
-using test_support::HostEventKind;
-using test_support::Padded;
+using namespace test_support;
 using Bytes = std::vector<std::uint8_t>;
 
 class ControlCommandsTest : public test_support::EmulatedDeviceTest {
@@ -120,9 +117,7 @@ TEST_F(ControlCommandsTest, AnExchangeThatReadNothingNeverPassesOnAnEarlierByte)
 
     // Both replies cut to nothing, right after an accepted echo of the same code: a failure.
     CloseDevice();
-    emulator::EmulatedBridge cutBridge(clock);
-    emulator::ScopedEmulatedBridge installed(cutBridge);
-    cutBridge.Attach(DeviceFromScenario("exchange-fault short-read control 2 2 bytes=0"));
+    FreshBridge(DeviceFromScenario("exchange-fault short-read control 2 2 bytes=0"));
     OpenDevice();
     EXPECT_TRUE(SetFpgaState(kFpgaNormal));
     host.Clear();

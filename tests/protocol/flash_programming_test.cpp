@@ -19,13 +19,7 @@ namespace {
 using emulator::DeviceConfig;
 using emulator::FrameKind;
 using emulator::TraceEntry;
-using test_support::Bytes;
-using test_support::DeviceFromScenario;
-using test_support::HostEvent;
-using test_support::HostEventKind;
-using test_support::ImageBytes;
-using test_support::Padded;
-using test_support::PatternData;
+using namespace test_support;
 
 const std::wstring kWriteStarted = Padded(L"Flash write started...", 45);
 const std::wstring kRetransmit = Padded(L"Flash Write ERROR: retransmit...", 42);
@@ -83,9 +77,7 @@ TEST_F(FlashProgrammingTest, EachIdWritesItsOwnRegionAndNothingElse) {
         SCOPED_TRACE(region.id);
         // Off the 32-byte frame grid, and past the 64 frames before the first progress line.
         const std::uint32_t dataSize = 64 * 32 + 17 + 999 * static_cast<std::uint32_t>(i);
-        emulator::EmulatedBridge freshBridge(clock);
-        emulator::ScopedEmulatedBridge installed(freshBridge);
-        freshBridge.Attach();
+        emulator::EmulatedBridge& freshBridge = FreshBridge();
         freshBridge.Device(0).DeviceLoader().Flash().Fill(0x00);
         OpenDevice();
         host.Clear();

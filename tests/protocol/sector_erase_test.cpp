@@ -122,29 +122,23 @@ TEST_F(SectorEraseTest, OnlyTheWriteInProgressBitKeepsThePollGoing) {
 }
 
 TEST_F(SectorEraseTest, RejectedAcknowledgementsEndTheRunAtOnce) {
-    struct Case {
-        const char* fault;
-        std::wstring notice;
-        std::size_t frames;
-    };
-    const Case cases[] = {
-        // The plain sum rather than its complement.
-        {"exchange-fault scripted-reply write-enable 1 reply=DA", L"ERROR Write Enable!", 1},
-        // The acknowledgement of sector 0 for sector 10.
-        {"exchange-fault scripted-reply sector-erase 1 reply=51", L"Sector erase error!", 2},
-    };
-    for (const Case& rejected : cases) {
-        SCOPED_TRACE(rejected.fault);
-        emulator::EmulatedBridge freshBridge(clock);
-        emulator::ScopedEmulatedBridge installed(freshBridge);
-        freshBridge.Attach(DeviceFromScenario(rejected.fault));
+    const auto expectRejected = [this](const char* fault, const wchar_t* notice,
+                                       std::size_t frames) {
+        SCOPED_TRACE(fault);
+        emulator::EmulatedBridge& freshBridge = FreshBridge(DeviceFromScenario(fault));
         OpenDevice();
         host.Clear();
         EXPECT_FALSE(EraseSectors(10, 6));
-        EXPECT_EQ(emulator::FramesOf(freshBridge.DeviceTrace()).size(), rejected.frames);
-        ExpectCriticalNotice(rejected.notice);
+        EXPECT_EQ(emulator::FramesOf(freshBridge.DeviceTrace()).size(), frames);
+        ExpectCriticalNotice(notice);
         CloseDevice();
-    }
+    };
+    // The plain sum rather than its complement.
+    expectRejected("exchange-fault scripted-reply write-enable 1 reply=DA", L"ERROR Write Enable!",
+                   1);
+    // The acknowledgement of sector 0 for sector 10.
+    expectRejected("exchange-fault scripted-reply sector-erase 1 reply=51", L"Sector erase error!",
+                   2);
 }
 
 TEST_F(SectorEraseTest, AFailureAtTheFourthSectorLeavesThreeErasedAndSendsNothingMore) {

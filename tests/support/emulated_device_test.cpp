@@ -35,6 +35,14 @@ EmulatedDeviceTest::~EmulatedDeviceTest() {
     emulator::SetBridgeCallObserver(nullptr);
 }
 
+emulator::EmulatedBridge& EmulatedDeviceTest::FreshBridge(emulator::DeviceConfig config) {
+    freshBridgeInstalled_.reset();
+    freshBridge_ = std::make_unique<emulator::EmulatedBridge>(clock);
+    freshBridge_->Attach(std::move(config));
+    freshBridgeInstalled_ = std::make_unique<emulator::ScopedEmulatedBridge>(*freshBridge_);
+    return *freshBridge_;
+}
+
 emulator::EmulatedDevice& EmulatedDeviceTest::OpenConnectedDevice(emulator::DeviceConfig config) {
     const std::uint32_t index = bridge.Attach(std::move(config));
     OpenDevice();

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "emulator/bridge_binding.h"
 #include "emulator/emulated_bridge.h"
 #include "emulator/emulator_clock.h"
@@ -23,6 +25,9 @@ class EmulatedDeviceTest : public ::testing::Test {
 
     // Attaches a device and opens the connection to it; the test fails if it does not open.
     emulator::EmulatedDevice& OpenConnectedDevice(emulator::DeviceConfig config = {});
+    // A new bridge with one device attached, in place of the fixture's until the next call or the
+    // end of the test: for tests that go through several devices, one after another.
+    emulator::EmulatedBridge& FreshBridge(emulator::DeviceConfig config = {});
     // The device attached first.
     emulator::EmulatedDevice& FirstDevice() { return bridge.Device(0); }
     const emulator::EmulatedDevice& FirstDevice() const {
@@ -38,6 +43,8 @@ class EmulatedDeviceTest : public ::testing::Test {
   private:
     ScopedOperatorServices servicesInstalled_{host};
     emulator::ScopedEmulatedBridge bridgeInstalled_{bridge};
+    std::unique_ptr<emulator::EmulatedBridge> freshBridge_;
+    std::unique_ptr<emulator::ScopedEmulatedBridge> freshBridgeInstalled_;
 };
 
 }  // namespace quorvanex::test_support

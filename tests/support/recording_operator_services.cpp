@@ -64,28 +64,26 @@ std::vector<HostEvent> RecordingOperatorServices::EventsOf(HostEventKind kind) c
     return selected;
 }
 
-std::vector<std::wstring> RecordingOperatorServices::NoticeTexts() const {
-    std::vector<std::wstring> texts;
-    for (const HostEvent& event : EventsOf(HostEventKind::Notice)) {
-        texts.push_back(event.text);
+// One field of every event of a kind, in order.
+template <typename Field>
+auto FieldsOf(const RecordingOperatorServices& host, HostEventKind kind, Field HostEvent::*field) {
+    std::vector<Field> fields;
+    for (const HostEvent& event : host.EventsOf(kind)) {
+        fields.push_back(event.*field);
     }
-    return texts;
+    return fields;
+}
+
+std::vector<std::wstring> RecordingOperatorServices::NoticeTexts() const {
+    return FieldsOf(*this, HostEventKind::Notice, &HostEvent::text);
 }
 
 std::vector<std::wstring> RecordingOperatorServices::StatusTexts() const {
-    std::vector<std::wstring> texts;
-    for (const HostEvent& event : EventsOf(HostEventKind::StatusLine)) {
-        texts.push_back(event.text);
-    }
-    return texts;
+    return FieldsOf(*this, HostEventKind::StatusLine, &HostEvent::text);
 }
 
 std::vector<std::uint32_t> RecordingOperatorServices::PauseLengths() const {
-    std::vector<std::uint32_t> lengths;
-    for (const HostEvent& event : EventsOf(HostEventKind::Pause)) {
-        lengths.push_back(event.milliseconds);
-    }
-    return lengths;
+    return FieldsOf(*this, HostEventKind::Pause, &HostEvent::milliseconds);
 }
 
 std::uint64_t RecordingOperatorServices::TotalPauseMilliseconds() const {

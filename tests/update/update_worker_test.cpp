@@ -20,13 +20,7 @@ namespace quorvanex {
 namespace {
 
 using emulator::DeviceConfig;
-using test_support::Bytes;
-using test_support::DeviceFromScenario;
-using test_support::HostEvent;
-using test_support::HostEventKind;
-using test_support::ImageBytes;
-using test_support::Padded;
-using test_support::PatternData;
+using namespace test_support;
 
 const std::vector<std::uint8_t> kSingleImageStates = {0xDB, 0xD6, 0xD5, 0xD8, 0xD6, 0xDC};
 const std::vector<std::uint8_t> kMultiPartStates = {0xDB, 0xD6, 0xD5, 0xD8,  // main image
@@ -301,12 +295,17 @@ TEST_F(UpdateWorkerTest, TheDeviceIsBeingChangedOnlyFromTheFirstCommandToTheLast
 
     folder.Write("QUORVANEX-FPGA-2.45-1013.bin", ImageBytes("1A65", PatternData(200)));
     EXPECT_EQ(RunWorker(), -1);
-    EXPECT_FALSE(changing.at(Padded(L"Updating Firmware", 39)));
-    EXPECT_TRUE(changing.at(Padded(L"Update process, please wait", 34)));
-    EXPECT_TRUE(changing.at(Padded(L"Flash Write ERROR: retransmit...", 42)));
-    EXPECT_TRUE(changing.at(Padded(L"Update ok...", 34))) << "painted before 0xDC is sent";
-    EXPECT_FALSE(changing.at(Padded(L"FLASH update ok", 42)));
-    EXPECT_FALSE(changing.at(L"FLASH update ok "));
+    const std::pair<std::wstring, bool> whileShown[] = {
+        {Padded(L"Updating Firmware", 39), false},
+        {Padded(L"Update process, please wait", 34), true},
+        {Padded(L"Flash Write ERROR: retransmit...", 42), true},
+        {Padded(L"Update ok...", 34), true},  // painted before 0xDC is sent
+        {Padded(L"FLASH update ok", 42), false},
+        {L"FLASH update ok ", false},
+    };
+    for (const auto& [text, beingChanged] : whileShown) {
+        EXPECT_EQ(changing.at(text), beingChanged) << std::string(text.begin(), text.end());
+    }
     EXPECT_FALSE(DeviceBeingChanged());
 
     // The next run's first page frame fails twice: while its box waits the device is still being
