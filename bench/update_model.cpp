@@ -26,10 +26,6 @@ namespace {
 
 // Full images: each fills the multi-part region.
 const std::size_t kImageSize = MultiPartRegion().SizeInBytes();
-// Typical serial flash: a 32-byte page program about 0.1 ms, a 64 KiB block erase about 150 ms.
-constexpr std::uint32_t kPageProgramMicroseconds = 100;
-constexpr std::uint32_t kSectorEraseMicroseconds = 150000;
-constexpr std::uint32_t kWriteActiveBusyMicroseconds = 500000;
 
 // The slower program: the bridge's write wrapped so that every page frame goes out late.
 emulator::VirtualClock* slowClock = nullptr;
@@ -112,9 +108,8 @@ int main(int argc, char** argv) {
         "| ratio with host work |\n");
     std::printf("|---|---|---|---|---|---|---|\n");
     for (std::uint32_t latency : latencies) {
-        const quorvanex::emulator::DeviceTimings timings = {latency, kPageProgramMicroseconds,
-                                                            kSectorEraseMicroseconds,
-                                                            kWriteActiveBusyMicroseconds};
+        const quorvanex::emulator::DeviceTimings timings =
+            quorvanex::emulator::TypicalTimings(latency);
         const Result result = RunUpdate(timings);
         const ImageToWrite fullImage = {quorvanex::MultiPartRegion().sectorCount, kImageSize};
         const IdealUpdate ideal = IdealUpdateTime(timings, std::vector<ImageToWrite>(5, fullImage));

@@ -150,7 +150,11 @@ std::optional<ExchangeFaultRule> ParseExchangeFault(const std::string& argument)
 // Reads the statements of a scenario one at a time; the timings apply to every device at the end.
 class ScenarioReader {
   public:
-    explicit ScenarioReader(Scenario& scenario) : scenario_(scenario) {}
+    ScenarioReader(Scenario& scenario, const ScenarioDefaults& defaults)
+        : scenario_(scenario),
+          timings_(defaults.timings),
+          timingsSet_(defaults.timingsGiven),
+          impliedDevice_(defaults.impliedDevice) {}
 
     // An empty text, or what is wrong with the statement.
     std::string Read(const std::string& keyword, const std::string& argument) {
@@ -171,6 +175,9 @@ class ScenarioReader {
             scenario_.outputs.*(output->second) = argument;
             return {};
         }
+        if (scenario_.devices.empty() && impliedDevice_) {
+            Device(DeviceConfig{}.serial);
+        }
         if (scenario_.devices.empty()) {
             return keyword + " before any device, or unknown";
         }
@@ -178,6 +185,9 @@ class ScenarioReader {
     }
 
     void Finish() {
+        if (scenario_.devices.empty() && impliedDevice_) {
+            Device(DeviceConfig{}.serial);
+        }
         if (timingsSet_) {
             for (DeviceConfig& device : scenario_.devices) {
                 device.timings = timings_;
@@ -234,7 +244,8 @@ class ScenarioReader {
 
     Scenario& scenario_;
     DeviceTimings timings_;
-    bool timingsSet_ = false;
+    bool timingsSet_;
+    bool impliedDevice_;
 };
 
 // A line's keyword and the rest of it, without a comment or trailing blanks; false for a line
@@ -311,8 +322,9 @@ std::string Summary(const ScenarioOutputs& outputs, EmulatedBridge& bridge) {
 
 }  // namespace
 
-bool ParseScenario(std::string_view text, Scenario& scenario, std::string& error) {
-    ScenarioReader reader(scenario);
+bool ParseScenario(std::string_view text, Scenario& scenario, std::string& error,
+                   const ScenarioDefaults& defaults) {
+    ScenarioReader reader(scenario, defaults);
     std::istringstream lines{std::string(text)};
     std::string line;
     for (int number = 1; std::getline(lines, line); ++number) {

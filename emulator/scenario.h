@@ -43,8 +43,16 @@ struct Scenario {
     ScenarioOutputs outputs;
 };
 
+// What a scenario starts from, for a reader that has its own (a rehearsal).
+struct ScenarioDefaults {
+    DeviceTimings timings;       // what the timing statements change
+    bool timingsGiven = false;   // the timings apply even when no statement changes them
+    bool impliedDevice = false;  // a QUORVANEX (serial 2026) is there when no device is named
+};
+
 // False, with the line and what is wrong in error, when a line cannot be read.
-bool ParseScenario(std::string_view text, Scenario& scenario, std::string& error);
+bool ParseScenario(std::string_view text, Scenario& scenario, std::string& error,
+                   const ScenarioDefaults& defaults = {});
 
 // The faults of the scenario language, from their tables: each with its word and what it does.
 std::string ScenarioFaults();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "link/link_lock.h"
 #include "link/link_texts.h"
@@ -37,6 +38,64 @@ void TearDownConnection() {
     DeleteLinkLock();
 }
 
+// The first device whose serial string is the QUORVANEX's; with only given, that device or none.
+std::optional<std::uint32_t> FindQuorvanex(std::uint32_t deviceCount,
+                                           std::optional<std::uint32_t> only) {
+    for (std::uint32_t index = 0; index < deviceCount; ++index) {
+        if (only && index != *only) {
+            continue;
+        }
+        char serial[kDeviceStringBufferSize] = {};
+        const BridgeStatus status = CallUnderLinkLock(
+            [&] { return Bridge().GetDeviceString(index, serial, kDeviceStringSerial); });
+        if (status != kBridgeSuccess) {
+            ShowNotice(kErrorRetrievingSerial);
+            continue;
+        }
+        if (SerialMatches(serial)) {
+            return index;
+        }
+    }
+    return std::nullopt;
+}
+
+// Fetches the product string (never read), opens the device and sets it up; false at the first
+// failure, with the handle kept when the open itself succeeded, so that it is closed again.
+bool OpenAndSetUp(std::uint32_t index) {
+    char product[kDeviceStringBufferSize] = {};
+    if (CallUnderLinkLock([&] {
+            return Bridge().GetDeviceString(index, product, kDeviceStringProduct);
+        }) != kBridgeSuccess) {
+        return false;
+    }
+    // A failed open may still have written the handle; it counts only on success.
+    BridgeHandle handle = NoDeviceHandle();
+    if (CallUnderLinkLock([&] { return Bridge().OpenBridgeDevice(index, &handle); }) !=
+        kBridgeSuccess) {
+        return false;
+    }
+    currentHandle = handle;
+    return CallUnderLinkLock([&] { return Bridge().SetUpDevice(handle, 1, 1); }) == kBridgeSuccess;
+}
+
+void OpenDeviceAmong(std::optional<std::uint32_t> only) {
+    currentHandle = NoDeviceHandle();
+    replyMayBeLeftOver = false;
+    InitializeLinkLock();
+
+    // A count that cannot be queried is taken as no device at all.
+    std::uint32_t deviceCount = 0;
+    const bool counted =
+        CallUnderLinkLock([&] { return Bridge().CountDevices(&deviceCount); }) == kBridgeSuccess;
+    const auto found = FindQuorvanex(counted ? deviceCount : 0, only);
+    if (!found) {
+        ShowNotice(kNotConnected);
+    }
+    if (!counted || !found || !OpenAndSetUp(*found)) {
+        TearDownConnection();
+    }
+}
+
 }  // namespace
 
 BridgeHandle NoDeviceHandle() {
@@ -52,62 +111,11 @@ bool DeviceIsOpen() {
 }
 
 void OpenDevice() {
-    bool stillOpening = true;
-    currentHandle = NoDeviceHandle();
-    replyMayBeLeftOver = false;
-    InitializeLinkLock();
+    OpenDeviceAmong(std::nullopt);
+}
 
-    // A count that cannot be queried is taken as no device at all.
-    std::uint32_t deviceCount = 0;
-    if (CallUnderLinkLock([&] { return Bridge().CountDevices(&deviceCount); }) != kBridgeSuccess) {
-        stillOpening = false;
-        deviceCount = 0;
-    }
-
-    std::uint32_t index = 0;
-    bool found = false;
-    for (; index < deviceCount; ++index) {
-        char serial[kDeviceStringBufferSize] = {};
-        const BridgeStatus status = CallUnderLinkLock(
-            [&] { return Bridge().GetDeviceString(index, serial, kDeviceStringSerial); });
-        if (status != kBridgeSuccess) {
-            ShowNotice(kErrorRetrievingSerial);
-            continue;
-        }
-        if (SerialMatches(serial)) {
-            found = true;
-            break;
-        }
-    }
-    if (!found) {
-        ShowNotice(kNotConnected);
-        stillOpening = false;
-    }
-
-    if (stillOpening) {
-        // The product string is fetched as part of the open but never read.
-        char product[kDeviceStringBufferSize] = {};
-        BridgeHandle handle = NoDeviceHandle();
-        if (CallUnderLinkLock([&] {
-                return Bridge().GetDeviceString(index, product, kDeviceStringProduct);
-            }) != kBridgeSuccess) {
-            stillOpening = false;
-        } else if (CallUnderLinkLock([&] { return Bridge().OpenBridgeDevice(index, &handle); }) !=
-                   kBridgeSuccess) {
-            // A failed open may still have written the handle; it counts only on success.
-            stillOpening = false;
-        } else {
-            currentHandle = handle;
-            if (CallUnderLinkLock([&] { return Bridge().SetUpDevice(handle, 1, 1); }) !=
-                kBridgeSuccess) {
-                stillOpening = false;
-            }
-        }
-    }
-
-    if (!stillOpening) {
-        TearDownConnection();
-    }
+void OpenDevice(std::uint32_t deviceIndex) {
+    OpenDeviceAmong(deviceIndex);
 }
 
 void CloseDevice() {

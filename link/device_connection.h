@@ -2,6 +2,8 @@
 // closes it again. It owns DeviceHandle and, through the link lock, LinkLock.
 #pragma once
 
+#include <cstdint>
+
 #include "seam/bridge_operations.h"
 
 namespace quorvanex {
@@ -15,8 +17,10 @@ BridgeHandle DeviceHandle();
 bool DeviceIsOpen();
 
 // Afterwards DeviceHandle() is a valid handle, or NoDeviceHandle() with the reason already shown
-// to the operator where there is one to show.
+// to the operator where there is one to show. The first QUORVANEX that the bridge lists is opened;
+// with an index, the device at that index, and only when it is a QUORVANEX.
 void OpenDevice();
+void OpenDevice(std::uint32_t deviceIndex);
 // Afterwards no device is open and the link lock is deleted, whether or not a device was open.
 void CloseDevice();
 

@@ -51,7 +51,8 @@ PageFrame BuildPageFrame(std::uint32_t address, const std::uint8_t* data, std::u
 
 // Sends the data in page frames from the region's start. A frame that fails is sent once more
 // after a pause; a second failure in a row ends the write.
-bool WritePages(const ImageRegion& region, const std::vector<std::uint8_t>& data) {
+bool WritePages(const wchar_t* path, const ImageRegion& region,
+                const std::vector<std::uint8_t>& data) {
     const std::int64_t dataSize = static_cast<std::int64_t>(data.size());
     std::uint32_t address = region.StartAddress();
     std::size_t offset = 0;
@@ -79,6 +80,7 @@ bool WritePages(const ImageRegion& region, const std::vector<std::uint8_t>& data
             offset += count;
             remaining -= static_cast<std::int32_t>(count);
             failures = 0;
+            ReportProgress(path, offset, data.size());
             continue;
         }
         ShowStatusText(kFlashWriteRetransmitLine);
@@ -133,12 +135,13 @@ bool ProgramImageFile(const wchar_t* path) {
     }
     file.Close();
 
+    ReportProgress(path, 0, data.size());
     if (!EraseSectors(region.firstSector, region.sectorCount)) {
         FatalStop(kFatalChipErase);
         return false;
     }
     ShowStatusText(kFlashWriteStartedLine);
-    return WritePages(region, data);
+    return WritePages(path, region, data);
 }
 
 }  // namespace quorvanex

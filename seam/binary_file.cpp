@@ -26,6 +26,25 @@ std::size_t BinaryFile::Read(void* buffer, std::size_t count) {
     return std::fread(buffer, 1, count, file_);
 }
 
+bool ReadWholeFile(const wchar_t* path, std::string& bytes) {
+    BinaryFile file;
+    const std::int64_t size = file.Open(path) ? file.SizeFromEnd() : -1;
+    if (size < 0 || !file.SeekToStart()) {
+        return false;
+    }
+    bytes.assign(static_cast<std::size_t>(size), '\0');
+    return file.Read(bytes.data(), bytes.size()) == bytes.size();
+}
+
+bool AppendToFile(const wchar_t* path, const std::string& bytes) {
+    std::FILE* file = OpenFileForAppending(path);
+    if (file == nullptr) {
+        return false;
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
+}
+
 void BinaryFile::Close() {
     if (file_ != nullptr) {
         std::fclose(file_);

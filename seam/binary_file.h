@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace quorvanex {
 
@@ -28,8 +29,15 @@ class BinaryFile {
     std::FILE* file_ = nullptr;
 };
 
-// The platform's part: open for reading in binary mode, and seek and tell with 64-bit positions.
+// The whole file's bytes; false when it cannot be opened or read.
+bool ReadWholeFile(const wchar_t* path, std::string& bytes);
+// Adds the bytes at the end of the file, which is made when it is not there; false on failure.
+bool AppendToFile(const wchar_t* path, const std::string& bytes);
+
+// The platform's part: open for reading or appending in binary mode, and seek and tell with 64-bit
+// positions.
 std::FILE* OpenFileForReading(const wchar_t* path);
+std::FILE* OpenFileForAppending(const wchar_t* path);
 bool SeekFile(std::FILE* file, std::int64_t offset, int origin);
 std::int64_t TellFile(std::FILE* file);
 

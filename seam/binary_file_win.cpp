@@ -10,6 +10,10 @@ std::FILE* OpenFileForReading(const wchar_t* path) {
     return _wfopen(path, L"rb");
 }
 
+std::FILE* OpenFileForAppending(const wchar_t* path) {
+    return _wfopen(path, L"ab");
+}
+
 bool SeekFile(std::FILE* file, std::int64_t offset, int origin) {
     return _fseeki64(file, offset, origin) == 0;
 }

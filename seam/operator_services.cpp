@@ -52,6 +52,10 @@ std::uint32_t TickCount() {
     return installedServices->TickCount();
 }
 
+void ReportProgress(const wchar_t* file, std::uint64_t bytesDone, std::uint64_t bytesTotal) {
+    installedServices->ReportProgress(file, bytesDone, bytesTotal);
+}
+
 void EndProcess(int exitCode) {
     installedServices->EndProcess(exitCode);
     // A service that returns here would let a stopped update go on.

@@ -29,6 +29,11 @@ class OperatorServices {
     virtual std::uint32_t TickCount() = 0;
     // Ends the whole process with the exit code. Must not return.
     virtual void EndProcess(int exitCode) = 0;
+    // How far the image being written has come: the bytes that the device has accepted of the
+    // bytes in the file, first with none as its region is about to be erased. The window shows no
+    // such thing and leaves this as it is.
+    virtual void ReportProgress(const wchar_t* /*file*/, std::uint64_t /*bytesDone*/,
+                                std::uint64_t /*bytesTotal*/) {}
 };
 
 // Installs the services for the whole process; nullptr puts the portable defaults back. Install
@@ -41,5 +46,6 @@ void RequestMainWindowClose();
 void Pause(std::uint32_t milliseconds);
 std::uint32_t TickCount();
 [[noreturn]] void EndProcess(int exitCode);
+void ReportProgress(const wchar_t* file, std::uint64_t bytesDone, std::uint64_t bytesTotal);
 
 }  // namespace quorvanex

@@ -9,19 +9,14 @@
 #include "update/update_texts.h"
 
 namespace quorvanex {
-namespace {
-
-constexpr int kFatalExitCode = 1;
-
-}  // namespace
 
 void FatalStop(FatalCode code) {
     if (code < 1 || code > 8) {
         return;
     }
     // Recorded first: the window closed below ends the message loop, whose way out must then
-    // end the process with this code too, whichever thread gets there first.
-    RecordFatalExitCode(kFatalExitCode);
+    // end the process with exit code 1 too, whichever thread gets there first.
+    RecordFatalStop(code);
     // Nothing more is sent to the device; closing the window now ends the process with 1 as well.
     MarkDeviceChangeEnded();
 

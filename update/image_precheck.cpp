@@ -7,10 +7,8 @@
 namespace quorvanex {
 namespace {
 
-// Reads the file's start; tells the operator what is wrong with it, if anything.
-ImageFileHeader CheckImageFile(const wchar_t* path) {
-    BinaryFile file;
-    const ImageFileHeader header = ReadImageFileHeader(file, path);
+// Tells the operator what is wrong with the file.
+void TellRefusal(const ImageFileHeader& header, const wchar_t* path) {
     switch (header.check) {
         case ImageFileCheck::Usable:
             break;
@@ -25,23 +23,31 @@ ImageFileHeader CheckImageFile(const wchar_t* path) {
             ShowPathNotice(kImageTooLarge, path);
             break;
     }
-    return header;
 }
 
 }  // namespace
 
-bool ImageFilesReadyForUpdate(const wchar_t* mainImage, const wchar_t* const (&partFiles)[4]) {
-    const ImageFileHeader main = CheckImageFile(mainImage);
-    if (main.check != ImageFileCheck::Usable) {
-        return false;
-    }
-    if (!main.region->setsMultiPartFlag) {
-        return true;
-    }
-    for (const wchar_t* part : partFiles) {
-        if (CheckImageFile(part).check != ImageFileCheck::Usable) {
-            return false;
+ImageSetCheck CheckImageSet(std::span<const wchar_t* const> files) {
+    ImageSetCheck set;
+    for (std::size_t i = 0; i < files.size() && (i == 0 || set.partsNeeded); ++i) {
+        BinaryFile file;
+        set.files.push_back(ReadImageFileHeader(file, files[i]));
+        const ImageFileHeader& header = set.files.back();
+        if (i == 0) {
+            set.partsNeeded = header.region != nullptr && header.region->setsMultiPartFlag;
         }
+        if (header.check != ImageFileCheck::Usable && !set.refusedFile) {
+            set.refusedFile = i;
+        }
+    }
+    return set;
+}
+
+bool ImageFilesReadyForUpdate(std::span<const wchar_t* const> files) {
+    const ImageSetCheck set = CheckImageSet(files);
+    if (set.refusedFile) {
+        TellRefusal(set.files[*set.refusedFile], files[*set.refusedFile]);
+        return false;
     }
     return true;
 }

@@ -4,11 +4,29 @@
 // first, and a file that would fail stops the update before it starts.
 #pragma once
 
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "protocol/image_file.h"
+
 namespace quorvanex {
+
+// What the look at a set finds, file by file, without telling anyone. files: the main image, then
+// the four part files, which are looked at only when the main image needs them.
+struct ImageSetCheck {
+    std::vector<ImageFileHeader> files;
+    bool partsNeeded = false;
+    // The first file that keeps the update from starting, by its place in the set; none when the
+    // update would start.
+    std::optional<std::size_t> refusedFile;
+};
+ImageSetCheck CheckImageSet(std::span<const wchar_t* const> files);
 
 // True when the main image and, for a multi-part image, the four part files can be opened, carry
 // a known ID and fit their regions. Otherwise the operator has been told which file is wrong and
 // why, and nothing has been sent to the device.
-bool ImageFilesReadyForUpdate(const wchar_t* mainImage, const wchar_t* const (&partFiles)[4]);
+bool ImageFilesReadyForUpdate(std::span<const wchar_t* const> files);
 
 }  // namespace quorvanex

@@ -29,16 +29,23 @@ bool StartUpdateRun(bool (*startWorkerThread)()) {
     return true;
 }
 
-unsigned RunUpdateWorker(void* startParameter) {
-    unsigned result = 0;
-    if (TakeUpdateLock()) {
-        result = UpdateWorker(startParameter);
-        ReleaseUpdateLock();
-    } else {
+UpdateOutcome RunUpdateUnderLock(std::optional<std::uint32_t> deviceIndex) {
+    if (!TakeUpdateLock()) {
         ShowNotice(kUpdateAlreadyRunning);
+        return UpdateOutcome::AnotherUpdateRuns;
     }
+    // Given back however the update ends: a caller whose process end unwinds (the command line)
+    // goes on afterwards.
+    struct LockHeld {
+        ~LockHeld() { ReleaseUpdateLock(); }
+    } held;
+    return RunUpdate(deviceIndex);
+}
+
+unsigned RunUpdateWorker(void* /*startParameter*/) {
+    RunUpdateUnderLock(std::nullopt);
     updateRunning = false;
-    return result;
+    return 0;
 }
 
 bool UpdateRunning() {

@@ -4,6 +4,11 @@
 // worker's thread holds the update lock across programs while it runs.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+
+#include "update/update_worker.h"
+
 namespace quorvanex {
 
 // Starts an update with the given thread starter unless one runs already; tells the operator when
@@ -13,6 +18,9 @@ bool StartUpdateRun(bool (*startWorkerThread)());
 // holds the update lock the operator is told, as for a second update here, and nothing is touched.
 unsigned RunUpdateWorker(void* startParameter);
 bool UpdateRunning();
+// The update as the worker's thread runs it, under the lock across programs, for a caller that
+// runs it on its own thread (the command line) and wants its outcome.
+UpdateOutcome RunUpdateUnderLock(std::optional<std::uint32_t> deviceIndex);
 
 // True from the first command sent to the device until the finish has sent its last state command:
 // closing the program in that time leaves the flash partly written. The worker marks both ends; the

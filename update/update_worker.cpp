@@ -54,7 +54,7 @@ void WriteMainImage() {
 // Each part follows a write active, in which the FPGA takes what was written before it. Only the
 // first part waits a second before it is programmed.
 void WriteParts() {
-    for (std::size_t part = 0; part < std::size(kPartImageFiles); ++part) {
+    for (std::size_t part = 0; part < kPartImageFiles.size(); ++part) {
         SetStateOrStop(kFpgaNormal);
         SetStateOrStop(kFpgaWriteActive);
         WaitDeviceReady();
@@ -86,19 +86,18 @@ void Finish() {
 
 }  // namespace
 
-std::uint32_t UpdateWorker(void* /*startParameter*/) {
-    if (!MainImageCanBeOpened()) {
-        return 0;
+UpdateOutcome RunUpdate(std::optional<std::uint32_t> deviceIndex) {
+    if (!MainImageCanBeOpened() || !ImageFilesReadyForUpdate(kImageSetFiles) ||
+        !BridgeLibraryReady()) {
+        return UpdateOutcome::NotStarted;
     }
-    if (!ImageFilesReadyForUpdate(kMainImageFile, kPartImageFiles)) {
-        return 0;
+    if (deviceIndex) {
+        OpenDevice(*deviceIndex);
+    } else {
+        OpenDevice();
     }
-    if (!BridgeLibraryReady()) {
-        return 0;
-    }
-    OpenDevice();
     if (!DeviceIsOpen()) {
-        return 0;
+        return UpdateOutcome::NotStarted;
     }
     ShowStatusText(kUpdatingFirmwareLine);
     ShowStatusText(kDoNotTurnPowerOffLine);
@@ -109,6 +108,11 @@ std::uint32_t UpdateWorker(void* /*startParameter*/) {
         WriteParts();
     }
     Finish();
+    return UpdateOutcome::Finished;
+}
+
+std::uint32_t UpdateWorker(void* /*startParameter*/) {
+    RunUpdate(std::nullopt);
     return 0;
 }
 

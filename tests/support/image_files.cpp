@@ -31,8 +31,7 @@ std::vector<Bytes> WriteMultiPartSet(const std::filesystem::path& folder,
     for (std::size_t i = 0; i < sizes.size(); ++i) {
         written.push_back(PatternData(sizes[i], seed + static_cast<std::uint32_t>(i)));
         const Bytes file = ImageBytes(MultiPartRegion().id, written.back());
-        std::ofstream(folder / (i == 0 ? kMainImageFile : kPartImageFiles[i - 1]),
-                      std::ios::binary | std::ios::trunc)
+        std::ofstream(folder / kImageSetFiles[i], std::ios::binary | std::ios::trunc)
             .write(reinterpret_cast<const char*>(file.data()),
                    static_cast<std::streamsize>(file.size()));
     }

@@ -1,0 +1,30 @@
+// The command line's words: a command, an optional folder, and the options of that command.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvanex::cli {
+
+enum class Command { Check, Devices, Update, Rehearse, Help };
+
+struct Arguments {
+    Command command = Command::Help;
+    std::string folder;  // where the image files are; empty: the current folder
+    std::optional<std::uint32_t> device;
+    bool json = false;
+    std::string recordFile;
+    std::optional<std::uint32_t> latencyMicroseconds;
+    std::string scenarioFile;
+};
+
+// What the program prints for "help" and after a usage error.
+extern const char* const kUsage;
+
+// The arguments, or nothing with what is wrong in problem.
+std::optional<Arguments> ParseArguments(const std::vector<std::string>& words,
+                                        std::string& problem);
+
+}  // namespace quorvanex::cli

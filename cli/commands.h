@@ -1,0 +1,22 @@
+// The command line's commands, each returning the program's exit code.
+#pragma once
+
+#include "cli/arguments.h"
+
+namespace quorvanex::cli {
+
+enum ExitCode : int {
+    kExitDone = 0,
+    kExitUsage = 2,
+    kExitImagesRefused = 3,
+    kExitNoDevice = 4,
+    kExitRehearsalMismatch = 5,
+    kExitFatalBase = 10,  // plus the fatal code
+};
+
+int RunCheck(const Arguments& arguments);
+int RunDevices(const Arguments& arguments);
+int RunDeviceUpdate(const Arguments& arguments);
+int RunRehearsal(const Arguments& arguments);
+
+}  // namespace quorvanex::cli

@@ -1,0 +1,243 @@
+#include "cli/console_report.h"
+
+#include <cstdio>
+#include <cwchar>
+
+#include "cli/console_platform.h"
+#include "protocol/protocol_texts.h"
+#include "seam/system_time.h"
+#include "text/utf8.h"
+
+namespace quorvanex::cli {
+namespace {
+
+// Progress is told again after this much of the update's own time, and at the end of each image:
+// often enough to see it move, seldom enough to keep a log readable (about 175 events for a full
+// multi-part update at 1 ms a reply).
+constexpr double kJsonProgressSeconds = 1.0;
+constexpr double kBarProgressSeconds = 0.2;
+constexpr int kBarWidth = 24;
+
+std::string Trimmed(const wchar_t* text) {
+    std::wstring words = text;
+    words.erase(words.find_last_not_of(L' ') + 1);
+    return Utf8FromWide(words);
+}
+
+bool Starts(const wchar_t* text, const StatusText& row) {
+    return std::wcsncmp(text, row.words, std::wcslen(row.words)) == 0;
+}
+
+const ControlCommandLine* ControlLineOf(const wchar_t* text) {
+    for (const ControlCommandLine& command : kControlCommandLines) {
+        if (Starts(text, command.line)) {
+            return &command;
+        }
+    }
+    return nullptr;
+}
+
+std::string Hex(std::uint8_t byte) {
+    char text[3];
+    std::snprintf(text, sizeof text, "%02X", byte);
+    return text;
+}
+
+std::string Duration(double seconds) {
+    const auto whole = static_cast<long>(seconds + 0.5);
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+    return text;
+}
+
+}  // namespace
+
+SystemClock::SystemClock() : startTick_(MillisecondTick()) {}
+
+void SystemClock::Pause(std::uint32_t milliseconds) {
+    SleepMilliseconds(milliseconds);
+}
+
+std::uint32_t SystemClock::TickCount() {
+    return MillisecondTick();
+}
+
+double SystemClock::Seconds() {
+    return static_cast<double>(MillisecondTick() - startTick_) / 1000.0;
+}
+
+void EmulatorTime::Pause(std::uint32_t milliseconds) {
+    clock_.AdvanceMicroseconds(std::uint64_t{milliseconds} * 1000);
+}
+
+ConsoleReport::ConsoleReport(UpdateClock& clock, Style style, std::vector<ImageToReport> images)
+    : clock_(clock), style_(style), images_(std::move(images)) {
+    for (const ImageToReport& image : images_) {
+        totalBytes_ += image.bytes;
+    }
+}
+
+void ConsoleReport::Emit(const JsonLine& json, const std::string& plain) {
+    if (barOnScreen_) {
+        WriteOutput("\n");
+        barOnScreen_ = false;
+    }
+    WriteOutput(style_ == Style::Json ? json.Line() : plain + "\n");
+}
+
+void ConsoleReport::Event(const JsonLine& json, const std::string& plain) {
+    FlushNotice();
+    Emit(json, plain);
+}
+
+void ConsoleReport::Finish() {
+    FlushNotice();
+    if (barOnScreen_) {
+        WriteOutput("\n");
+        barOnScreen_ = false;
+    }
+}
+
+void ConsoleReport::ShowStatusLine(const wchar_t* text, int /*y*/) {
+    FlushNotice();
+    const std::string words = Trimmed(text);
+    // The window's own progress line: the command line tells progress its own way.
+    if (words.empty() || (Starts(text, {L"Flash write:  ", 0, 0}))) {
+        return;
+    }
+    if (const ControlCommandLine* command = ControlLineOf(text)) {
+        Emit(JsonLine("state").Text("code", Hex(command->code)).Text("text", words), words);
+    } else if (Starts(text, kSpeedRetransmitLine) || Starts(text, kStateRetransmitLine) ||
+               Starts(text, kFlashWriteRetransmitLine)) {
+        ++resends_;
+        Emit(JsonLine("resend").Text("text", words), words);
+    } else {
+        Emit(JsonLine("line").Text("text", words), words);
+    }
+}
+
+void ConsoleReport::ShowNotice(const wchar_t* text, const wchar_t* caption, NoticeIcon /*icon*/) {
+    if (pendingCount_ > 0 && pendingText_ == text && pendingCaption_ == caption) {
+        ++pendingCount_;
+        return;
+    }
+    FlushNotice();
+    pendingText_ = text;
+    pendingCaption_ = caption;
+    pendingCount_ = 1;
+}
+
+void ConsoleReport::FlushNotice() {
+    if (pendingCount_ == 0) {
+        return;
+    }
+    const std::string caption = Trimmed(pendingCaption_.c_str());
+    const std::string text = Trimmed(pendingText_.c_str());
+    std::string plain =
+        "Box" + (caption.empty() ? "" : " \"" + caption + "\"") + (text.empty() ? "" : ": " + text);
+    if (pendingCount_ > 1) {
+        plain += " (" + std::to_string(pendingCount_) + " times)";
+    }
+    const std::uint32_t count = pendingCount_;
+    pendingCount_ = 0;
+    Emit(JsonLine("notice")
+             .Text("caption", Utf8FromWide(pendingCaption_))
+             .Text("text", Utf8FromWide(pendingText_))
+             .Count("count", count),
+         plain);
+}
+
+void ConsoleReport::Pause(std::uint32_t milliseconds) {
+    // A pause ends an exchange: a notice after it is told on its own.
+    FlushNotice();
+    clock_.Pause(milliseconds);
+}
+
+void ConsoleReport::EndProcess(int exitCode) {
+    Finish();
+    throw ProcessEnd{exitCode};
+}
+
+void ConsoleReport::ReportProgress(const wchar_t* file, std::uint64_t bytesDone,
+                                   std::uint64_t /*bytesTotal*/) {
+    FlushNotice();
+    if (bytesDone == 0) {
+        // A new image: its region is about to be erased.
+        finishedBytes_ = 0;
+        for (std::size_t i = 0; i < images_.size(); ++i) {
+            if (images_[i].name == file) {
+                currentImage_ = i;
+                break;
+            }
+            finishedBytes_ += images_[i].bytes;
+        }
+        imageDone_ = 0;
+        lastShownTenth_ = -1;
+        if (writeStartSeconds_ < 0) {
+            writeStartSeconds_ = clock_.Seconds();
+        }
+        const std::string name = Utf8FromWide(images_[currentImage_].name);
+        Emit(JsonLine("erase").Text("image", name), "Erasing the region of " + name);
+        return;
+    }
+    imageDone_ = bytesDone;
+    ShowProgress(currentImage_, bytesDone == images_[currentImage_].bytes);
+}
+
+std::string ConsoleReport::ProgressText(std::size_t image) const {
+    const double elapsed = clock_.Seconds() - writeStartSeconds_;
+    const std::uint64_t done = finishedBytes_ + imageDone_;
+    const double rate = elapsed > 0 ? static_cast<double>(done) / elapsed : 0;
+    const double left = rate > 0 ? static_cast<double>(totalBytes_ - done) / rate : 0;
+    const std::uint64_t size = images_[image].bytes;
+    const int percent = size > 0 ? static_cast<int>(imageDone_ * 100 / size) : 100;
+    char text[160];
+    std::snprintf(text, sizeof text, "%s %3d%%  %llu of %llu bytes  %.1f KiB/s  ETA %s",
+                  Utf8FromWide(images_[image].name).c_str(), percent,
+                  static_cast<unsigned long long>(imageDone_),
+                  static_cast<unsigned long long>(size), rate / 1024, Duration(left).c_str());
+    return text;
+}
+
+void ConsoleReport::ShowProgress(std::size_t image, bool imageDone) {
+    const double now = clock_.Seconds();
+    const std::uint64_t size = images_[image].bytes;
+    const int tenth = size > 0 ? static_cast<int>(imageDone_ * 10 / size) : 10;
+    const double interval = style_ == Style::Terminal ? kBarProgressSeconds : kJsonProgressSeconds;
+    const bool due =
+        style_ == Style::Lines ? tenth > lastShownTenth_ : now - lastShownSeconds_ >= interval;
+    if (!due && !imageDone) {
+        return;
+    }
+    lastShownSeconds_ = now;
+    lastShownTenth_ = tenth;
+    const double elapsed = now - writeStartSeconds_;
+    const std::uint64_t done = finishedBytes_ + imageDone_;
+    const double rate = elapsed > 0 ? static_cast<double>(done) / elapsed : 0;
+    if (style_ == Style::Json) {
+        Emit(JsonLine("progress")
+                 .Text("image", Utf8FromWide(images_[image].name))
+                 .Count("image_done", imageDone_)
+                 .Count("image_total", size)
+                 .Count("done", done)
+                 .Count("total", totalBytes_)
+                 .Decimal("rate", rate, 0)
+                 .Decimal("eta", rate > 0 ? static_cast<double>(totalBytes_ - done) / rate : 0, 1),
+             "");
+        return;
+    }
+    if (style_ == Style::Lines) {
+        Emit(JsonLine(), ProgressText(image));
+        return;
+    }
+    const int filled = size > 0 ? static_cast<int>(imageDone_ * kBarWidth / size) : kBarWidth;
+    WriteOutput("\r[" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + "] " +
+                ProgressText(image) + "   ");
+    barOnScreen_ = true;
+    if (imageDone) {
+        WriteOutput("\n");
+        barOnScreen_ = false;
+    }
+}
+
+}  // namespace quorvanex::cli

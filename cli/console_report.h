@@ -1,0 +1,105 @@
+// The operator's side of an update on the command line: every status text and notice as a line
+// (or a JSON event), progress with rate and ETA, and no box that waits for anyone.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/json_line.h"
+#include "emulator/emulator_clock.h"
+#include "seam/operator_services.h"
+
+namespace quorvanex::cli {
+
+// The clock of an update: the system's for a device, the emulator's virtual time for a rehearsal.
+class UpdateClock {
+  public:
+    virtual ~UpdateClock() = default;
+    virtual void Pause(std::uint32_t milliseconds) = 0;
+    virtual std::uint32_t TickCount() = 0;
+    virtual double Seconds() = 0;
+};
+
+class SystemClock final : public UpdateClock {
+  public:
+    SystemClock();
+    void Pause(std::uint32_t milliseconds) override;
+    std::uint32_t TickCount() override;
+    double Seconds() override;
+
+  private:
+    std::uint32_t startTick_;
+};
+
+class EmulatorTime final : public UpdateClock {
+  public:
+    explicit EmulatorTime(emulator::VirtualClock& clock) : clock_(clock) {}
+    void Pause(std::uint32_t milliseconds) override;
+    std::uint32_t TickCount() override { return clock_.TickMilliseconds(); }
+    double Seconds() override { return static_cast<double>(clock_.NowMicroseconds()) / 1e6; }
+
+  private:
+    emulator::VirtualClock& clock_;
+};
+
+// Thrown where the program would end the process: the command decides how it ends.
+struct ProcessEnd {
+    int exitCode;
+};
+
+struct ImageToReport {
+    std::wstring name;
+    std::uint64_t bytes;
+};
+
+class ConsoleReport final : public OperatorServices {
+  public:
+    enum class Style { Lines, Terminal, Json };
+
+    ConsoleReport(UpdateClock& clock, Style style, std::vector<ImageToReport> images);
+
+    void ShowStatusLine(const wchar_t* text, int y) override;
+    void ShowNotice(const wchar_t* text, const wchar_t* caption, NoticeIcon icon) override;
+    void RequestMainWindowClose() override {}
+    void Pause(std::uint32_t milliseconds) override;
+    std::uint32_t TickCount() override { return clock_.TickCount(); }
+    [[noreturn]] void EndProcess(int exitCode) override;
+    void ReportProgress(const wchar_t* file, std::uint64_t bytesDone,
+                        std::uint64_t bytesTotal) override;
+
+    // An event of the command's own (start, done, fatal): the JSON line or the plain text.
+    void Event(const JsonLine& json, const std::string& plain);
+    // Ends what is pending: a repeated notice not told yet, a progress bar's line.
+    void Finish();
+
+    std::uint32_t Resends() const { return resends_; }
+    double Seconds() const { return clock_.Seconds(); }
+
+  private:
+    void Emit(const JsonLine& json, const std::string& plain);
+    void FlushNotice();
+    void ShowProgress(std::size_t image, bool imageDone);
+    std::string ProgressText(std::size_t image) const;
+
+    UpdateClock& clock_;
+    const Style style_;
+    std::vector<ImageToReport> images_;
+    std::uint64_t totalBytes_ = 0;
+    // A notice shown again and again within one exchange (a queue check failing over and over)
+    // is told once, with its count, when something else happens.
+    std::wstring pendingText_;
+    std::wstring pendingCaption_;
+    std::uint32_t pendingCount_ = 0;
+    // Progress: the image being written and the bytes of those finished before it.
+    std::size_t currentImage_ = 0;
+    std::uint64_t imageDone_ = 0;
+    std::uint64_t finishedBytes_ = 0;
+    double writeStartSeconds_ = -1;
+    double lastShownSeconds_ = -1;
+    int lastShownTenth_ = -1;
+    bool barOnScreen_ = false;
+    std::uint32_t resends_ = 0;
+};
+
+}  // namespace quorvanex::cli

@@ -1,0 +1,8 @@
+#include <string>
+#include <vector>
+
+#include "cli/console_platform.h"
+
+int main(int argc, char** argv) {
+    return quorvanex::cli::RunCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+}
