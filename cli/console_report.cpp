@@ -161,6 +161,10 @@ void ConsoleReport::EndProcess(int exitCode) {
 void ConsoleReport::ReportProgress(const wchar_t* file, std::uint64_t bytesDone,
                                    std::uint64_t /*bytesTotal*/) {
     FlushNotice();
+    if (images_.empty()) {
+        return;
+    }
+    const double now = clock_.Seconds();
     if (bytesDone == 0) {
         // A new image: its region is about to be erased.
         finishedBytes_ = 0;
@@ -173,29 +177,48 @@ void ConsoleReport::ReportProgress(const wchar_t* file, std::uint64_t bytesDone,
         }
         imageDone_ = 0;
         lastShownTenth_ = -1;
-        if (writeStartSeconds_ < 0) {
-            writeStartSeconds_ = clock_.Seconds();
-        }
+        eraseStartSeconds_ = now;
+        lastPageSeconds_ = -1;
         const std::string name = Utf8FromWide(images_[currentImage_].name);
         Emit(JsonLine("erase").Text("image", name), "Erasing the region of " + name);
         return;
     }
+    if (lastPageSeconds_ < 0) {
+        // The first page of the image: its erase is over.
+        erasingSeconds_ += now - eraseStartSeconds_;
+        ++imagesErased_;
+    } else {
+        writingSeconds_ += now - lastPageSeconds_;
+        bytesTimed_ += bytesDone - imageDone_;
+    }
+    lastPageSeconds_ = now;
     imageDone_ = bytesDone;
     ShowProgress(currentImage_, bytesDone == images_[currentImage_].bytes);
 }
 
-std::string ConsoleReport::ProgressText(std::size_t image) const {
-    const double elapsed = clock_.Seconds() - writeStartSeconds_;
+double ConsoleReport::Rate() const {
+    return writingSeconds_ > 0 ? static_cast<double>(bytesTimed_) / writingSeconds_ : 0;
+}
+
+// The bytes left at the rate of the pages so far, and an erase for each image still to come, as
+// long as the erases so far took.
+double ConsoleReport::SecondsLeft() const {
+    const double rate = Rate();
     const std::uint64_t done = finishedBytes_ + imageDone_;
-    const double rate = elapsed > 0 ? static_cast<double>(done) / elapsed : 0;
-    const double left = rate > 0 ? static_cast<double>(totalBytes_ - done) / rate : 0;
+    const double writing = rate > 0 ? static_cast<double>(totalBytes_ - done) / rate : 0;
+    const double erasing = imagesErased_ > 0 ? erasingSeconds_ / imagesErased_ : 0;
+    return writing + erasing * static_cast<double>(images_.size() - 1 - currentImage_);
+}
+
+std::string ConsoleReport::ProgressText(std::size_t image) const {
     const std::uint64_t size = images_[image].bytes;
     const int percent = size > 0 ? static_cast<int>(imageDone_ * 100 / size) : 100;
     char text[160];
     std::snprintf(text, sizeof text, "%s %3d%%  %llu of %llu bytes  %.1f KiB/s  ETA %s",
                   Utf8FromWide(images_[image].name).c_str(), percent,
                   static_cast<unsigned long long>(imageDone_),
-                  static_cast<unsigned long long>(size), rate / 1024, Duration(left).c_str());
+                  static_cast<unsigned long long>(size), Rate() / 1024,
+                  Duration(SecondsLeft()).c_str());
     return text;
 }
 
@@ -211,18 +234,15 @@ void ConsoleReport::ShowProgress(std::size_t image, bool imageDone) {
     }
     lastShownSeconds_ = now;
     lastShownTenth_ = tenth;
-    const double elapsed = now - writeStartSeconds_;
-    const std::uint64_t done = finishedBytes_ + imageDone_;
-    const double rate = elapsed > 0 ? static_cast<double>(done) / elapsed : 0;
     if (style_ == Style::Json) {
         Emit(JsonLine("progress")
                  .Text("image", Utf8FromWide(images_[image].name))
                  .Count("image_done", imageDone_)
                  .Count("image_total", size)
-                 .Count("done", done)
+                 .Count("done", finishedBytes_ + imageDone_)
                  .Count("total", totalBytes_)
-                 .Decimal("rate", rate, 0)
-                 .Decimal("eta", rate > 0 ? static_cast<double>(totalBytes_ - done) / rate : 0, 1),
+                 .Decimal("rate", Rate(), 0)
+                 .Decimal("eta", SecondsLeft(), 1),
              "");
         return;
     }

@@ -81,6 +81,10 @@ class ConsoleReport final : public OperatorServices {
     void FlushNotice();
     void ShowProgress(std::size_t image, bool imageDone);
     std::string ProgressText(std::size_t image) const;
+    // Bytes a second while pages are written, erases not counted.
+    double Rate() const;
+    // Until the last page of the last image is written.
+    double SecondsLeft() const;
 
     UpdateClock& clock_;
     const Style style_;
@@ -95,7 +99,12 @@ class ConsoleReport final : public OperatorServices {
     std::size_t currentImage_ = 0;
     std::uint64_t imageDone_ = 0;
     std::uint64_t finishedBytes_ = 0;
-    double writeStartSeconds_ = -1;
+    double eraseStartSeconds_ = 0;
+    double erasingSeconds_ = 0;
+    std::uint32_t imagesErased_ = 0;
+    double lastPageSeconds_ = -1;
+    double writingSeconds_ = 0;
+    std::uint64_t bytesTimed_ = 0;
     double lastShownSeconds_ = -1;
     int lastShownTenth_ = -1;
     bool barOnScreen_ = false;

@@ -22,10 +22,11 @@ bool BridgeReady(ConsoleReport& report) {
     return ready;
 }
 
+// The index first and the kind second, so that a script can pick the units by the first two words.
 std::string DeviceRow(const BridgeDevice& device) {
-    return std::to_string(device.index) + "  serial " + device.serial.value_or("(unreadable)") +
-           "  " + device.product.value_or("(no product string)") +
-           (device.isQuorvanex ? "  QUORVANEX" : "");
+    return std::to_string(device.index) + (device.isQuorvanex ? "  QUORVANEX  " : "  other      ") +
+           "serial " + device.serial.value_or("(unreadable)") + "  " +
+           device.product.value_or("(no product string)");
 }
 
 void ListDevices(const std::vector<BridgeDevice>& devices, bool json) {

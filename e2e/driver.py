@@ -48,8 +48,8 @@ def read_summary(folder):
     return summary
 
 
-def run(command, timeout=30, check=True, env=None, capture=True):
-    result = subprocess.run(command, timeout=timeout, env=env, text=True,
+def run(command, timeout=30, check=True, env=None, capture=True, cwd=None):
+    result = subprocess.run(command, timeout=timeout, env=env, text=True, cwd=cwd,
                             stdout=subprocess.PIPE if capture else None,
                             stderr=subprocess.PIPE if capture else None)
     if check and result.returncode != 0:
@@ -58,13 +58,24 @@ def run(command, timeout=30, check=True, env=None, capture=True):
 
 
 def prepare_program_folder(build, folder):
-    """A fresh folder with the program and the stand-in bridge library beside it, and out/ for
+    """A fresh folder with the programs and the stand-in bridge library beside them, and out/ for
     the emulator's outputs."""
     shutil.rmtree(folder, ignore_errors=True)
     (folder / "out").mkdir(parents=True)
-    shutil.copy(build / "release" / "quorvanex-update.exe", folder)
+    for program in ("quorvanex-update.exe", "quorvanex-cli.exe"):
+        if (build / "release" / program).exists():
+            shutil.copy(build / "release" / program, folder)
     shutil.copy(build / "emulator-library" / "SiUSBXp.dll", folder)
     return folder
+
+
+def run_console_program(prefix, folder, arguments, scenario, timeout=120):
+    """The command line program in its folder, with the emulator's scenario; its exit code and
+    what it printed."""
+    env = dict(prefix.env, QUORVANEX_EMULATOR_SCENARIO=str(scenario))
+    result = run(["wine", "quorvanex-cli.exe", *arguments], timeout=timeout, check=False, env=env,
+                 cwd=folder)
+    return result.returncode, result.stdout
 
 
 class VirtualDisplay:

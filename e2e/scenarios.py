@@ -6,8 +6,11 @@ Usage: e2e/scenarios.py --build build/windows [scenario ...]
 Each scenario runs in build/windows/e2e/<name>/ and leaves its screenshots and the emulator's
 outputs there."""
 import argparse
+import hashlib
+import json
 import re
 import shutil
+import subprocess
 import sys
 import time
 import traceback
@@ -17,9 +20,11 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import sample_images as images  # noqa: E402
 from driver import (MAIN_TITLE, OUTPUTS, Desktop, Failure, Program,  # noqa: E402
-                    VirtualDisplay, WinePrefix, prepare_program_folder, read_summary)
+                    VirtualDisplay, WinePrefix, prepare_program_folder, read_summary,
+                    run_console_program)
 
-GUIDE = Path(__file__).resolve().parent.parent / "docs" / "operator-guide.md"
+SOURCES = Path(__file__).resolve().parent.parent
+GUIDE = SOURCES / "docs" / "operator-guide.md"
 SINGLE_STATES = "DB D6 D5 D8 D6 DC"
 MULTI_STATES = ("DB D6 D5 D8 " + "D6 D9 D8 " * 4 + "D6 D6 D9 D6 DC").strip()
 
@@ -396,6 +401,53 @@ def non_latin_folder(run):
         expect(flash[start:start + len(data)] == data, "the region differs from the file")
 
 
+def console_events(output):
+    return [json.loads(line) for line in output.splitlines() if line.startswith("{")]
+
+
+def cli_update(run):
+    written = images.write_multi_part_set(run.folder, 6000, [3000, 2500, 4100, 1999])
+    code, output = run_console_program(run.context.prefix, run.folder,
+                                       ["update", "--json", "--record", "records.jsonl"],
+                                       run.scenario("device 2026\n" + QUICK))
+    (run.folder / "output.jsonl").write_text(output)
+    expect(code == 0, f"exit code {code}")
+    events = console_events(output)
+    expect(events[0]["event"] == "start" and events[-1]["event"] == "done",
+           f"events from {events[0]['event']} to {events[-1]['event']}")
+    expect(sum(1 for e in events if e["event"] == "erase") == 5, "not five erases")
+    snapshots = run.summary()["snapshots"]
+    for snapshot, (name, data) in zip(snapshots, written.items()):
+        expect((run.folder / snapshot["file"]).read_bytes() == data, f"{name} did not arrive")
+    records = (run.folder / "records.jsonl").read_text().splitlines()
+    expect(len(records) == 1, f"{len(records)} records")
+    record = json.loads(records[0])
+    expect(record["outcome"] == "done" and record["fatal_code"] is None, "the record says no")
+    for image in record["images"]:
+        digest = hashlib.sha256((run.folder / image["name"]).read_bytes()).hexdigest()
+        expect(image["sha256"] == digest, f"the record's SHA-256 of {image['name']}")
+
+
+def cli_refuses_ambiguous_update(run):
+    data = images.pattern(2000, 3)
+    images.write(run.folder, images.MAIN_IMAGE, b"1A65" + data)
+    scenario = run.scenario("device 2026\ndevice 1999\ndevice 2026\n" + QUICK)
+    code, output = run_console_program(run.context.prefix, run.folder, ["update"], scenario)
+    (run.folder / "refused.txt").write_text(output)
+    expect(code == 4, f"exit code {code} with two units and no --device")
+    expect(output.count("  QUORVANEX  ") == 2, f"the units were not listed:\n{output}")
+    expect(run.summary()["calls"]["WriteFrame"] == "0", "a frame was sent")
+    # The production line's script updates each unit, one after another, with a record each.
+    shutil.copy(SOURCES / "cli" / "update-every-unit.cmd", run.folder)
+    env = dict(run.context.prefix.env, QUORVANEX_EMULATOR_SCENARIO=str(scenario))
+    result = subprocess.run(["wine", "cmd", "/c", "update-every-unit.cmd"], cwd=run.folder,
+                            env=env, timeout=120, capture_output=True, text=True)
+    (run.folder / "script.txt").write_text(result.stdout)
+    records = [json.loads(line) for line in (run.folder / "records.jsonl").read_text().splitlines()]
+    expect([(r["device"], r["outcome"]) for r in records] == [(0, "done"), (2, "done")],
+           f"records {records}")
+
+
 def guide_pictures_missing(folder):
     """The pictures that the operator guide shows and this run did not take: the guide's pictures
     come from the scenarios, so they stay true to the program."""
@@ -408,7 +460,8 @@ SCENARIOS = {f.__name__: f for f in (single_image, multi_part, part_file_refused
                                      page_fails_twice, page_fails_once, while_writing,
                                      second_program_refused, exit_while_a_box_waits,
                                      about_and_resize, planted_library_ignored,
-                                     stand_in_without_scenario, non_latin_folder)}
+                                     stand_in_without_scenario, non_latin_folder,
+                                     cli_update, cli_refuses_ambiguous_update)}
 
 
 class Context:
