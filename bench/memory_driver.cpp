@@ -2,14 +2,16 @@
 // correctly and keeps nothing, so that a heap profiler (valgrind --tool=massif) or an instruction
 // counter (valgrind --tool=callgrind) sees the program's own cost alone.
 //
-// Usage: memory_driver [image-size-bytes]
+// Usage: memory_driver [image-size-bytes] [--console]
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <vector>
 
 #include "bench/virtual_services.h"
+#include "cli/console_report.h"
 #include "emulator/emulator_clock.h"
 #include "link/device_connection.h"
 #include "protocol/flash_programming.h"
@@ -94,15 +96,23 @@ int main(int argc, char** argv) {
         std::vector<char> data(size, 0x5A);
         file.write(data.data(), static_cast<std::streamsize>(data.size()));
     }
+    // With --console, the command line's report of the update takes the place of the window's
+    // services, writing its JSON events to standard output.
+    const bool console = argc > 2 && std::strcmp(argv[2], "--console") == 0;
     quorvanex::emulator::VirtualClock clock;
     quorvanex::bench::VirtualServices services(clock);
-    quorvanex::InstallOperatorServices(&services);
+    quorvanex::cli::EmulatorTime updateClock(clock);
+    quorvanex::cli::ConsoleReport report(updateClock, quorvanex::cli::ConsoleReport::Style::Json,
+                                         {{path.wstring(), size}});
+    quorvanex::InstallOperatorServices(console ? static_cast<quorvanex::OperatorServices*>(&report)
+                                               : &services);
     quorvanex::InstallBridgeOperations(
         {&CountDevices, &GetDeviceString, &Open, &Close, &Read, &Write, &SetUp, &Queue});
     quorvanex::OpenDevice();
     const bool programmed = quorvanex::ProgramImageFile(path.wstring().c_str());
     quorvanex::CloseDevice();
     std::filesystem::remove(path);
-    std::printf("%s %zu bytes\n", programmed ? "programmed" : "FAILED", size);
+    report.Finish();
+    std::fprintf(stderr, "%s %zu bytes\n", programmed ? "programmed" : "FAILED", size);
     return programmed ? 0 : 1;
 }
