@@ -102,10 +102,13 @@ ConsoleReport::Style ReportStyle(const Arguments& arguments) {
 }
 
 void CountFrames() {
+    framesWritten = 0;
     BridgeOperations counted = Bridge();
+    if (counted.WriteFrame == &CountingWrite) {
+        return;  // counting already, and a second wrap would call itself for ever
+    }
     forwardWrite = counted.WriteFrame;
     counted.WriteFrame = &CountingWrite;
-    framesWritten = 0;
     InstallBridgeOperations(counted);
 }
 

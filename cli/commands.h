@@ -5,6 +5,8 @@
 
 namespace quorvanex::cli {
 
+class UpdateClock;
+
 enum ExitCode : int {
     kExitDone = 0,
     kExitUsage = 2,
@@ -17,6 +19,8 @@ enum ExitCode : int {
 int RunCheck(const Arguments& arguments);
 int RunDevices(const Arguments& arguments);
 int RunDeviceUpdate(const Arguments& arguments);
+// The update on the clock given: the system's, or in the tests the emulator's virtual time.
+int RunDeviceUpdate(const Arguments& arguments, UpdateClock& clock);
 int RunRehearsal(const Arguments& arguments);
 
 }  // namespace quorvanex::cli

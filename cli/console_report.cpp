@@ -242,7 +242,8 @@ void ConsoleReport::ShowProgress(std::size_t image, bool imageDone) {
                  .Count("done", finishedBytes_ + imageDone_)
                  .Count("total", totalBytes_)
                  .Decimal("rate", Rate(), 0)
-                 .Decimal("eta", SecondsLeft(), 1),
+                 .Decimal("eta", SecondsLeft(), 1)
+                 .Decimal("seconds", now, 1),
              "");
         return;
     }

@@ -124,12 +124,16 @@ int RunDevices(const Arguments& arguments) {
 }
 
 int RunDeviceUpdate(const Arguments& arguments) {
+    SystemClock clock;
+    return RunDeviceUpdate(arguments, clock);
+}
+
+int RunDeviceUpdate(const Arguments& arguments, UpdateClock& clock) {
     const ImageSetReport set = ExamineImageSet();
     if (!set.updateWouldStart) {
         ShowImageSet(set, arguments.json);
         return kExitImagesRefused;
     }
-    SystemClock clock;
     ConsoleReport report(clock, ReportStyle(arguments), ImagesToReport(set));
     if (!BridgeReady(report)) {
         return kExitNoDevice;

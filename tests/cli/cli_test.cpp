@@ -7,9 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "cli/commands.h"
 #include "cli/console_platform.h"
+#include "cli/console_report.h"
 #include "cli/sha256.h"
 #include "protocol/image_regions.h"
+#include "seam/binary_file.h"
+#include "tests/support/emulated_device_test.h"
 #include "tests/support/image_files.h"
 #include "tests/support/process_state.h"
 #include "update/update_worker.h"
@@ -192,6 +196,80 @@ TEST_F(CommandLineTest, WordsThatAreNotACommandEndWithTheUsage) {
         EXPECT_EQ(Run(words), 2) << words[0];
         EXPECT_NE(output.find("Usage: quorvanex-cli"), std::string::npos);
     }
+}
+
+TEST_F(CommandLineTest, TheEtaForecastsTheEndOfTheWholeUpdate) {
+    const std::size_t full = MultiPartRegion().SizeInBytes();
+    test_support::WriteMultiPartSet(folder.Path(), {full, full, full, full, full});
+    ASSERT_EQ(Run({"rehearse", "--json"}), 0);
+    const double end = std::stod(EventsNamed("done").at(0).at("seconds"));
+    std::size_t judged = 0;
+    for (const Event& progress : EventsNamed("progress")) {
+        if (progress.at("image") == "QUORVANEX-FPGA-2.45-1013.bin") {
+            continue;  // the erase time of the parts is known once the first has been erased
+        }
+        const double forecast = std::stod(progress.at("seconds")) + std::stod(progress.at("eta"));
+        EXPECT_NEAR(forecast, end, end * 0.05) << "at " << progress.at("done") << " bytes";
+        ++judged;
+    }
+    EXPECT_GT(judged, 100u);
+}
+
+// The update command on the emulator, on its virtual clock: nothing here waits for real time.
+class DeviceUpdateTest : public test_support::EmulatedDeviceTest {
+  protected:
+    int Update(std::vector<std::string> words) {
+        words.insert(words.begin(), "update");
+        std::string problem;
+        const std::optional<Arguments> arguments = ParseArguments(words, problem);
+        EXPECT_TRUE(arguments) << problem;
+        EmulatorTime time(clock);
+        test_support::ScopedWorkingDirectory inFolder(folder.Path());
+        ::testing::internal::CaptureStdout();
+        const int exitCode = RunDeviceUpdate(*arguments, time);
+        output = ::testing::internal::GetCapturedStdout();
+        return exitCode;
+    }
+
+    test_support::ScratchFolder folder;
+    std::string output;
+};
+
+TEST_F(DeviceUpdateTest, SeveralUnitsAreRefusedUntilOneIsChosenAndEachUnitLeavesARecord) {
+    const Bytes data = test_support::PatternData(3000);
+    const Bytes file = test_support::ImageBytes("1A65", data);
+    folder.Write("QUORVANEX-FPGA-2.45-1013.bin", file);
+    emulator::DeviceConfig other;
+    other.serial = "1999";
+    bridge.Attach(test_support::DeviceFromScenario(""));
+    bridge.Attach(other);
+    bridge.Attach(test_support::DeviceFromScenario("exchange-fault wrong-reply page-write 5 2"));
+
+    EXPECT_EQ(Update({"--json"}), 4);
+    EXPECT_EQ(Events(output).front().at("event"), "refused");
+    EXPECT_EQ(Events(output).size(), 4u) << "the refusal and the three devices";
+    EXPECT_EQ(bridge.Calls(emulator::BridgeOperation::WriteFrame), 0u);
+
+    const std::string records = (folder.Path() / "records.jsonl").string();
+    EXPECT_EQ(Update({"--device", "0", "--record", records}), 0) << output;
+    const auto flash = bridge.Device(0).Flash().Read(0x0A0000, 3000);
+    EXPECT_TRUE(std::equal(flash.begin(), flash.end(), data.begin(), data.end()));
+    EXPECT_EQ(Update({"--device", "1", "--record", records}), 4) << "not a QUORVANEX";
+    EXPECT_EQ(Update({"--device", "2", "--record", records}), 17);
+
+    std::string lines;
+    ASSERT_TRUE(ReadWholeFile(folder.PathOf("records.jsonl").c_str(), lines));
+    const std::vector<Event> written = Events(lines);
+    ASSERT_EQ(written.size(), 2u) << lines;
+    EXPECT_EQ(written[0].at("device"), "0");
+    EXPECT_EQ(written[0].at("outcome"), "done");
+    EXPECT_EQ(written[0].at("fatal_code"), "null");
+    EXPECT_EQ(written[0].at("sha256"), Sha256Hex(file.data(), file.size()));
+    EXPECT_EQ(written[1].at("device"), "2");
+    EXPECT_EQ(written[1].at("outcome"), "fatal");
+    EXPECT_EQ(written[1].at("fatal_code"), "7");
+    // Four control commands, three frames for each of six sectors, four pages, the fifth twice.
+    EXPECT_EQ(written[1].at("frames"), "28");
 }
 
 }  // namespace

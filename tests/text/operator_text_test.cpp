@@ -1,4 +1,5 @@
 #include "text/operator_text.h"
+#include "text/utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -35,6 +36,16 @@ TEST(MessageText, APathKeepsItsWholeLengthWhileItFitsAndItsEndWhenCut) {
     EXPECT_EQ(std::wstring(buffer),
               L"Input file ..." + tooLong.substr(tooLong.size() - 55) + L" not found");
     EXPECT_EQ(std::wcslen(buffer), 79u);
+}
+
+TEST(Utf8, WideTextsGoToUtf8AndBackWholeOnEveryPlatform) {
+    // Latin, Cyrillic, Chinese, and a character beyond the first plane (two halves on Windows).
+    const std::wstring text = L"A\u00e9\u043e\u66f4\U0001F600";
+    const std::string bytes = Utf8FromWide(text);
+    EXPECT_EQ(bytes, "A\xc3\xa9\xd0\xbe\xe6\x9b\xb4\xf0\x9f\x98\x80");
+    EXPECT_EQ(WideFromUtf8(bytes), text);
+    // Bytes that are no UTF-8, and a sequence cut short, each stand for one replacement character.
+    EXPECT_EQ(WideFromUtf8("a\xff\xe6\x9b"), std::wstring(L"a\uFFFD\uFFFD\uFFFD"));
 }
 
 }  // namespace
