@@ -102,7 +102,7 @@ void ConsoleReport::ShowStatusLine(const wchar_t* text, int /*y*/) {
     FlushNotice();
     const std::string words = Trimmed(text);
     // The window's own progress line: the command line tells progress its own way.
-    if (words.empty() || (Starts(text, {L"Flash write:  ", 0, 0}))) {
+    if (words.empty() || Starts(text, kProgressLine)) {
         return;
     }
     if (const ControlCommandLine* command = ControlLineOf(text)) {

@@ -67,7 +67,7 @@ bool WritePages(const wchar_t* path, const ImageRegion& region,
             passCount = 0;
             MessageText line;
             FormatProgressLine(line, ProgressFigure(remaining, dataSize));
-            ShowStatusLine(line, kProgressLineY);
+            ShowStatusLine(line, kProgressLine.y);
         } else {
             ++passCount;
         }

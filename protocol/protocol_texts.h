@@ -40,8 +40,9 @@ inline constexpr NoticeText kSectorEraseFailed = CriticalNotice(L"Sector erase e
 inline constexpr StatusText kFlashWriteStartedLine = {L"Flash write started...", 45, 10};
 inline constexpr StatusText kFlashWriteRetransmitLine = {L"Flash Write ERROR: retransmit...", 42,
                                                          10};
-// The progress line's row; its text is made by FormatProgressLine.
-inline constexpr int kProgressLineY = 10;
+// The progress line: the words it begins with and its row. FormatProgressLine makes the whole
+// text, the figure and the blanks after it.
+inline constexpr StatusText kProgressLine = {L"Flash write:  ", 0, 10};
 inline constexpr NoticeText kFlashWriteFailed = CriticalNotice(L"Flash Write ERROR!");
 
 inline constexpr PathNotice kInputFileNotFound = {L"Input file %ls not found", kFileMissingCaption};
