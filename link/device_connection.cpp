@@ -15,12 +15,9 @@ namespace {
 BridgeHandle currentHandle = NoDeviceHandle();
 bool replyMayBeLeftOver = false;
 
-// The library writes a zero-terminated string into the buffer; a string that fills it without a
-// terminator is read as its first 255 characters, never past the buffer.
+// The serial compared as a whole string: equal length and equal bytes.
 bool SerialMatches(const char (&buffer)[kDeviceStringBufferSize]) {
-    const char* const readEnd = buffer + (kDeviceStringBufferSize - 1);
-    const std::size_t length = static_cast<std::size_t>(std::find(buffer, readEnd, '\0') - buffer);
-    return length == std::strlen(kDeviceSerial) && std::memcmp(buffer, kDeviceSerial, length) == 0;
+    return DeviceStringText(buffer) == kDeviceSerial;
 }
 
 // Closes the handle if there is one, then forgets it and deletes the lock.
@@ -97,6 +94,11 @@ void OpenDeviceAmong(std::optional<std::uint32_t> only) {
 }
 
 }  // namespace
+
+std::string DeviceStringText(const char (&buffer)[kDeviceStringBufferSize]) {
+    const char* const readEnd = buffer + (kDeviceStringBufferSize - 1);
+    return std::string(buffer, std::find(buffer, readEnd, '\0'));
+}
 
 BridgeHandle NoDeviceHandle() {
     return reinterpret_cast<BridgeHandle>(static_cast<std::intptr_t>(-1));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "seam/bridge_operations.h"
 
@@ -10,6 +11,10 @@ namespace quorvanex {
 
 // The serial string that identifies the QUORVANEX, compared as a whole 8-bit string.
 inline constexpr const char* kDeviceSerial = "2026";
+
+// The string that the library wrote into a string query's buffer. It is zero-terminated; one that
+// fills the buffer without a terminator is read as its first 255 characters, never past the buffer.
+std::string DeviceStringText(const char (&buffer)[kDeviceStringBufferSize]);
 
 // The all-ones handle value means that no device is open.
 BridgeHandle NoDeviceHandle();

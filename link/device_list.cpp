@@ -1,23 +1,18 @@
 #include "link/device_list.h"
 
-#include <algorithm>
-
 #include "link/device_connection.h"
 #include "link/link_lock.h"
 
 namespace quorvanex {
 namespace {
 
-// The library writes a zero-terminated string; one that fills the buffer is read as its first
-// 255 characters, never past the buffer.
 std::optional<std::string> DeviceString(std::uint32_t index, std::uint32_t option) {
     char buffer[kDeviceStringBufferSize] = {};
     if (CallUnderLinkLock([&] { return Bridge().GetDeviceString(index, buffer, option); }) !=
         kBridgeSuccess) {
         return std::nullopt;
     }
-    const char* const end = std::find(buffer, buffer + kDeviceStringBufferSize - 1, '\0');
-    return std::string(static_cast<const char*>(buffer), end);
+    return DeviceStringText(buffer);
 }
 
 }  // namespace

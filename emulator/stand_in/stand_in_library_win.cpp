@@ -19,6 +19,7 @@
 #include "emulator/scenario.h"
 #include "seam/bridge_operations.h"
 #include "seam/critical_section.h"
+#include "text/utf8.h"
 
 namespace quorvanex::emulator {
 namespace {
@@ -65,10 +66,6 @@ void TellScenarioProblem(const std::wstring& text) {
     MessageBoxW(nullptr, text.c_str(), kEmulatorCaption, MB_ICONWARNING);
 }
 
-std::wstring Widened(const std::string& text) {
-    return std::wstring(text.begin(), text.end());
-}
-
 // A scenario that cannot be read must not look like a device that behaves: it is told, and no
 // device is attached.
 Scenario LoadScenario() {
@@ -85,7 +82,7 @@ Scenario LoadScenario() {
     Scenario scenario;
     std::string error;
     if (!ParseScenario(text, scenario, error)) {
-        TellScenarioProblem(path + L": " + Widened(error) + L". No device is attached.");
+        TellScenarioProblem(path + L": " + WideFromUtf8(error) + L". No device is attached.");
         return Scenario{};
     }
     return scenario;
