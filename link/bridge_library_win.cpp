@@ -14,7 +14,15 @@ namespace {
 // Vista and 7 without its loader update do not know these flags and reject them as invalid.
 constexpr DWORD kSearchProgramAndSystemFolders =
     LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
-constexpr WORD kMachineI386 = 0x014C;
+
+// Windows loads only a library built for the program's own processor. The release is the 32-bit
+// program; the 64-bit build of the same sources, a test build, asks for a 64-bit library.
+constexpr bool kProgramIs64Bit = sizeof(void*) == 8;
+constexpr WORD kProgramMachine =
+    kProgramIs64Bit ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
+const std::wstring kProgramBits = kProgramIs64Bit ? L"64" : L"32";
+const std::wstring kOtherBits = kProgramIs64Bit ? L"32" : L"64";
+const std::wstring kLibraryWanted = L"the " + kProgramBits + L"-bit USB bridge library";
 
 std::wstring FolderOf(const std::wstring& path) {
     return path.substr(0, path.find_last_of(L'\\') + 1);
@@ -32,7 +40,7 @@ std::wstring SystemFolder() {
     return length == 0 || length >= MAX_PATH ? std::wstring() : std::wstring(path, length) + L"\\";
 }
 
-enum class LibraryFile { Missing, NotALibrary, Not32Bit, Library32Bit };
+enum class LibraryFile { Missing, NotALibrary, OtherProcessor, ForThisProgram };
 
 // What lies at the path, from the headers of the file alone.
 LibraryFile LookAtFile(const std::wstring& path) {
@@ -55,7 +63,7 @@ LibraryFile LookAtFile(const std::wstring& path) {
         return LibraryFile::NotALibrary;
     }
     const WORD machine = static_cast<WORD>(signature[4] | signature[5] << 8);
-    return machine == kMachineI386 ? LibraryFile::Library32Bit : LibraryFile::Not32Bit;
+    return machine == kProgramMachine ? LibraryFile::ForThisProgram : LibraryFile::OtherProcessor;
 }
 
 // Tells why no library was loaded: the first folder that holds a file of that name speaks for it.
@@ -66,22 +74,20 @@ std::wstring DescribeFailure(const std::wstring& programFolder, DWORD error) {
             case LibraryFile::Missing:
                 continue;
             case LibraryFile::NotALibrary:
-                return path +
-                       L" is not a Windows library. Put the 32-bit USB bridge library "
-                       L"there in its place and start the update again.";
-            case LibraryFile::Not32Bit:
-                return path +
-                       L" is not a 32-bit library (a copy for 64-bit Windows will not do). "
-                       L"Put the 32-bit USB bridge library there in its place and start "
-                       L"the update again.";
-            case LibraryFile::Library32Bit:
+                return path + L" is not a Windows library. Put " + kLibraryWanted +
+                       L" there in its place and start the update again.";
+            case LibraryFile::OtherProcessor:
+                return path + L" is not a " + kProgramBits + L"-bit library (a copy for " +
+                       kOtherBits + L"-bit Windows will not do). Put " + kLibraryWanted +
+                       L" there in its place and start the update again.";
+            case LibraryFile::ForThisProgram:
                 return path + L" could not be loaded (Windows error " + std::to_wstring(error) +
                        L"). Install the USB bridge library again and start the update again.";
         }
     }
     const std::wstring folder = programFolder.substr(0, programFolder.find_last_not_of(L'\\') + 1);
     return std::wstring(kBridgeLibraryName) + L" was not found in the folder " + folder +
-           L". Put the 32-bit USB bridge library there and start the update again.";
+           L". Put " + kLibraryWanted + L" there and start the update again.";
 }
 
 }  // namespace
@@ -116,15 +122,15 @@ BridgeLibraryLoad LoadBridgeLibraryFile(const std::wstring& programFolder,
 bool ResolveBridgeOperations(HMODULE library, BridgeOperations& operations, std::wstring& problem) {
     wchar_t path[MAX_PATH] = L"";
     GetModuleFileNameW(library, path, MAX_PATH);
-#define QUORVANEX_BRIDGE_RESOLVE(name, ordinal, parameters, arguments)                        \
-    operations.name = reinterpret_cast<name##Function*>(                                      \
-        reinterpret_cast<void*>(GetProcAddress(library, MAKEINTRESOURCEA(ordinal))));         \
-    if (operations.name == nullptr) {                                                         \
-        problem = std::wstring(path) + L" has no operation with ordinal " +                   \
-                  std::to_wstring(ordinal) +                                                  \
-                  L": it is not the USB bridge library that this program needs. Install the " \
-                  L"32-bit USB bridge library in its place and start the update again.";      \
-        return false;                                                                         \
+#define QUORVANEX_BRIDGE_RESOLVE(name, ordinal, parameters, arguments)                      \
+    operations.name = reinterpret_cast<name##Function*>(                                    \
+        reinterpret_cast<void*>(GetProcAddress(library, MAKEINTRESOURCEA(ordinal))));       \
+    if (operations.name == nullptr) {                                                       \
+        problem = std::wstring(path) + L" has no operation with ordinal " +                 \
+                  std::to_wstring(ordinal) +                                                \
+                  L": it is not the USB bridge library that this program needs. Install " + \
+                  kLibraryWanted + L" in its place and start the update again.";            \
+        return false;                                                                       \
     }
     QUORVANEX_BRIDGE_OPERATIONS(QUORVANEX_BRIDGE_RESOLVE)
 #undef QUORVANEX_BRIDGE_RESOLVE

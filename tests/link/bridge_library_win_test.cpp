@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -30,6 +31,10 @@ HMODULE WINAPI LoadAsOlderSystem(LPCWSTR name, HANDLE reserved, DWORD flags) {
     }
     return LoadLibraryExW(name, reserved, flags);
 }
+
+// The release is the 32-bit program; the 64-bit test build asks for a library of its own kind and
+// refuses a 32-bit copy.
+const std::wstring kProgramBits = sizeof(void*) == 8 ? L"64" : L"32";
 
 // A library built beside the tests, found from the test program's own path.
 std::wstring BuiltLibrary(const wchar_t* relativePath) {
@@ -77,9 +82,8 @@ TEST_F(BridgeLibraryOnAnOlderSystem, TriesTheProgramsFolderThenTheSystemFolderBy
     EXPECT_EQ(loadCalls[1].name, folder_ + L"SiUSBXp.dll");
     EXPECT_EQ(loadCalls[2].name, systemFolder + L"\\SiUSBXp.dll");
     EXPECT_EQ(load.problem, L"SiUSBXp.dll was not found in the folder " +
-                                scratch_.Path().wstring() +
-                                L". Put the 32-bit USB bridge library there and start the update "
-                                L"again.");
+                                scratch_.Path().wstring() + L". Put the " + kProgramBits +
+                                L"-bit USB bridge library there and start the update again.");
 }
 
 TEST_F(BridgeLibraryOnAnOlderSystem, LoadsTheLibraryInTheProgramsFolderAndFindsItsEightOperations) {
@@ -104,20 +108,25 @@ TEST_F(BridgeLibraryOnAnOlderSystem, ALibraryWithoutAllEightOperationsIsNamedWit
         << std::string(problem.begin(), problem.end());
 }
 
-TEST_F(BridgeLibraryOnAnOlderSystem, ACopyFor64BitWindowsIsToldApartFromAMissingLibrary) {
-    // The headers of a 64-bit library: "MZ", the offset of the PE header, "PE", machine x86-64.
+TEST_F(BridgeLibraryOnAnOlderSystem, ACopyForTheOtherKindOfWindowsIsToldApartFromAMissingLibrary) {
+    // The headers of a library for the other processor: "MZ", the offset of the PE header, "PE",
+    // and the machine: x86-64 beside the 32-bit program, i386 beside the 64-bit one.
+    const std::uint16_t otherMachine = sizeof(void*) == 8 ? 0x014C : 0x8664;
     std::vector<unsigned char> library(0x100, 0);
     library[0] = 'M';
     library[1] = 'Z';
     library[0x3C] = 0x80;
     library[0x80] = 'P';
     library[0x81] = 'E';
-    library[0x84] = 0x64;
-    library[0x85] = 0x86;
+    library[0x84] = static_cast<unsigned char>(otherMachine & 0xFF);
+    library[0x85] = static_cast<unsigned char>(otherMachine >> 8);
     PlaceBytes(library);
     const BridgeLibraryLoad load = Load();
     EXPECT_EQ(load.library, nullptr);
-    EXPECT_EQ(load.problem.rfind(folder_ + L"SiUSBXp.dll is not a 32-bit library", 0), 0u)
+    const std::wstring expected =
+        L"SiUSBXp.dll is not a " + kProgramBits + L"-bit library (a copy for " +
+        (sizeof(void*) == 8 ? L"32" : L"64") + L"-bit Windows will not do)";
+    EXPECT_EQ(load.problem.rfind(folder_ + expected, 0), 0u)
         << std::string(load.problem.begin(), load.problem.end());
     EXPECT_EQ(loadCalls.size(), 2u) << "a library that is there but unusable ends the search";
 
