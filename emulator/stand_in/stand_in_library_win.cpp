@@ -131,12 +131,20 @@ using quorvanex::emulator::BridgeOperation;
 using quorvanex::emulator::EmulatedBridge;
 using quorvanex::emulator::WithStandIn;
 
-// The eight operations, exported by ordinal only (stand_in_library.def); the names never leave
-// this file.
+// The eight operations, exported by ordinal only (the module definition made from the bridge
+// operation table); the names never leave this file. Each is declared with the table's own
+// function type and defined without a calling convention of its own, so it takes the one that the
+// program calls it with. The module definition names the stack size that the 32-bit stdcall
+// convention gives: an export that the table declares otherwise does not link.
 extern "C" {
 
+#define QUORVANEX_STAND_IN_DECLARATION(name, ordinal, parameters, arguments) \
+    quorvanex::name##Function StandIn##name;
+QUORVANEX_BRIDGE_OPERATIONS(QUORVANEX_STAND_IN_DECLARATION)
+#undef QUORVANEX_STAND_IN_DECLARATION
+
 #define QUORVANEX_STAND_IN_EXPORT(name, ordinal, parameters, arguments)                    \
-    BridgeStatus __stdcall StandIn##name parameters {                                      \
+    BridgeStatus StandIn##name parameters {                                                \
         return WithStandIn(BridgeOperation::name,                                          \
                            [&](EmulatedBridge& bridge) { return bridge.name arguments; }); \
     }
