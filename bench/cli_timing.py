@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Compares the duration that quorvanex-cli's rehearsal predicts with the duration of the same
-update by the real 32-bit quorvanex-cli.exe under Wine, against the stand-in bridge library in
-real time: a whole multi-part update of five 896 KiB images at the same reply latency and timings.
+update by the real quorvanex-cli.exe of the build given under Wine, against the stand-in bridge
+library in real time: a whole multi-part update of five 896 KiB images at the same reply latency
+and timings.
 
 Usage: bench/cli_timing.py [--build build/windows] [--native build/linux] [--latency-us 1000]"""
 import argparse
@@ -51,11 +52,12 @@ write-active-busy-us {WRITE_ACTIVE_BUSY_US}
          "--latency", str(arguments.latency_us / 1000)],
         capture_output=True, text=True, timeout=60, check=False)
     display = VirtualDisplay()
-    prefix = WinePrefix(build.parent / "wine-prefix-gui", display)
+    prefix = WinePrefix(build, display)
     try:
         code, output = run_console_program(prefix, folder, ["update", "--json"], scenario,
                                            timeout=3600)
     finally:
+        described = prefix.description()
         prefix.end_all()
         display.close()
     if code != 0:
@@ -63,6 +65,7 @@ write-active-busy-us {WRITE_ACTIVE_BUSY_US}
     forecast = done_seconds(predicted.stdout)
     measured = done_seconds(output)
     _, span = measured_span(folder / "out" / "trace.txt")
+    print(f"{build.name}: {described}")
     print("| latency | predicted by rehearse | quorvanex-cli.exe under Wine | first frame to last "
           "reply | predicted / measured |")
     print("|---|---|---|---|---|")

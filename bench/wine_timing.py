@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""Times the real 32-bit program under Wine with the stand-in bridge library: a whole multi-part
-update of five 896 KiB images at a reply latency of 1 ms, against the least time that the
-protocol allows at the same timings, worked out by rule (bench/ideal_update_time.h). Also
+"""Times the real program of the build given under Wine with the stand-in bridge library: a whole
+multi-part update of five 896 KiB images at a reply latency of 1 ms, against the least time that
+the protocol allows at the same timings, worked out by rule (bench/ideal_update_time.h). Also
 reports the CPU that the program's processes used, and how often the reply wait polled the queue.
+It says which build ran under which Wine: the figures of a 64-bit test build are its own.
 
 Usage: bench/wine_timing.py [--build build/windows] [--latency-us 1000] [--size 917504]"""
 import argparse
@@ -99,7 +100,7 @@ write-active-busy-us {WRITE_ACTIVE_BUSY_US}
     images.write_multi_part_set(folder, arguments.size, [arguments.size] * 4)
 
     display = VirtualDisplay()
-    prefix = WinePrefix(build.parent / "wine-prefix-gui", display)
+    prefix = WinePrefix(build, display)
     desktop = Desktop(display)
     try:
         program = Program(prefix, folder)
@@ -114,6 +115,7 @@ write-active-busy-us {WRITE_ACTIVE_BUSY_US}
         desktop.keys(box, "Return")
         exit_code = program.wait(timeout=60)
     finally:
+        described = prefix.description()
         prefix.end_all()
         display.close()
 
@@ -121,6 +123,7 @@ write-active-busy-us {WRITE_ACTIVE_BUSY_US}
     least, needed = least_seconds(arguments.ideal_tool, arguments.latency_us,
                                   [arguments.size] * 5)
     polls = int((read_summary(folder) or {}).get("calls", {}).get("CheckReceiveQueue", 0))
+    print(f"{build.name}: {described}")
     print("| latency | exchanges (by rule) | first frame to last reply | least time by rule | ratio "
           "| menu to final box | CPU | queue checks per exchange |")
     print("|---|---|---|---|---|---|---|---|")

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""The main job without hardware: a whole multi-part update of the real 32-bit program against
-the emulated QUORVANEX, then a check of what the device received against the images.
+"""The main job without hardware: a whole multi-part update of the real program against the
+emulated QUORVANEX, then a check of what the device received against the images. The program is
+the build given: the 32-bit one of the release, or the 64-bit test build of the same sources.
 
 With a display the operator drives the window; without one (or with --auto) the demo runs on a
 virtual display, chooses the menu itself and saves screenshots."""
@@ -73,7 +74,7 @@ def drive(desktop, folder):
     desktop.keys(box, "Return")
 
 
-def report(folder, written, seconds, exit_code):
+def report(build, architecture, folder, written, seconds, exit_code):
     summary = read_summary(folder) or {"snapshots": []}
     snapshots = [folder / snapshot["file"] for snapshot in summary["snapshots"]]
     start, region_size = images.REGIONS[images.MULTI_PART_ID]
@@ -92,6 +93,7 @@ def report(folder, written, seconds, exit_code):
     all_verified &= flash_holds_last
     print(f"flash region holds the last image: {'yes' if flash_holds_last else 'NO'}")
     print(f"exit code {exit_code}, {seconds:.1f} s from start to end")
+    print(f"the program: {build / 'release' / 'quorvanex-update.exe'}, under {architecture} Wine")
     print(f"screenshots and the emulator's outputs: {folder}")
     return all_verified and exit_code == 0
 
@@ -110,7 +112,7 @@ def main():
 
     interactive = display_usable() and not arguments.auto
     display = RealDisplay() if interactive else VirtualDisplay()
-    prefix = WinePrefix(build.parent / "wine-prefix-gui", display)
+    prefix = WinePrefix(build, display)
     started = time.monotonic()
     try:
         program = Program(prefix, folder)
@@ -124,7 +126,8 @@ def main():
     finally:
         prefix.end_all()
         display.close()
-    ok = report(folder, written, time.monotonic() - started, exit_code)
+    ok = report(build, prefix.architecture, folder, written, time.monotonic() - started,
+                exit_code)
     return 0 if ok else 1
 
 

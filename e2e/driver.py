@@ -1,4 +1,6 @@
-"""Drives the real 32-bit program under Wine on a virtual display, as an operator would.
+"""Drives the real program under Wine on a virtual display, as an operator would: the 32-bit
+release build under 32-bit Wine, or on a machine that cannot run 32-bit x86 code the 64-bit test
+build of the same sources under 64-bit Wine.
 
 Every wait has a bound: a window that never comes, a program that never ends, a tool that hangs
 each end in a failure instead of a stuck test run."""
@@ -73,8 +75,8 @@ def run_console_program(prefix, folder, arguments, scenario, timeout=120):
     """The command line program in its folder, with the emulator's scenario; its exit code and
     what it printed."""
     env = dict(prefix.env, QUORVANEX_EMULATOR_SCENARIO=str(scenario))
-    result = run(["wine", "quorvanex-cli.exe", *arguments], timeout=timeout, check=False, env=env,
-                 cwd=folder)
+    result = run(prefix.wine("quorvanex-cli.exe", *arguments), timeout=timeout, check=False,
+                 env=env, cwd=folder)
     return result.returncode, result.stdout
 
 
@@ -110,23 +112,46 @@ class VirtualDisplay:
                 self.process.kill()
 
 
-class WinePrefix:
-    """A private 32-bit prefix; made once, with the X11 driver settings that let keys arrive and
-    windows close at once without a window manager."""
+def program_architecture(build):
+    """win32 or win64: the Wine that the build's programs need, read from the window program's
+    header (the machine field of its PE header)."""
+    data = (Path(build) / "release" / "quorvanex-update.exe").read_bytes()
+    header = int.from_bytes(data[0x3C:0x40], "little")
+    machine = int.from_bytes(data[header + 4:header + 6], "little")
+    architectures = {0x014C: "win32", 0x8664: "win64"}
+    if data[header:header + 4] != b"PE\0\0" or machine not in architectures:
+        raise Failure(f"{build}: not a build of 32-bit or 64-bit Windows programs")
+    return architectures[machine]
 
-    def __init__(self, path, display):
-        self.path = Path(path)
-        self.env = dict(os.environ, WINEPREFIX=str(self.path), WINEARCH="win32",
+
+# Debian's wine command prefers the 32-bit loader whenever it is installed; a 64-bit prefix needs
+# the 64-bit one by name.
+WINE64_LOADER = "/usr/lib/wine/wine64" if Path("/usr/lib/wine/wine64").exists() else "wine64"
+
+
+class WinePrefix:
+    """A private prefix of the kind that the build's programs need, in build/ beside the build;
+    made once, with the X11 driver settings that let keys arrive and windows close at once without
+    a window manager."""
+
+    def __init__(self, build, display):
+        self.architecture = program_architecture(build)
+        suffix = "" if self.architecture == "win32" else "-win64"
+        self.path = Path(build).parent / f"wine-prefix-gui{suffix}"
+        self.loader = "wine" if self.architecture == "win32" else WINE64_LOADER
+        self.env = dict(os.environ, WINEPREFIX=str(self.path), WINEARCH=self.architecture,
                         WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
                         DISPLAY=display.name)
+        if self.architecture == "win64":
+            self.env["WINELOADER"] = self.loader
         self.env.pop("QUORVANEX_EMULATOR_SCENARIO", None)
         marker = self.path / "quorvanex-gui-ready"
         if not marker.exists():
             shutil.rmtree(self.path, ignore_errors=True)
-            run(["wine", "wineboot", "-i"], timeout=180, env=self.env)
+            run(self.wine("wineboot", "-i"), timeout=180, env=self.env)
             for value in ("Managed", "UseTakeFocus"):
-                run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", value,
-                     "/d", "N", "/f"], timeout=60, env=self.env)
+                run(self.wine("reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", value,
+                              "/d", "N", "/f"), timeout=60, env=self.env)
             run(["wineserver", "-w"], timeout=60, env=self.env)
             marker.write_text("ready\n")
         # Wine draws the caption buttons with Marlett; Debian ships it apart from the prefix.
@@ -134,6 +159,16 @@ class WinePrefix:
         marlett = Path("/usr/share/wine/fonts/marlett.ttf")
         if marlett.exists() and fonts.is_dir() and not (fonts / "marlett.ttf").exists():
             shutil.copy(marlett, fonts)
+
+    def description(self):
+        """Which build runs under which Wine, for figures and reports."""
+        version = run([self.loader, "--version"], env=self.env, check=False).stdout.strip()
+        bits = "32-bit" if self.architecture == "win32" else "64-bit"
+        return f"{bits} programs under {bits} Wine ({version or 'version unknown'})"
+
+    def wine(self, *arguments):
+        """The command that runs a program of the prefix's kind."""
+        return [self.loader, *map(str, arguments)]
 
     def end_all(self):
         """Ends every process of the prefix."""
@@ -149,7 +184,7 @@ class Program:
         env = dict(prefix.env)
         if scenario is not None:
             env["QUORVANEX_EMULATOR_SCENARIO"] = str(scenario)
-        self.process = subprocess.Popen(["wine", executable], cwd=folder, env=env,
+        self.process = subprocess.Popen(prefix.wine(executable), cwd=folder, env=env,
                                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                         text=True, start_new_session=True)
         self.output = ""
