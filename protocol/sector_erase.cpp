@@ -15,6 +15,13 @@ constexpr std::uint32_t kStatusPauseMilliseconds = 1;
 // Common serial flashes erase a 64 KiB block in 0.15 to 2 s; a status that stays busy for 30 s
 // means the flash or the link has stopped working, and the erase is given up.
 constexpr std::uint32_t kSectorEraseLimitMilliseconds = 30000;
+// A status read changes nothing in the flash, so it can always be read again: a status exchange
+// that fails (no reply in time, a failed write, queue check or read) counts as "still busy". With
+// some ten thousand status reads in an update, a single glitch of the link is most likely to
+// strike here. Three failures in a row mean the device is gone: with no reply at all that is three
+// queue waits of 2 s, so the erase ends some 6 s later, and a device whose writes fail shows three
+// link boxes before the erase's own. Few enough to end quickly, more than one glitch needs.
+constexpr int kStatusFailuresInARow = 3;
 
 std::uint8_t ByteSum(const std::uint8_t* frame, std::uint32_t length) {
     std::uint8_t sum = 0;
@@ -36,15 +43,19 @@ std::uint8_t UnacknowledgedReply(const std::uint8_t* frame, std::uint32_t length
     return static_cast<std::uint8_t>(0x101 - ByteSum(frame, length));
 }
 
-// Reads the status until the write-in-progress bit clears. A status exchange that fails, or a
-// flash that stays busy past the limit, ends the erase as a failure.
+// Reads the status until the write-in-progress bit clears. A failed status exchange counts as
+// busy; too many of them in a row, or a flash that stays busy past the limit, end the erase as a
+// failure.
 bool WaitForEraseToFinish() {
     static const std::uint8_t kStatusRead[] = {kControlPrefix, kControlPrefix, kPassThrough,
                                                kFlashReadStatus};
     const std::uint32_t start = TickCount();
+    int failuresInARow = 0;
     for (;;) {
         std::uint8_t status = 0xFF;  // busy, unless the device says otherwise
-        if (!ExchangeFrame(&status, kStatusRead, 1, sizeof kStatusRead)) {
+        if (ExchangeFrame(&status, kStatusRead, 1, sizeof kStatusRead)) {
+            failuresInARow = 0;
+        } else if (++failuresInARow == kStatusFailuresInARow) {
             return false;
         }
         Pause(kStatusPauseMilliseconds);
