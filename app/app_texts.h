@@ -3,6 +3,7 @@
 #pragma once
 
 #include "text/operator_text.h"
+#include "version.h"
 
 namespace quorvanex {
 
@@ -10,7 +11,7 @@ namespace quorvanex {
 // blanks to cover them.
 inline constexpr StatusText kStartUpLines[] = {
     {L"QUORVANEX FPGA UPDATE", 0, 10},
-    {L"Version: 2.45-1013", 0, 30},
+    {L"Version: " QUORVANEX_VERSION_TEXT, 0, 30},
     {L"Connect USB cable to QUORVANEX", 0, 80},
     {L"Close other software (e.g. GUI)", 0, 100},
 };

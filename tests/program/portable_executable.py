@@ -111,6 +111,20 @@ def version_strings(data):
     return strings
 
 
+def fixed_file_versions(data):
+    """The file and product versions of a version resource's fixed part (VS_FIXEDFILEINFO), each as
+    four numbers; it follows the root node's key and starts with its signature."""
+    at = data.find(struct.pack("<I", 0xFEEF04BD))
+    if at < 0:
+        raise ValueError("the version resource has no fixed part")
+    file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<IIII", data, at + 8)
+
+    def numbers(most, least):
+        return (most >> 16, most & 0xFFFF, least >> 16, least & 0xFFFF)
+
+    return numbers(file_ms, file_ls), numbers(product_ms, product_ls)
+
+
 def read_sz_or_ordinal(data, at):
     """A dialog template's name field: an ordinal (0xFFFF, number) or a zero-terminated string.
     Returns the value and the offset after it."""
