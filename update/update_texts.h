@@ -1,5 +1,6 @@
 // What the update procedure tells the operator: the worker's lines and boxes, the fatal stop's
-// texts, the refusals of the look at the image files, and the refusal of a second update.
+// texts, the refusals of the look at the image files, and the refusal of a second update. The
+// lines of the part files stand with the files in update/image_set.h.
 #pragma once
 
 #include "protocol/protocol_texts.h"
@@ -9,15 +10,6 @@ namespace quorvanex {
 
 inline constexpr StatusText kUpdatingFirmwareLine = {L"Updating Firmware", 39, 10};
 inline constexpr StatusText kDoNotTurnPowerOffLine = {L"Do NOT turn power OFF", 39, 30};
-
-// Parts 2 to 5; the lines stand at y = 40, below the line at y = 30, and part 5's is one blank
-// shorter.
-inline constexpr StatusText kPartLines[] = {
-    {L"Writing part 2 ...", 32, 40},
-    {L"Writing part 3 ...", 32, 40},
-    {L"Writing part 4 ...", 32, 40},
-    {L"Writing part 5 ...", 31, 40},
-};
 
 // Painted in this order once the device has confirmed the update; the blank line wipes out
 // "Do NOT turn power OFF".

@@ -54,16 +54,16 @@ void WriteMainImage() {
 // Each part follows a write active, in which the FPGA takes what was written before it. Only the
 // first part waits a second before it is programmed.
 void WriteParts() {
-    for (std::size_t part = 0; part < kPartImageFiles.size(); ++part) {
+    for (const PartFile& part : kPartFiles) {
         SetStateOrStop(kFpgaNormal);
         SetStateOrStop(kFpgaWriteActive);
         WaitDeviceReady();
-        ShowStatusText(kPartLines[part]);
+        ShowStatusText(part.line);
         SetStateOrStop(kFpgaResetActive);
-        if (part == 0) {
+        if (&part == &kPartFiles[0]) {
             Pause(kSettleMilliseconds);
         }
-        ProgramOrStop(kPartImageFiles[part]);
+        ProgramOrStop(part.name);
     }
     SetStateOrStop(kFpgaNormal);
     SetStateOrStop(kFpgaNormal);

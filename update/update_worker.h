@@ -3,18 +3,10 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
+
+#include "update/image_set.h"
 
 namespace quorvanex {
-
-// The files of an update, read from the current folder by these names: the main image, then the
-// part files of a multi-part update, parts 2 to 5.
-inline constexpr const wchar_t* kImageSetFiles[] = {
-    L"QUORVANEX-FPGA-2.45-1013.bin", L"ZELMAR.0.1.OSD.01.bin", L"ZELMAR.0.1.OSD.02.bin",
-    L"ZELMAR.0.1.OSD.03.bin",        L"ZELMAR.0.1.OSD.04.bin",
-};
-inline constexpr const wchar_t* kMainImageFile = kImageSetFiles[0];
-inline constexpr std::span<const wchar_t* const> kPartImageFiles{kImageSetFiles + 1, 4};
 
 // How an update that returned ended. A failed step does not return: it ends in the fatal stop.
 enum class UpdateOutcome {
