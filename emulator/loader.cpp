@@ -1,22 +1,14 @@
 #include "emulator/loader.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace quorvanex::emulator {
 namespace {
 
 bool KnownControlCode(std::uint8_t code) {
-    switch (code) {
-        case kSpeedSelect:
-        case kFpgaNormal:
-        case kFpgaResetActive:
-        case kFpgaWriteActive:
-        case kFpgaUpdateProcess:
-        case kFpgaUpdateOk:
-            return true;
-        default:
-            return false;
-    }
+    return std::find(std::begin(kEchoedControlCodes), std::end(kEchoedControlCodes), code) !=
+           std::end(kEchoedControlCodes);
 }
 
 std::uint32_t Address24(std::span<const std::uint8_t> bytes) {

@@ -77,7 +77,7 @@ class Loader {
     SpiFlash flash_;
     bool neverReady_ = false;
     bool speedSelected_ = false;
-    std::uint8_t fpgaState_ = 0xD6;
+    std::uint8_t fpgaState_ = kFpgaNormal;
     std::uint64_t readyAt_ = 0;
     std::vector<std::uint8_t> controlCodes_;
     std::vector<RegionSnapshot> snapshots_;

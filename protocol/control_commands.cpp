@@ -1,5 +1,7 @@
 #include "protocol/control_commands.h"
 
+#include <iterator>
+
 #include "link/command_exchange.h"
 #include "protocol/protocol_texts.h"
 #include "seam/operator_services.h"
@@ -14,6 +16,21 @@ constexpr std::uint32_t kReadyPauseMilliseconds = 10;
 
 // The attempts that the ready poll has left; set afresh by every call.
 std::uint16_t readyAttemptCount = kReadyAttempts;
+
+// Every command that the loader echoes has exactly one line, and every line belongs to one.
+constexpr bool EachEchoedCommandHasOneLine() {
+    for (const std::uint8_t code : kEchoedControlCodes) {
+        int rows = 0;
+        for (const ControlCommandLine& command : kControlCommandLines) {
+            rows += command.code == code ? 1 : 0;
+        }
+        if (rows != 1) {
+            return false;
+        }
+    }
+    return std::size(kControlCommandLines) == std::size(kEchoedControlCodes);
+}
+static_assert(EachEchoedCommandHasOneLine(), "one status line for each echoed control command");
 
 // The status line painted before a code is sent; nullptr for a code without one.
 const StatusText* StatusTextFor(std::uint8_t code) {

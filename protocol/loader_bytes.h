@@ -22,6 +22,13 @@ enum LoaderCommand : std::uint8_t {
     kFpgaUpdateOk = 0xDC,
 };
 
+// The control commands that the loader carries out and answers with the echo of their byte: the
+// speed select and the FPGA states. The ready poll (0xDA) answers otherwise.
+inline constexpr std::uint8_t kEchoedControlCodes[] = {
+    kSpeedSelect,     kFpgaNormal,        kFpgaResetActive,
+    kFpgaWriteActive, kFpgaUpdateProcess, kFpgaUpdateOk,
+};
+
 // The serial-flash instructions behind the pass-through.
 enum FlashInstruction : std::uint8_t {
     kFlashPageProgram = 0x02,

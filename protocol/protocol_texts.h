@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "protocol/loader_bytes.h"
 #include "text/operator_text.h"
 
 namespace quorvanex {
@@ -13,18 +14,19 @@ constexpr NoticeText CriticalNotice(const wchar_t* text) {
     return {text, kCriticalErrorCaption, NoticeIcon::Warning};
 }
 
-// The line painted before a control command is sent, by its command byte.
+// The line painted before a control command is sent, by its command byte: one row for each
+// command that the loader echoes (checked where the commands are sent).
 struct ControlCommandLine {
     std::uint8_t code;
     StatusText line;
 };
 inline constexpr ControlCommandLine kControlCommandLines[] = {
-    {0xD5, {L"Spi speed = 12 MHz", 34, 10}},
-    {0xD6, {L"FPGA normal", 40, 10}},
-    {0xD8, {L"FPGA reset active", 33, 10}},
-    {0xD9, {L"Write active, please wait...", 34, 10}},
-    {0xDB, {L"Update process, please wait", 34, 10}},
-    {0xDC, {L"Update ok...", 34, 10}},
+    {kSpeedSelect, {L"Spi speed = 12 MHz", 34, 10}},
+    {kFpgaNormal, {L"FPGA normal", 40, 10}},
+    {kFpgaResetActive, {L"FPGA reset active", 33, 10}},
+    {kFpgaWriteActive, {L"Write active, please wait...", 34, 10}},
+    {kFpgaUpdateProcess, {L"Update process, please wait", 34, 10}},
+    {kFpgaUpdateOk, {L"Update ok...", 34, 10}},
 };
 
 // Painted after the second exchange of a command whose first echo was wrong; two blanks after the
