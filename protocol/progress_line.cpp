@@ -1,5 +1,7 @@
 #include "protocol/progress_line.h"
 
+#include "protocol/protocol_texts.h"
+
 namespace quorvanex {
 
 float ProgressFigure(std::int32_t remaining, std::int64_t dataSize) {
@@ -11,9 +13,11 @@ float ProgressFigure(std::int32_t remaining, std::int64_t dataSize) {
 }
 
 void FormatProgressLine(MessageText& buffer, float figure) {
-    // The width 3 never pads: one decimal place already gives three characters. 33 blanks follow.
-    FormatMessageText(buffer, L"Flash write:  %03.1f %c                                 ",
-                      static_cast<double>(figure), static_cast<int>(L'%'));
+    // The width 3 never pads: one decimal place already gives three characters. The blanks after
+    // the percent sign are an empty text in a field of their width.
+    constexpr int kBlanksAfterFigure = 33;
+    FormatMessageText(buffer, L"%ls%03.1f %c%*ls", kProgressLine.words, static_cast<double>(figure),
+                      static_cast<int>(L'%'), kBlanksAfterFigure, L"");
 }
 
 }  // namespace quorvanex

@@ -1,6 +1,7 @@
 #include "update/fatal_stop.h"
 
 #include <cstdio>
+#include <iterator>
 
 #include "link/device_connection.h"
 #include "seam/operator_services.h"
@@ -10,8 +11,10 @@
 
 namespace quorvanex {
 
+static_assert(std::size(kFatalTexts) == kHighestFatalCode, "one fatal text for each code");
+
 void FatalStop(FatalCode code) {
-    if (code < 1 || code > 8) {
+    if (code < 1 || code > kHighestFatalCode) {
         return;
     }
     // Recorded first: the window closed below ends the message loop, whose way out must then

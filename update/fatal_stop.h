@@ -19,6 +19,7 @@ enum : FatalCode {
     kFatalChipWrite,
     kFatalChipEraseLong,
 };
+inline constexpr FatalCode kHighestFatalCode = kFatalChipEraseLong;
 
 // For a code from 1 to 8 the call does not return. Any other code returns at once and changes
 // nothing.
