@@ -23,8 +23,8 @@ bool FormatMessageText(MessageText& buffer, const wchar_t* format, ...) {
 }
 
 void FormatPathMessage(MessageText& buffer, const wchar_t* format, const wchar_t* path) {
+    // Every path notice leaves room for the cut mark and a file name (checked when built).
     constexpr std::size_t kPlaceholderLength = 3;  // "%ls"
-    static const wchar_t kCutMark[] = L"...";
     const std::size_t fixedLength = std::wcslen(format) - kPlaceholderLength;
     const std::size_t room = kMessageTextCapacity - 1 - fixedLength;
     const std::size_t pathLength = std::wcslen(path);
@@ -32,8 +32,8 @@ void FormatPathMessage(MessageText& buffer, const wchar_t* format, const wchar_t
         FormatMessageText(buffer, format, path);
         return;
     }
-    const std::size_t keptLength = room - (sizeof kCutMark / sizeof kCutMark[0] - 1);
-    const std::wstring shortened = kCutMark + std::wstring(path + pathLength - keptLength);
+    const std::size_t keptLength = room - TextLength(kPathCutMark);
+    const std::wstring shortened = kPathCutMark + std::wstring(path + pathLength - keptLength);
     FormatMessageText(buffer, format, shortened.c_str());
 }
 

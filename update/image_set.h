@@ -39,4 +39,15 @@ constexpr std::array<const wchar_t*, kImageSetFileCount> ImageSetFileNames() {
 inline constexpr std::array<const wchar_t*, kImageSetFileCount> kImageSetFiles =
     ImageSetFileNames();
 
+// A path cut to fit a message still shows the whole file name behind the cut mark and a backslash.
+constexpr bool FileNamesFitAPathNotice() {
+    for (const wchar_t* name : kImageSetFiles) {
+        if (TextLength(kPathCutMark) + 1 + TextLength(name) > PathNotice::kLeastPathRoom) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(FileNamesFitAPathNotice(), "a file name too long for the room a path notice keeps");
+
 }  // namespace quorvanex
