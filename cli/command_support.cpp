@@ -4,6 +4,7 @@
 
 #include "cli/commands.h"
 #include "cli/console_platform.h"
+#include "protocol/image_regions.h"
 #include "seam/bridge_operations.h"
 #include "text/utf8.h"
 #include "update/exit_code.h"
@@ -50,6 +51,18 @@ bool EnterImageFolder(const Arguments& arguments) {
 }
 
 void ShowImageSet(const ImageSetReport& set, bool json) {
+    // The regions the program knows, before the files: a script learns the layout from the
+    // program itself, whatever files it has.
+    for (const ImageRegion& region : kImageRegions) {
+        if (json) {
+            WriteOutput(JsonLine("region")
+                            .Text("id", region.id)
+                            .Count("start", region.StartAddress())
+                            .Count("size", region.SizeInBytes())
+                            .Boolean("multi_part", region.setsMultiPartFlag)
+                            .Line());
+        }
+    }
     for (const ImageFileReport& file : set.files) {
         const std::string name = Utf8FromWide(file.name);
         const bool fits = file.region != nullptr && file.check != ImageFileCheck::TooLarge;

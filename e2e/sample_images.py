@@ -4,26 +4,35 @@ An image file is its four-character ID followed by the data for the flash region
 names. The data is a pseudo-random stream from a seed, so the same call always gives the same
 bytes and every image differs from every other."""
 
-import re
+import json
+import os
+import subprocess
+import tempfile
 from pathlib import Path
 
 SOURCES = Path(__file__).resolve().parent.parent
+# The native command line program, which says what the program expects of an image set.
+NATIVE_CLI = Path(os.environ.get("QUORVANEX_NATIVE_CLI",
+                                 SOURCES / "build" / "linux" / "quorvanex-cli"))
 
 
 def _program_facts():
-    """The image file names and the flash regions, read from the program's own definitions:
-    update/update_worker.h names the files, protocol/image_regions.h holds the regions."""
-    names = re.findall(r'L"([^"]+\.bin)"', (SOURCES / "update" / "update_worker.h").read_text())
-    regions_text = (SOURCES / "protocol" / "image_regions.h").read_text()
-    sector = int(re.search(r"kSectorSize = (0x[0-9A-Fa-f]+)", regions_text)[1], 16)
-    regions = {}
-    multi_part_id = None
-    for image_id, first, count, multi in re.findall(
-            r'\{"(\w{4})", (\d+), (\d+), (true|false)\}', regions_text):
-        regions[image_id] = (int(first) * sector, int(count) * sector)
-        if multi == "true":
-            multi_part_id = image_id
-    return names[0], names[1:5], regions, multi_part_id
+    """The image file names and the flash regions, as the program itself lists them:
+    `quorvanex-cli check --json` on an empty folder gives a `region` event for each region it
+    knows and a `file` event for each file of the set, the main image first."""
+    if not NATIVE_CLI.exists():
+        raise SystemExit(f"{NATIVE_CLI} is missing; build it first: cmake --preset linux && "
+                         "cmake --build --preset linux --target quorvanex-cli")
+    with tempfile.TemporaryDirectory() as empty:
+        result = subprocess.run([str(NATIVE_CLI), "check", empty, "--json"], capture_output=True,
+                                text=True, timeout=30)
+    events = [json.loads(line) for line in result.stdout.splitlines() if line.startswith("{")]
+    names = [e["name"] for e in events if e["event"] == "file"]
+    regions = {e["id"]: (e["start"], e["size"]) for e in events if e["event"] == "region"}
+    multi_part = [e["id"] for e in events if e["event"] == "region" and e["multi_part"]]
+    if len(names) != 5 or len(multi_part) != 1:
+        raise SystemExit(f"{NATIVE_CLI} check --json did not list the set:\n{result.stdout}")
+    return names[0], names[1:], regions, multi_part[0]
 
 
 MAIN_IMAGE, PART_FILES, REGIONS, MULTI_PART_ID = _program_facts()

@@ -1,6 +1,6 @@
 // The flash regions that image IDs name, one row each. Everything else reads a region's facts from
-// here: the check of an image before the update, the erase, the page addresses, the tests, the
-// benchmarks and the sample images of the end-to-end runs (e2e/sample_images.py reads this file).
+// here: the check of an image before the update, the erase, the page addresses, the tests and the
+// benchmarks. The sample images of the end-to-end runs learn them from quorvanex-cli's check.
 #pragma once
 
 #include <cstdint>

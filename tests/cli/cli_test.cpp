@@ -98,6 +98,14 @@ TEST_F(CommandLineTest, CheckTellsWhetherTheUpdateWouldStartAndWhatIsWrong) {
     }
     EXPECT_NE(files[1].at("sha256"), files[2].at("sha256"));
     EXPECT_EQ(EventsNamed("verdict").at(0).at("bytes_to_write"), "3317");
+    // The regions come first, so that a script learns the layout whatever the files are.
+    const auto regions = EventsNamed("region");
+    ASSERT_EQ(regions.size(), std::size(kImageRegions));
+    EXPECT_EQ(regions[2].at("id"), "1A70");
+    EXPECT_EQ(regions[2].at("start"), std::to_string(16 * 0x10000));
+    EXPECT_EQ(regions[2].at("size"), std::to_string(14 * 0x10000));
+    EXPECT_EQ(regions[2].at("multi_part"), "true");
+    EXPECT_EQ(regions[0].at("multi_part"), "false");
 
     struct Wrong {
         std::size_t file;
