@@ -1,12 +1,13 @@
 // The commands that reach a real device through the bridge library: devices and update.
 #include <ctime>
-#include "seam/binary_file.h"
+#include <optional>
 
 #include "cli/command_support.h"
 #include "cli/commands.h"
 #include "cli/console_platform.h"
 #include "link/bridge_library.h"
 #include "link/device_list.h"
+#include "seam/binary_file.h"
 #include "text/utf8.h"
 #include "update/exit_code.h"
 #include "update/update_run.h"
@@ -16,7 +17,7 @@ namespace {
 
 // The library's own notice, when it cannot be loaded, is told as a line like any other.
 bool BridgeReady(ConsoleReport& report) {
-    InstallOperatorServices(&report);
+    const ScopedOperatorServices installed(report);
     const bool ready = BridgeLibraryReady();
     report.Finish();
     return ready;
@@ -150,27 +151,32 @@ int RunDeviceUpdate(const Arguments& arguments, UpdateClock& clock) {
                      .Count("total", set.bytesToWrite),
                  "Updating device " + std::to_string(device->index) + ": " +
                      std::to_string(set.bytesToWrite) + " bytes to write");
-    InstallOperatorServices(&report);
-    try {
-        const UpdateOutcome outcome = RunUpdateUnderLock(device->index);
-        report.Finish();
-        InstallOperatorServices(nullptr);
-        if (outcome != UpdateOutcome::Finished) {
-            const char* why = outcome == UpdateOutcome::AnotherUpdateRuns ? "busy" : "not-opened";
-            WriteRecord(arguments, *device, set, why, 0, report.Seconds(), report.Resends());
-            return kExitNoDevice;
+    std::optional<UpdateOutcome> outcome;
+    {
+        // The report is the program's side only while the update runs, on every way out of it.
+        const ScopedOperatorServices installed(report);
+        try {
+            outcome = RunUpdateUnderLock(device->index);
+            report.Finish();
+        } catch (const ProcessEnd&) {
+            // The fatal stop, told below.
         }
-        report.Event(JsonLine("done").Decimal("seconds", report.Seconds(), 1),
-                     "Done in " + std::to_string(static_cast<long>(report.Seconds())) + " s.");
-        WriteRecord(arguments, *device, set, "done", 0, report.Seconds(), report.Resends());
-        return kExitDone;
-    } catch (const ProcessEnd&) {
-        InstallOperatorServices(nullptr);
+    }
+    if (!outcome) {
         const int exitCode = ReportFatalStop(report);
         WriteRecord(arguments, *device, set, "fatal", RecordedFatalCode().value_or(0),
                     report.Seconds(), report.Resends());
         return exitCode;
     }
+    if (*outcome != UpdateOutcome::Finished) {
+        const char* why = *outcome == UpdateOutcome::AnotherUpdateRuns ? "busy" : "not-opened";
+        WriteRecord(arguments, *device, set, why, 0, report.Seconds(), report.Resends());
+        return kExitNoDevice;
+    }
+    report.Event(JsonLine("done").Decimal("seconds", report.Seconds(), 1),
+                 "Done in " + std::to_string(static_cast<long>(report.Seconds())) + " s.");
+    WriteRecord(arguments, *device, set, "done", 0, report.Seconds(), report.Resends());
+    return kExitDone;
 }
 
 }  // namespace quorvanex::cli

@@ -133,15 +133,16 @@ int RunRehearsal(const Arguments& arguments) {
                      3)
             .Count("total", set.bytesToWrite),
         "Rehearsing the update: " + std::to_string(set.bytesToWrite) + " bytes to write");
-    InstallOperatorServices(&report);
     int exitCode = kExitDone;
-    try {
-        exitCode = RehearsalOutcome(RunUpdate(std::nullopt), set, report, bridge);
-    } catch (const ProcessEnd&) {
-        exitCode = ReportFatalStop(report);
+    {
+        const ScopedOperatorServices installed(report);
+        try {
+            exitCode = RehearsalOutcome(RunUpdate(std::nullopt), set, report, bridge);
+        } catch (const ProcessEnd&) {
+            exitCode = ReportFatalStop(report);
+        }
+        report.Finish();
     }
-    report.Finish();
-    InstallOperatorServices(nullptr);
     emulator::WriteScenarioOutputs(scenario.outputs, bridge);
     return exitCode;
 }

@@ -143,7 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider provider(data, size);
     emulator::VirtualClock virtualClock;
     test_support::RecordingOperatorServices host(virtualClock);
-    test_support::ScopedOperatorServices services(host);
+    ScopedOperatorServices services(host);
     emulator::DeviceConfig config;
     config.timings.replyLatencyMicroseconds = 100;
     config.timings.sectorEraseMicroseconds = 2000;

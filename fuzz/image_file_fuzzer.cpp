@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     emulator::VirtualClock clock;
     test_support::RecordingOperatorServices host(clock);
-    test_support::ScopedOperatorServices services(host);
+    ScopedOperatorServices services(host);
     emulator::EmulatedBridge bridge(clock);
     bridge.Attach();
     bridge.Device(0).DeviceLoader().Flash().Fill(kOldContents);

@@ -40,6 +40,18 @@ class OperatorServices {
 // before any update starts: the services are read, not locked, while an update runs.
 void InstallOperatorServices(OperatorServices* services);
 
+// The services installed for as long as this object lives, and the portable defaults put back on
+// every way out of the scope: nothing is left pointing at services that no longer exist.
+class ScopedOperatorServices {
+  public:
+    explicit ScopedOperatorServices(OperatorServices& services) {
+        InstallOperatorServices(&services);
+    }
+    ~ScopedOperatorServices() { InstallOperatorServices(nullptr); }
+    ScopedOperatorServices(const ScopedOperatorServices&) = delete;
+    ScopedOperatorServices& operator=(const ScopedOperatorServices&) = delete;
+};
+
 void ShowStatusLine(const wchar_t* text, int y);
 void ShowNotice(const wchar_t* text, const wchar_t* caption, NoticeIcon icon);
 void RequestMainWindowClose();

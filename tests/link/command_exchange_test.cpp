@@ -85,7 +85,7 @@ TEST_F(CommandExchangeTest, TheWaitIsMeasuredAcrossAWrapOfTheTickCount) {
     // 300 ms before the millisecond tick wraps at 2^32.
     emulator::VirtualClock wrappingClock((std::uint64_t{1} << 32) * 1000 - 300000);
     test_support::RecordingOperatorServices wrappingHost(wrappingClock);
-    test_support::ScopedOperatorServices services(wrappingHost);
+    ScopedOperatorServices services(wrappingHost);
     emulator::EmulatedBridge wrappingBridge(wrappingClock);
     emulator::ScopedEmulatedBridge installed(wrappingBridge);
     wrappingBridge.Attach(WithFault("no-reply ready-poll 1\nreply-latency-us 1000000"));

@@ -67,17 +67,6 @@ class RecordingOperatorServices final : public OperatorServices {
     std::function<void(const HostEvent&)> onEvent_;
 };
 
-// Installs the services for the life of this object.
-class ScopedOperatorServices {
-  public:
-    explicit ScopedOperatorServices(OperatorServices& services) {
-        InstallOperatorServices(&services);
-    }
-    ~ScopedOperatorServices() { InstallOperatorServices(nullptr); }
-    ScopedOperatorServices(const ScopedOperatorServices&) = delete;
-    ScopedOperatorServices& operator=(const ScopedOperatorServices&) = delete;
-};
-
 // A text of the given words followed by blanks up to the length, as the program paints them.
 std::wstring Padded(const std::wstring& words, std::size_t length);
 
