@@ -14,7 +14,7 @@ HINSTANCE programInstance = nullptr;
 wchar_t windowClassName[100] = L"";
 
 DWORD WINAPI UpdateThreadStart(LPVOID startParameter) {
-    return RunUpdateWorker(startParameter);
+    return UpdateWorker(startParameter);
 }
 
 bool StartWorkerThread() {
@@ -83,7 +83,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
                     }
                     return 0;
                 case CommandUpdateFirmware:
-                    StartUpdateRun(&StartWorkerThread);
+                    StartUpdateWorker(&StartWorkerThread);
                     return 0;
                 default:
                     return DefWindowProcW(window, message, wParam, lParam);

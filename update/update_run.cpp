@@ -16,7 +16,7 @@ std::atomic<bool> deviceBeingChanged{false};
 
 }  // namespace
 
-bool StartUpdateRun(bool (*startWorkerThread)()) {
+bool StartUpdateWorker(bool (*startWorkerThread)()) {
     bool expected = false;
     if (!updateRunning.compare_exchange_strong(expected, true)) {
         ShowNotice(kUpdateAlreadyRunning);
@@ -42,10 +42,8 @@ UpdateOutcome RunUpdateUnderLock(std::optional<std::uint32_t> deviceIndex) {
     return RunUpdate(deviceIndex);
 }
 
-unsigned RunUpdateWorker(void* /*startParameter*/) {
-    RunUpdateUnderLock(std::nullopt);
+void MarkUpdateRunEnded() {
     updateRunning = false;
-    return 0;
 }
 
 bool UpdateRunning() {

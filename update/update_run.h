@@ -11,15 +11,16 @@
 
 namespace quorvanex {
 
-// Starts an update with the given thread starter unless one runs already; tells the operator when
-// one does. startWorkerThread returns false when no thread could be started.
-bool StartUpdateRun(bool (*startWorkerThread)());
-// The thread's body: the worker, then the mark that no update runs any more. When another program
-// holds the update lock the operator is told, as for a second update here, and nothing is touched.
-unsigned RunUpdateWorker(void* startParameter);
+// Starts the update worker (UpdateWorker) with the given thread starter unless an update runs
+// already; tells the operator when one does. startWorkerThread returns false when no thread could
+// be started.
+bool StartUpdateWorker(bool (*startWorkerThread)());
 bool UpdateRunning();
-// The update as the worker's thread runs it, under the lock across programs, for a caller that
-// runs it on its own thread (the command line) and wants its outcome.
+// Called by the worker as it ends.
+void MarkUpdateRunEnded();
+// The update under the lock across programs, on the caller's thread, with its outcome. When
+// another program holds the lock the operator is told, as for a second update here, and nothing is
+// touched.
 UpdateOutcome RunUpdateUnderLock(std::optional<std::uint32_t> deviceIndex);
 
 // True from the first command sent to the device until the finish has sent its last state command:

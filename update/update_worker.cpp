@@ -112,7 +112,8 @@ UpdateOutcome RunUpdate(std::optional<std::uint32_t> deviceIndex) {
 }
 
 std::uint32_t UpdateWorker(void* /*startParameter*/) {
-    RunUpdate(std::nullopt);
+    RunUpdateUnderLock(std::nullopt);
+    MarkUpdateRunEnded();
     return 0;
 }
 

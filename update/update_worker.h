@@ -1,4 +1,10 @@
-// The update worker: one whole firmware update of the QUORVANEX, on a thread of its own.
+// The update worker: one whole firmware update of the QUORVANEX. Which entry each program calls:
+// - the window: StartUpdateWorker (update/update_run.h) on the menu command, which runs
+//   UpdateWorker on a thread of its own;
+// - quorvanex-cli update: RunUpdateUnderLock (update/update_run.h) for the unit it has chosen;
+// - quorvanex-cli rehearse: RunUpdate, against the built-in emulator, with no lock to take;
+// - the tests, the fuzzers and the benchmarks: UpdateWorker, as the window's thread runs it.
+// The window takes the first QUORVANEX; the command line names the unit by its index.
 #pragma once
 
 #include <cstdint>
@@ -15,12 +21,15 @@ enum class UpdateOutcome {
     AnotherUpdateRuns,  // another update holds the lock across programs
 };
 
-// The whole update. With a device index, the device at that index of the bridge's list is
-// updated, and only when it is a QUORVANEX; without one, the first QUORVANEX.
+// The update's steps, from the look at the files to the finish, and nothing around them. With a
+// device index, the device at that index of the bridge's list is updated, and only when it is a
+// QUORVANEX; without one, the first QUORVANEX.
 UpdateOutcome RunUpdate(std::optional<std::uint32_t> deviceIndex);
 
-// The thread's entry. The start parameter is not used. Returns 0 on every way out that returns
-// (file missing or wrong, no device, success); a failed step ends the process in the fatal stop.
+// The window's worker thread: the update of the first QUORVANEX under the lock across programs,
+// then the mark that no update runs here any more. The start parameter is not used. Returns 0 on
+// every way out that returns (file missing or wrong, no device, another program's update,
+// success); a failed step ends the process in the fatal stop.
 std::uint32_t UpdateWorker(void* startParameter);
 
 }  // namespace quorvanex

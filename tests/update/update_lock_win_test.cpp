@@ -56,7 +56,7 @@ TEST_F(UpdateLockTest, AnUpdateThatAnotherProgramRunsKeepsThisOneOffTheDevice) {
     bridge.Attach();
     {
         OtherProgram other;
-        EXPECT_EQ(RunUpdateWorker(nullptr), 0u);
+        EXPECT_EQ(UpdateWorker(nullptr), 0u);
         EXPECT_EQ(host.NoticeTexts(),
                   std::vector<std::wstring>{
                       L"An update is already running. Wait until it has finished."});
@@ -65,7 +65,7 @@ TEST_F(UpdateLockTest, AnUpdateThatAnotherProgramRunsKeepsThisOneOffTheDevice) {
     }
     // Once the other program has let go, the update runs, and gives the lock back at its end.
     host.Clear();
-    EXPECT_EQ(RunUpdateWorker(nullptr), 0u);
+    EXPECT_EQ(UpdateWorker(nullptr), 0u);
     EXPECT_EQ(host.NoticeTexts(), std::vector<std::wstring>{L"FLASH update ok "});
     OtherProgram after;
     HANDLE lock = OpenMutexW(SYNCHRONIZE, FALSE, kUpdateLockName);

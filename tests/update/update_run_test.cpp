@@ -25,30 +25,30 @@ class UpdateRunTest : public test_support::EmulatedDeviceTest {
 };
 
 TEST_F(UpdateRunTest, ASecondUpdateIsRefusedWhileOneRunsAndAllowedAfterItEnds) {
-    EXPECT_TRUE(StartUpdateRun(&StartsThread));
+    EXPECT_TRUE(StartUpdateWorker(&StartsThread));
     EXPECT_TRUE(UpdateRunning());
-    EXPECT_FALSE(StartUpdateRun(&StartsThread));
+    EXPECT_FALSE(StartUpdateWorker(&StartsThread));
     EXPECT_EQ(threadsStarted, 1);
     ASSERT_EQ(host.Notices().size(), 1u);
     EXPECT_EQ(host.Notices()[0].text, L"An update is already running. Wait until it has finished.");
 
     // The worker's thread: no main image here, so it ends at once and the run with it.
     host.Clear();
-    EXPECT_EQ(RunUpdateWorker(nullptr), 0u);
+    EXPECT_EQ(UpdateWorker(nullptr), 0u);
     EXPECT_FALSE(UpdateRunning());
     EXPECT_EQ(host.Notices().back().caption, L"File missing");
 
-    EXPECT_TRUE(StartUpdateRun(&StartsThread));
+    EXPECT_TRUE(StartUpdateWorker(&StartsThread));
     EXPECT_EQ(threadsStarted, 2);
-    RunUpdateWorker(nullptr);
+    UpdateWorker(nullptr);
 }
 
 TEST_F(UpdateRunTest, AThreadThatCannotBeStartedLeavesNoRunBehind) {
-    EXPECT_FALSE(StartUpdateRun(&CannotStartThread));
+    EXPECT_FALSE(StartUpdateWorker(&CannotStartThread));
     EXPECT_FALSE(UpdateRunning());
     EXPECT_TRUE(host.Notices().empty());
-    EXPECT_TRUE(StartUpdateRun(&StartsThread));
-    RunUpdateWorker(nullptr);
+    EXPECT_TRUE(StartUpdateWorker(&StartsThread));
+    UpdateWorker(nullptr);
 }
 
 }  // namespace
