@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
     const bool console = argc > 2 && std::strcmp(argv[2], "--console") == 0;
     quorvanex::emulator::VirtualClock clock;
     quorvanex::bench::VirtualServices services(clock);
-    quorvanex::cli::EmulatorTime updateClock(clock);
+    quorvanex::cli::VirtualProgramClock updateClock(clock);
     quorvanex::cli::ConsoleReport report(updateClock, quorvanex::cli::ConsoleReport::Style::Json,
                                          {{path.wstring(), size}});
     quorvanex::InstallOperatorServices(console ? static_cast<quorvanex::OperatorServices*>(&report)

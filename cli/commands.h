@@ -5,7 +5,7 @@
 
 namespace quorvanex::cli {
 
-class UpdateClock;
+class ProgramClock;
 
 enum ExitCode : int {
     kExitDone = 0,
@@ -20,7 +20,7 @@ int RunCheck(const Arguments& arguments);
 int RunDevices(const Arguments& arguments);
 int RunDeviceUpdate(const Arguments& arguments);
 // The update on the clock given: the system's, or in the tests the emulator's virtual time.
-int RunDeviceUpdate(const Arguments& arguments, UpdateClock& clock);
+int RunDeviceUpdate(const Arguments& arguments, ProgramClock& clock);
 int RunRehearsal(const Arguments& arguments);
 
 }  // namespace quorvanex::cli

@@ -52,25 +52,25 @@ std::string Duration(double seconds) {
 
 }  // namespace
 
-SystemClock::SystemClock() : startTick_(MillisecondTick()) {}
+SystemProgramClock::SystemProgramClock() : startTick_(MillisecondTick()) {}
 
-void SystemClock::Pause(std::uint32_t milliseconds) {
+void SystemProgramClock::Pause(std::uint32_t milliseconds) {
     SleepMilliseconds(milliseconds);
 }
 
-std::uint32_t SystemClock::TickCount() {
+std::uint32_t SystemProgramClock::TickCount() {
     return MillisecondTick();
 }
 
-double SystemClock::Seconds() {
+double SystemProgramClock::Seconds() {
     return static_cast<double>(MillisecondTick() - startTick_) / 1000.0;
 }
 
-void EmulatorTime::Pause(std::uint32_t milliseconds) {
+void VirtualProgramClock::Pause(std::uint32_t milliseconds) {
     clock_.AdvanceMicroseconds(std::uint64_t{milliseconds} * 1000);
 }
 
-ConsoleReport::ConsoleReport(UpdateClock& clock, Style style, std::vector<ImageToReport> images)
+ConsoleReport::ConsoleReport(ProgramClock& clock, Style style, std::vector<ImageToReport> images)
     : clock_(clock), style_(style), images_(std::move(images)) {
     for (const ImageToReport& image : images_) {
         totalBytes_ += image.bytes;

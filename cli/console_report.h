@@ -12,18 +12,20 @@
 
 namespace quorvanex::cli {
 
-// The clock of an update: the system's for a device, the emulator's virtual time for a rehearsal.
-class UpdateClock {
+// The program's clock during an update on the command line: its pauses, its millisecond tick and
+// the seconds shown to the operator. The system's for a device; for a rehearsal, the emulator's
+// virtual clock (emulator/emulator_clock.h), which is the device's time, seen from the program.
+class ProgramClock {
   public:
-    virtual ~UpdateClock() = default;
+    virtual ~ProgramClock() = default;
     virtual void Pause(std::uint32_t milliseconds) = 0;
     virtual std::uint32_t TickCount() = 0;
     virtual double Seconds() = 0;
 };
 
-class SystemClock final : public UpdateClock {
+class SystemProgramClock final : public ProgramClock {
   public:
-    SystemClock();
+    SystemProgramClock();
     void Pause(std::uint32_t milliseconds) override;
     std::uint32_t TickCount() override;
     double Seconds() override;
@@ -32,9 +34,9 @@ class SystemClock final : public UpdateClock {
     std::uint32_t startTick_;
 };
 
-class EmulatorTime final : public UpdateClock {
+class VirtualProgramClock final : public ProgramClock {
   public:
-    explicit EmulatorTime(emulator::VirtualClock& clock) : clock_(clock) {}
+    explicit VirtualProgramClock(emulator::VirtualClock& clock) : clock_(clock) {}
     void Pause(std::uint32_t milliseconds) override;
     std::uint32_t TickCount() override { return clock_.TickMilliseconds(); }
     double Seconds() override { return static_cast<double>(clock_.NowMicroseconds()) / 1e6; }
@@ -57,7 +59,7 @@ class ConsoleReport final : public OperatorServices {
   public:
     enum class Style { Lines, Terminal, Json };
 
-    ConsoleReport(UpdateClock& clock, Style style, std::vector<ImageToReport> images);
+    ConsoleReport(ProgramClock& clock, Style style, std::vector<ImageToReport> images);
 
     void ShowStatusLine(const wchar_t* text, int y) override;
     void ShowNotice(const wchar_t* text, const wchar_t* caption, NoticeIcon icon) override;
@@ -86,7 +88,7 @@ class ConsoleReport final : public OperatorServices {
     // Until the last page of the last image is written.
     double SecondsLeft() const;
 
-    UpdateClock& clock_;
+    ProgramClock& clock_;
     const Style style_;
     std::vector<ImageToReport> images_;
     std::uint64_t totalBytes_ = 0;

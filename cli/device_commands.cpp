@@ -109,7 +109,7 @@ void WriteRecord(const Arguments& arguments, const BridgeDevice& device, const I
 }  // namespace
 
 int RunDevices(const Arguments& arguments) {
-    SystemClock clock;
+    SystemProgramClock clock;
     ConsoleReport report(clock, ReportStyle(arguments), {});
     if (!BridgeReady(report)) {
         return kExitNoDevice;
@@ -125,11 +125,11 @@ int RunDevices(const Arguments& arguments) {
 }
 
 int RunDeviceUpdate(const Arguments& arguments) {
-    SystemClock clock;
+    SystemProgramClock clock;
     return RunDeviceUpdate(arguments, clock);
 }
 
-int RunDeviceUpdate(const Arguments& arguments, UpdateClock& clock) {
+int RunDeviceUpdate(const Arguments& arguments, ProgramClock& clock) {
     const ImageSetReport set = ExamineImageSet();
     if (!set.updateWouldStart) {
         ShowImageSet(set, arguments.json);

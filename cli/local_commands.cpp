@@ -117,7 +117,7 @@ int RunRehearsal(const Arguments& arguments) {
         return kExitUsage;
     }
     emulator::VirtualClock virtualClock;
-    EmulatorTime clock(virtualClock);
+    VirtualProgramClock clock(virtualClock);
     emulator::EmulatedBridge bridge(virtualClock);
     emulator::AttachScenarioDevices(scenario, bridge);
     const emulator::ScopedEmulatedBridge installed(bridge);

@@ -1,5 +1,8 @@
-// The emulator's sense of time. In the unit tests time is virtual and passes only when the host
-// pauses or polls; inside the stand-in bridge library it is the real clock.
+// The emulator's sense of time: the device's clock. In the unit tests time is virtual and passes
+// only when the host pauses or polls; inside the stand-in bridge library it is the real clock.
+// The program's own clock (its pauses and tick) is a service the program is given: the recorder's
+// in the tests, a ProgramClock (cli/console_report.h) on the command line, the system's in the
+// window; on virtual time each of them reads this one.
 #pragma once
 
 #include <cstdint>

@@ -231,7 +231,7 @@ class DeviceUpdateTest : public test_support::EmulatedDeviceTest {
         std::string problem;
         const std::optional<Arguments> arguments = ParseArguments(words, problem);
         EXPECT_TRUE(arguments) << problem;
-        EmulatorTime time(clock);
+        VirtualProgramClock time(clock);
         test_support::ScopedWorkingDirectory inFolder(folder.Path());
         ::testing::internal::CaptureStdout();
         const int exitCode = RunDeviceUpdate(*arguments, time);
