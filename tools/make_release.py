@@ -17,6 +17,9 @@ import zipfile
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE))
+
+import check_guide_page  # noqa: E402
 
 
 def staged_files(arguments, folder):
@@ -32,6 +35,9 @@ def staged_files(arguments, folder):
     for picture in sorted(Path(arguments.images).glob("*.png")):
         if f"images/guide/{picture.name}" in guide:
             shutil.copy(picture, images / picture.name)
+    page_problems = check_guide_page.problems(folder / "operator-guide.html")
+    if page_problems:
+        raise SystemExit("the operator guide's page is not right:\n" + "\n".join(page_problems))
     files = sorted(p.relative_to(folder).as_posix() for p in folder.rglob("*") if p.is_file())
     refused = [f for f in files if f.lower().endswith(".dll")]
     if refused:
