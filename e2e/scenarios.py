@@ -439,15 +439,29 @@ def cli_refuses_ambiguous_update(run):
     expect(code == 4, f"exit code {code} with two units and no --device")
     expect(output.count("  QUORVANEX  ") == 2, f"the units were not listed:\n{output}")
     expect(run.summary()["calls"]["WriteFrame"] == "0", "a frame was sent")
-    # The production line's script updates each unit, one after another, with a record each.
+    # The production line's script updates each unit, one after another, with a record each. It
+    # is started from another folder, as a double click in Explorer may, and works in its own; a
+    # key answers its pause at the end.
     shutil.copy(SOURCES / "cli" / "update-every-unit.cmd", run.folder)
-    env = dict(run.context.prefix.env, QUORVANEX_EMULATOR_SCENARIO=str(scenario))
-    result = subprocess.run(run.context.prefix.wine("cmd", "/c", "update-every-unit.cmd"),
-                            cwd=run.folder, env=env, timeout=120, capture_output=True, text=True)
-    (run.folder / "script.txt").write_text(result.stdout)
+
+    def run_script(scenario):
+        env = dict(run.context.prefix.env, QUORVANEX_EMULATOR_SCENARIO=str(scenario))
+        script = "Z:" + str(run.folder / "update-every-unit.cmd").replace("/", "\\")
+        return subprocess.run(run.context.prefix.wine("cmd", "/c", script), cwd=run.folder.parent,
+                              env=env, input="\n", timeout=120, capture_output=True,
+                              text=True).stdout
+
+    output = run_script(scenario)
+    (run.folder / "script.txt").write_text(output)
     records = [json.loads(line) for line in (run.folder / "records.jsonl").read_text().splitlines()]
     expect([(r["device"], r["outcome"]) for r in records] == [(0, "done"), (2, "done")],
            f"records {records}")
+    expect("Unit 2: exit code 0" in output, f"the script's output:\n{output}")
+    # With no QUORVANEX attached it says so, and what the bridge sees, instead of nothing.
+    output = run_script(run.scenario("device 1999\n" + QUICK))
+    (run.folder / "script-no-unit.txt").write_text(output)
+    expect("No QUORVANEX unit could be updated" in output and "  other  " in output,
+           f"the script's output without a unit:\n{output}")
 
 
 # The guide's pictures whose text names the program's bitness ("Put the 32-bit USB bridge library
