@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/cli_texts.h"
 #include "cli/commands.h"
 #include "cli/console_platform.h"
 #include "protocol/image_regions.h"
@@ -46,7 +47,7 @@ bool EnterImageFolder(const Arguments& arguments) {
     if (arguments.folder.empty() || ChangeCurrentFolder(arguments.folder)) {
         return true;
     }
-    Tell(arguments.json, "refused", "The folder " + arguments.folder + " cannot be opened.");
+    Tell(arguments.json, "refused", Said(kFolderCannotBeOpened, {arguments.folder}));
     return false;
 }
 
@@ -85,9 +86,9 @@ void ShowImageSet(const ImageSetReport& set, bool json) {
     }
     const std::size_t written = set.FilesToWrite().size();
     const std::string verdict =
-        set.updateWouldStart ? "The update would start: " + std::to_string(written) + " file(s), " +
-                                   std::to_string(set.bytesToWrite) + " bytes to write."
-                             : "The update would be refused.";
+        set.updateWouldStart
+            ? Said(kUpdateWouldStart, {std::to_string(written), std::to_string(set.bytesToWrite)})
+            : Said(kUpdateWouldBeRefused);
     if (json) {
         WriteOutput(JsonLine("verdict")
                         .Boolean("update_would_start", set.updateWouldStart)
@@ -137,7 +138,7 @@ int ReportFatalStop(ConsoleReport& report) {
                      .Count("code", code)
                      .Text("text", Utf8FromWide(words))
                      .Decimal("seconds", report.Seconds(), 1),
-                 "Fatal stop " + std::to_string(code) + ": " + Utf8FromWide(words));
+                 Said(kFatalStopLine, {std::to_string(code), Utf8FromWide(words)}));
     return kExitFatalBase + code;
 }
 

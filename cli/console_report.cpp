@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "cli/cli_texts.h"
 #include "cli/console_platform.h"
 #include "protocol/protocol_texts.h"
 #include "seam/system_time.h"
@@ -180,7 +181,7 @@ void ConsoleReport::ReportProgress(const wchar_t* file, std::uint64_t bytesDone,
         eraseStartSeconds_ = now;
         lastPageSeconds_ = -1;
         const std::string name = Utf8FromWide(images_[currentImage_].name);
-        Emit(JsonLine("erase").Text("image", name), "Erasing the region of " + name);
+        Emit(JsonLine("erase").Text("image", name), Said(kErasingRegion, {name}));
         return;
     }
     if (lastPageSeconds_ < 0) {

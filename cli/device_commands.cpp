@@ -2,11 +2,13 @@
 #include <ctime>
 #include <optional>
 
+#include "cli/cli_texts.h"
 #include "cli/command_support.h"
 #include "cli/commands.h"
 #include "cli/console_platform.h"
 #include "link/bridge_library.h"
 #include "link/device_list.h"
+#include "link/link_texts.h"
 #include "seam/binary_file.h"
 #include "text/utf8.h"
 #include "update/exit_code.h"
@@ -56,10 +58,10 @@ std::optional<BridgeDevice> ChooseDevice(const Arguments& arguments) {
         return units.front();
     }
     Tell(arguments.json, "refused",
-         units.empty() ? (arguments.device ? "Device " + std::to_string(*arguments.device) +
-                                                 " is not a QUORVANEX."
-                                           : std::string("QUORVANEX not connected!"))
-                       : "Several QUORVANEX units are attached; choose one with --device N.");
+         units.empty()
+             ? (arguments.device ? Said(kDeviceNotAQuorvanex, {std::to_string(*arguments.device)})
+                                 : Utf8FromWide(kNotConnected.text))
+             : Said(kSeveralUnits));
     ListDevices(devices, arguments.json);
     return std::nullopt;
 }
@@ -101,8 +103,7 @@ void WriteRecord(const Arguments& arguments, const BridgeDevice& device, const I
         .Count("frames", FramesWritten())
         .Count("resends", resends);
     if (!AppendToFile(WideFromUtf8(arguments.recordFile).c_str(), record.Line())) {
-        Tell(arguments.json, "record",
-             "The record could not be written to " + arguments.recordFile + ".");
+        Tell(arguments.json, "record", Said(kRecordNotWritten, {arguments.recordFile}));
     }
 }
 
@@ -144,13 +145,13 @@ int RunDeviceUpdate(const Arguments& arguments, ProgramClock& clock) {
         return kExitNoDevice;
     }
     CountFrames();
-    report.Event(JsonLine("start")
-                     .Text("command", "update")
-                     .Count("device", device->index)
-                     .Text("product", device->product.value_or(""))
-                     .Count("total", set.bytesToWrite),
-                 "Updating device " + std::to_string(device->index) + ": " +
-                     std::to_string(set.bytesToWrite) + " bytes to write");
+    report.Event(
+        JsonLine("start")
+            .Text("command", "update")
+            .Count("device", device->index)
+            .Text("product", device->product.value_or(""))
+            .Count("total", set.bytesToWrite),
+        Said(kUpdatingDevice, {std::to_string(device->index), std::to_string(set.bytesToWrite)}));
     std::optional<UpdateOutcome> outcome;
     {
         // The report is the program's side only while the update runs, on every way out of it.
@@ -174,7 +175,7 @@ int RunDeviceUpdate(const Arguments& arguments, ProgramClock& clock) {
         return kExitNoDevice;
     }
     report.Event(JsonLine("done").Decimal("seconds", report.Seconds(), 1),
-                 "Done in " + std::to_string(static_cast<long>(report.Seconds())) + " s.");
+                 Said(kUpdateDoneIn, {std::to_string(static_cast<long>(report.Seconds()))}));
     WriteRecord(arguments, *device, set, "done", 0, report.Seconds(), report.Resends());
     return kExitDone;
 }

@@ -1,5 +1,6 @@
 // The commands that need no bridge library: check, and rehearse against the built-in emulator.
 
+#include "cli/cli_texts.h"
 #include "cli/command_support.h"
 #include "cli/commands.h"
 #include "cli/console_platform.h"
@@ -25,15 +26,14 @@ bool RehearsalScenario(const Arguments& arguments, emulator::Scenario& scenario)
     std::string text;
     if (!arguments.scenarioFile.empty() &&
         !ReadWholeFile(WideFromUtf8(arguments.scenarioFile).c_str(), text)) {
-        Tell(arguments.json, "refused",
-             "The scenario " + arguments.scenarioFile + " cannot be read.");
+        Tell(arguments.json, "refused", Said(kScenarioUnreadable, {arguments.scenarioFile}));
         return false;
     }
     const emulator::ScenarioDefaults defaults = {emulator::TypicalTimings(kDefaultLatency), true,
                                                  true};
     std::string error;
     if (!emulator::ParseScenario(text, scenario, error, defaults)) {
-        Tell(arguments.json, "refused", "The scenario " + arguments.scenarioFile + ": " + error);
+        Tell(arguments.json, "refused", Said(kScenarioRefused, {arguments.scenarioFile, error}));
         return false;
     }
     if (arguments.latencyMicroseconds) {
@@ -80,21 +80,17 @@ bool FlashHoldsImages(const ImageSetReport& set, const emulator::EmulatedDevice&
 int RehearsalOutcome(UpdateOutcome outcome, const ImageSetReport& set, ConsoleReport& report,
                      emulator::EmulatedBridge& bridge) {
     if (outcome != UpdateOutcome::Finished || bridge.DeviceCount() == 0) {
-        report.Event(JsonLine("refused").Text("text", "The update did not start."),
-                     "The update did not start.");
+        report.Event(JsonLine("refused").Text("text", Said(kUpdateDidNotStart)),
+                     Said(kUpdateDidNotStart));
         return kExitNoDevice;
     }
     const double seconds = report.Seconds();
     if (!FlashHoldsImages(set, bridge.Device(0))) {
-        report.Event(JsonLine("mismatch").Decimal("seconds", seconds, 1),
-                     "The update reported success, but the emulated flash does not hold the "
-                     "images.");
+        report.Event(JsonLine("mismatch").Decimal("seconds", seconds, 1), Said(kRehearsalMismatch));
         return kExitRehearsalMismatch;
     }
     report.Event(JsonLine("done").Decimal("seconds", seconds, 1).Count("frames", FramesWritten()),
-                 "Done. The emulated flash holds every image. Predicted duration of the real "
-                 "update: " +
-                     std::to_string(static_cast<long>(seconds + 0.5)) + " s.");
+                 Said(kRehearsalDone, {std::to_string(static_cast<long>(seconds + 0.5))}));
     return kExitDone;
 }
 
@@ -132,7 +128,7 @@ int RunRehearsal(const Arguments& arguments) {
                          : scenario.devices.front().timings.replyLatencyMicroseconds / 1000.0,
                      3)
             .Count("total", set.bytesToWrite),
-        "Rehearsing the update: " + std::to_string(set.bytesToWrite) + " bytes to write");
+        Said(kRehearsing, {std::to_string(set.bytesToWrite)}));
     int exitCode = kExitDone;
     {
         const ScopedOperatorServices installed(report);

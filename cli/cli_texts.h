@@ -1,0 +1,49 @@
+// What the command line says of its own, beside the program's status lines and boxes: its
+// refusals and its outcomes, each with {} where a value goes. The operator guide explains every
+// one (a test reads this table and the guide).
+#pragma once
+
+#include <initializer_list>
+#include <string>
+
+namespace quorvanex::cli {
+
+struct CommandLineText {
+    const char* format;
+};
+
+#define QUORVANEX_COMMAND_LINE_TEXTS(X)                                                           \
+    X(kFolderCannotBeOpened, "The folder {} cannot be opened.")                                   \
+    X(kUpdateWouldStart, "The update would start: {} file(s), {} bytes to write.")                \
+    X(kUpdateWouldBeRefused, "The update would be refused.")                                      \
+    X(kDeviceNotAQuorvanex, "Device {} is not a QUORVANEX.")                                      \
+    X(kSeveralUnits, "Several QUORVANEX units are attached; choose one with --device N.")         \
+    X(kUpdatingDevice, "Updating device {}: {} bytes to write")                                   \
+    X(kErasingRegion, "Erasing the region of {}")                                                 \
+    X(kUpdateDoneIn, "Done in {} s.")                                                             \
+    X(kFatalStopLine, "Fatal stop {}: {}")                                                        \
+    X(kRecordNotWritten, "The record could not be written to {}.")                                \
+    X(kRehearsing, "Rehearsing the update: {} bytes to write")                                    \
+    X(kUpdateDidNotStart, "The update did not start.")                                            \
+    X(kRehearsalMismatch,                                                                         \
+      "The update reported success, but the emulated flash does not hold the images.")            \
+    X(kRehearsalDone,                                                                             \
+      "Done. The emulated flash holds every image. Predicted duration of the real update: {} s.") \
+    X(kScenarioUnreadable, "The scenario {} cannot be read.")                                     \
+    X(kScenarioRefused, "The scenario {}: {}")
+
+#define QUORVANEX_COMMAND_LINE_TEXT(name, format) inline constexpr CommandLineText name = {format};
+QUORVANEX_COMMAND_LINE_TEXTS(QUORVANEX_COMMAND_LINE_TEXT)
+#undef QUORVANEX_COMMAND_LINE_TEXT
+
+// Every text above, for the check that the operator guide explains each.
+inline constexpr CommandLineText kCommandLineTexts[] = {
+#define QUORVANEX_COMMAND_LINE_TEXT_ROW(name, format) name,
+    QUORVANEX_COMMAND_LINE_TEXTS(QUORVANEX_COMMAND_LINE_TEXT_ROW)
+#undef QUORVANEX_COMMAND_LINE_TEXT_ROW
+};
+
+// The text with each {} replaced by the next value, in order.
+std::string Said(const CommandLineText& text, std::initializer_list<std::string> values = {});
+
+}  // namespace quorvanex::cli
