@@ -9,14 +9,15 @@
 #include "app/main_window_win.h"
 #include "app/operator_services_win.h"
 #include "seam/system_time.h"
+#include "text/operator_text.h"
 
 namespace quorvanex {
 
-void WindowsOperatorServices::ShowStatusLine(const wchar_t* text, int y) {
+void WindowsOperatorServices::ShowStatusLine(const wchar_t* text, const StatusText& row) {
     // A device context of its own for each line, with nothing set in it: the default font and
     // the opaque white character cells let a line ending in blanks cover an older, longer one.
     HDC context = GetDC(MainWindowHandle());
-    TextOutW(context, 10, y, text, static_cast<int>(std::wcslen(text)));
+    TextOutW(context, 10, row.y, text, static_cast<int>(std::wcslen(text)));
     ReleaseDC(MainWindowHandle(), context);
 }
 
@@ -33,6 +34,10 @@ void WindowsOperatorServices::RequestMainWindowClose() {
 
 void WindowsOperatorServices::Pause(std::uint32_t milliseconds) {
     SleepMilliseconds(milliseconds);
+}
+
+void WindowsOperatorServices::OfferProcessor() {
+    OfferProcessorToOtherThreads();
 }
 
 std::uint32_t WindowsOperatorServices::TickCount() {

@@ -6,10 +6,11 @@ namespace quorvanex {
 
 class WindowsOperatorServices final : public OperatorServices {
   public:
-    void ShowStatusLine(const wchar_t* text, int y) override;
+    void ShowStatusLine(const wchar_t* text, const StatusText& row) override;
     void ShowNotice(const wchar_t* text, const wchar_t* caption, NoticeIcon icon) override;
     void RequestMainWindowClose() override;
     void Pause(std::uint32_t milliseconds) override;
+    void OfferProcessor() override;
     std::uint32_t TickCount() override;
     void EndProcess(int exitCode) override;
 };

@@ -13,13 +13,15 @@ namespace quorvanex::bench {
 class VirtualServices final : public OperatorServices {
   public:
     explicit VirtualServices(emulator::VirtualClock& clock) : clock_(clock) {}
-    void ShowStatusLine(const wchar_t*, int) override { ++statusLines; }
+    void ShowStatusLine(const wchar_t*, const StatusText&) override { ++statusLines; }
     void ShowNotice(const wchar_t*, const wchar_t*, NoticeIcon) override { ++notices; }
     void RequestMainWindowClose() override {}
     void Pause(std::uint32_t milliseconds) override {
         pausedMicroseconds += std::uint64_t{milliseconds} * 1000;
         clock_.AdvanceMicroseconds(std::uint64_t{milliseconds} * 1000);
     }
+    // Virtual time: no other thread waits for the processor.
+    void OfferProcessor() override {}
     std::uint32_t TickCount() override { return clock_.TickMilliseconds(); }
     void EndProcess(int exitCode) override {
         throw std::runtime_error("the update stopped with exit code " + std::to_string(exitCode));

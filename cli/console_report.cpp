@@ -25,17 +25,24 @@ std::string Trimmed(const wchar_t* text) {
     return Utf8FromWide(words);
 }
 
-bool Starts(const wchar_t* text, const StatusText& row) {
-    return std::wcsncmp(text, row.words, std::wcslen(row.words)) == 0;
-}
-
-const ControlCommandLine* ControlLineOf(const wchar_t* text) {
+// The events follow from the row that the core paints, never from its words: a reworded line
+// stays the event it was.
+const ControlCommandLine* ControlCommandOf(const StatusText& row) {
     for (const ControlCommandLine& command : kControlCommandLines) {
-        if (Starts(text, command.line)) {
+        if (&command.line == &row) {
             return &command;
         }
     }
     return nullptr;
+}
+
+bool IsRetransmitLine(const StatusText& row) {
+    for (const StatusText* line : kRetransmitLines) {
+        if (line == &row) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string Hex(std::uint8_t byte) {
@@ -57,6 +64,10 @@ SystemProgramClock::SystemProgramClock() : startTick_(MillisecondTick()) {}
 
 void SystemProgramClock::Pause(std::uint32_t milliseconds) {
     SleepMilliseconds(milliseconds);
+}
+
+void SystemProgramClock::OfferProcessor() {
+    OfferProcessorToOtherThreads();
 }
 
 std::uint32_t SystemProgramClock::TickCount() {
@@ -99,17 +110,16 @@ void ConsoleReport::Finish() {
     }
 }
 
-void ConsoleReport::ShowStatusLine(const wchar_t* text, int /*y*/) {
+void ConsoleReport::ShowStatusLine(const wchar_t* text, const StatusText& row) {
     FlushNotice();
     const std::string words = Trimmed(text);
     // The window's own progress line: the command line tells progress its own way.
-    if (words.empty() || Starts(text, kProgressLine)) {
+    if (words.empty() || &row == &kProgressLine) {
         return;
     }
-    if (const ControlCommandLine* command = ControlLineOf(text)) {
+    if (const ControlCommandLine* command = ControlCommandOf(row)) {
         Emit(JsonLine("state").Text("code", Hex(command->code)).Text("text", words), words);
-    } else if (Starts(text, kSpeedRetransmitLine) || Starts(text, kStateRetransmitLine) ||
-               Starts(text, kFlashWriteRetransmitLine)) {
+    } else if (IsRetransmitLine(row)) {
         ++resends_;
         Emit(JsonLine("resend").Text("text", words), words);
     } else {

@@ -19,6 +19,8 @@ class ProgramClock {
   public:
     virtual ~ProgramClock() = default;
     virtual void Pause(std::uint32_t milliseconds) = 0;
+    // Another thread may run: the system's offer on a device, nothing on virtual time.
+    virtual void OfferProcessor() = 0;
     virtual std::uint32_t TickCount() = 0;
     virtual double Seconds() = 0;
 };
@@ -27,6 +29,7 @@ class SystemProgramClock final : public ProgramClock {
   public:
     SystemProgramClock();
     void Pause(std::uint32_t milliseconds) override;
+    void OfferProcessor() override;
     std::uint32_t TickCount() override;
     double Seconds() override;
 
@@ -38,6 +41,7 @@ class VirtualProgramClock final : public ProgramClock {
   public:
     explicit VirtualProgramClock(emulator::VirtualClock& clock) : clock_(clock) {}
     void Pause(std::uint32_t milliseconds) override;
+    void OfferProcessor() override {}
     std::uint32_t TickCount() override { return clock_.TickMilliseconds(); }
     double Seconds() override { return static_cast<double>(clock_.NowMicroseconds()) / 1e6; }
 
@@ -61,10 +65,11 @@ class ConsoleReport final : public OperatorServices {
 
     ConsoleReport(ProgramClock& clock, Style style, std::vector<ImageToReport> images);
 
-    void ShowStatusLine(const wchar_t* text, int y) override;
+    void ShowStatusLine(const wchar_t* text, const StatusText& row) override;
     void ShowNotice(const wchar_t* text, const wchar_t* caption, NoticeIcon icon) override;
     void RequestMainWindowClose() override {}
     void Pause(std::uint32_t milliseconds) override;
+    void OfferProcessor() override { clock_.OfferProcessor(); }
     std::uint32_t TickCount() override { return clock_.TickCount(); }
     [[noreturn]] void EndProcess(int exitCode) override;
     void ReportProgress(const wchar_t* file, std::uint64_t bytesDone,

@@ -85,6 +85,8 @@ bool WaitForReplyToBegin(BridgeHandle handle) {
         } else if (bytesQueued >= 1) {
             return everyCheckSucceeded;
         }
+        // Nothing yet: a thread of another program that polls its own unit may run meanwhile.
+        OfferProcessor();
     }
     // No byte in time: no message of its own.
     return false;

@@ -67,7 +67,7 @@ bool WritePages(const wchar_t* path, const ImageRegion& region,
             passCount = 0;
             MessageText line;
             FormatProgressLine(line, ProgressFigure(remaining, dataSize));
-            ShowStatusLine(line, kProgressLine.y);
+            ShowStatusLine(line, kProgressLine);
         } else {
             ++passCount;
         }

@@ -42,6 +42,9 @@ inline constexpr NoticeText kSectorEraseFailed = CriticalNotice(L"Sector erase e
 inline constexpr StatusText kFlashWriteStartedLine = {L"Flash write started...", 45, 10};
 inline constexpr StatusText kFlashWriteRetransmitLine = {L"Flash Write ERROR: retransmit...", 42,
                                                          10};
+// The lines that tell of a frame sent once more.
+inline constexpr const StatusText* kRetransmitLines[] = {
+    &kSpeedRetransmitLine, &kStateRetransmitLine, &kFlashWriteRetransmitLine};
 // The progress line: the words it begins with and its row. FormatProgressLine makes the whole
 // text, the figure and the blanks after it.
 inline constexpr StatusText kProgressLine = {L"Flash write:  ", 0, 10};

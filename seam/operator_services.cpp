@@ -12,10 +12,11 @@ namespace {
 // the portable build outside the tests (fuzzing, benchmarks), where only the device counts.
 class PortableOperatorServices final : public OperatorServices {
   public:
-    void ShowStatusLine(const wchar_t*, int) override {}
+    void ShowStatusLine(const wchar_t*, const StatusText&) override {}
     void ShowNotice(const wchar_t*, const wchar_t*, NoticeIcon) override {}
     void RequestMainWindowClose() override {}
     void Pause(std::uint32_t milliseconds) override { SleepMilliseconds(milliseconds); }
+    void OfferProcessor() override { OfferProcessorToOtherThreads(); }
     std::uint32_t TickCount() override { return MillisecondTick(); }
     void EndProcess(int exitCode) override {
         std::fflush(stdout);
@@ -32,8 +33,8 @@ void InstallOperatorServices(OperatorServices* services) {
     installedServices = services != nullptr ? services : &portableServices;
 }
 
-void ShowStatusLine(const wchar_t* text, int y) {
-    installedServices->ShowStatusLine(text, y);
+void ShowStatusLine(const wchar_t* text, const StatusText& row) {
+    installedServices->ShowStatusLine(text, row);
 }
 
 void ShowNotice(const wchar_t* text, const wchar_t* caption, NoticeIcon icon) {
@@ -46,6 +47,10 @@ void RequestMainWindowClose() {
 
 void Pause(std::uint32_t milliseconds) {
     installedServices->Pause(milliseconds);
+}
+
+void OfferProcessor() {
+    installedServices->OfferProcessor();
 }
 
 std::uint32_t TickCount() {

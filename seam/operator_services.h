@@ -8,6 +8,8 @@
 
 namespace quorvanex {
 
+struct StatusText;
+
 // The message box icons, with the values that the platform's message box takes.
 enum class NoticeIcon : std::uint32_t {
     Warning = 0x30,
@@ -18,13 +20,18 @@ class OperatorServices {
   public:
     virtual ~OperatorServices() = default;
 
-    // Draws the whole zero-terminated text at x = 10 and row y of the main window.
-    virtual void ShowStatusLine(const wchar_t* text, int y) = 0;
+    // Draws the whole zero-terminated text at x = 10 and the row's y of the main window. The row
+    // of the program's text tables that the text was made from says which line it is, whatever
+    // its words.
+    virtual void ShowStatusLine(const wchar_t* text, const StatusText& row) = 0;
     // A modal box with no owner and the OK button alone; returns when the operator closes it.
     virtual void ShowNotice(const wchar_t* text, const wchar_t* caption, NoticeIcon icon) = 0;
     // Asks for the main window to be closed on the thread that owns it; does not wait for it.
     virtual void RequestMainWindowClose() = 0;
     virtual void Pause(std::uint32_t milliseconds) = 0;
+    // Called on every round of a wait that polls without pausing: another thread that is ready to
+    // run, of this program or another, may run now; when none is, this returns at once.
+    virtual void OfferProcessor() = 0;
     // Milliseconds since some fixed moment; wraps after about 49.7 days.
     virtual std::uint32_t TickCount() = 0;
     // Ends the whole process with the exit code. Must not return.
@@ -52,10 +59,11 @@ class ScopedOperatorServices {
     ScopedOperatorServices& operator=(const ScopedOperatorServices&) = delete;
 };
 
-void ShowStatusLine(const wchar_t* text, int y);
+void ShowStatusLine(const wchar_t* text, const StatusText& row);
 void ShowNotice(const wchar_t* text, const wchar_t* caption, NoticeIcon icon);
 void RequestMainWindowClose();
 void Pause(std::uint32_t milliseconds);
+void OfferProcessor();
 std::uint32_t TickCount();
 [[noreturn]] void EndProcess(int exitCode);
 void ReportProgress(const wchar_t* file, std::uint64_t bytesDone, std::uint64_t bytesTotal);

@@ -50,7 +50,7 @@ void ShowStatusText(const StatusText& line) {
         text[used] = L' ';
     }
     text[used] = L'\0';
-    ShowStatusLine(text, line.y);
+    ShowStatusLine(text, line);
 }
 
 void ShowNotice(const NoticeText& notice) {

@@ -12,6 +12,7 @@
 #include "cli/console_report.h"
 #include "cli/sha256.h"
 #include "protocol/image_regions.h"
+#include "protocol/protocol_texts.h"
 #include "seam/binary_file.h"
 #include "tests/support/emulated_device_test.h"
 #include "tests/support/image_files.h"
@@ -278,6 +279,27 @@ TEST_F(DeviceUpdateTest, SeveralUnitsAreRefusedUntilOneIsChosenAndEachUnitLeaves
     EXPECT_EQ(written[1].at("fatal_code"), "7");
     // Four control commands, three frames for each of six sectors, four pages, the fifth twice.
     EXPECT_EQ(written[1].at("frames"), "28");
+}
+
+TEST(ConsoleReportEvents, FollowFromTheRowPaintedNotFromItsWords) {
+    emulator::VirtualClock clock;
+    VirtualProgramClock time(clock);
+    ConsoleReport report(time, ConsoleReport::Style::Json, {});
+    ::testing::internal::CaptureStdout();
+    // Rows as the core paints them, with words that no longer match their rows' own.
+    report.ShowStatusLine(L"Etat de la FPGA : normal", kControlCommandLines[1].line);
+    report.ShowStatusLine(L"Erreur : renvoi...", kFlashWriteRetransmitLine);
+    report.ShowStatusLine(L"Update ok... (that is, the words of a state line)",
+                          kFlashWriteStartedLine);
+    report.ShowStatusLine(L"Flash write:  2.0 %", kProgressLine);
+    report.Finish();
+    const std::vector<Event> events = Events(::testing::internal::GetCapturedStdout());
+    ASSERT_EQ(events.size(), 3u) << "the progress line is told as progress, not as a line";
+    EXPECT_EQ(events[0].at("event"), "state");
+    EXPECT_EQ(events[0].at("code"), "D6");
+    EXPECT_EQ(events[1].at("event"), "resend");
+    EXPECT_EQ(report.Resends(), 1u);
+    EXPECT_EQ(events[2].at("event"), "line");
 }
 
 }  // namespace

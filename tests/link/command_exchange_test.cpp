@@ -81,6 +81,31 @@ TEST_F(CommandExchangeTest, WaitsUpTo2000MillisecondsForTheReplyToBegin) {
     EXPECT_EQ(silentBridge.Calls(emulator::BridgeOperation::ReadReply), 0u);
 }
 
+TEST_F(CommandExchangeTest, EveryEmptyLookAtTheQueueOffersTheProcessorAndNothingElseChanges) {
+    DeviceConfig slow;
+    slow.timings.replyLatencyMicroseconds = 5000;
+    OpenConnectedDevice(slow);
+    const std::uint64_t checksBefore = bridge.Calls(emulator::BridgeOperation::CheckReceiveQueue);
+    const std::uint64_t start = clock.NowMicroseconds();
+    Bytes reply(1, 0x00);
+    EXPECT_TRUE(Exchange(kNormal, reply));
+    const std::uint64_t checks =
+        bridge.Calls(emulator::BridgeOperation::CheckReceiveQueue) - checksBefore;
+    // One look before the frame, the empty ones of the wait, and the one that found the reply.
+    ASSERT_GE(checks, 3u);
+    EXPECT_EQ(host.ProcessorOffers(), checks - 2);
+    EXPECT_EQ(clock.NowMicroseconds() - start, 5000u) << "the reply is taken as it arrives";
+    EXPECT_TRUE(host.Events().empty()) << "no pause, line or box of its own";
+
+    // A reply that is there at the first look: no offer at all.
+    CloseDevice();
+    FreshBridge();
+    OpenDevice();
+    const std::uint64_t offers = host.ProcessorOffers();
+    EXPECT_TRUE(Exchange(kNormal, reply));
+    EXPECT_EQ(host.ProcessorOffers(), offers);
+}
+
 TEST_F(CommandExchangeTest, TheWaitIsMeasuredAcrossAWrapOfTheTickCount) {
     // 300 ms before the millisecond tick wraps at 2^32.
     emulator::VirtualClock wrappingClock((std::uint64_t{1} << 32) * 1000 - 300000);

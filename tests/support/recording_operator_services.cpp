@@ -1,6 +1,7 @@
 #include "tests/support/recording_operator_services.h"
 
 #include "link/link_lock.h"
+#include "text/operator_text.h"
 
 namespace quorvanex::test_support {
 
@@ -13,10 +14,11 @@ HostEvent& RecordingOperatorServices::Record(HostEventKind kind) {
     return events_.back();
 }
 
-void RecordingOperatorServices::ShowStatusLine(const wchar_t* text, int y) {
+void RecordingOperatorServices::ShowStatusLine(const wchar_t* text, const StatusText& row) {
     HostEvent& event = Record(HostEventKind::StatusLine);
     event.text = text;
-    event.y = y;
+    event.y = row.y;
+    event.row = &row;
     Announce(event);
 }
 

@@ -18,6 +18,7 @@ struct HostEvent {
     HostEventKind kind = HostEventKind::StatusLine;
     std::wstring text;
     int y = 0;
+    const StatusText* row = nullptr;  // the table row a status line was made from
     std::wstring caption;
     NoticeIcon icon = NoticeIcon::Warning;
     std::uint32_t milliseconds = 0;
@@ -36,10 +37,13 @@ class RecordingOperatorServices final : public OperatorServices {
   public:
     explicit RecordingOperatorServices(emulator::VirtualClock& clock) : clock_(clock) {}
 
-    void ShowStatusLine(const wchar_t* text, int y) override;
+    void ShowStatusLine(const wchar_t* text, const StatusText& row) override;
     void ShowNotice(const wchar_t* text, const wchar_t* caption, NoticeIcon icon) override;
     void RequestMainWindowClose() override;
     void Pause(std::uint32_t milliseconds) override;
+    // Counted, not recorded as an event: it changes nothing on the wire or the clock.
+    void OfferProcessor() override { ++processorOffers_; }
+    std::uint64_t ProcessorOffers() const { return processorOffers_; }
     std::uint32_t TickCount() override { return clock_.TickMilliseconds(); }
     void EndProcess(int exitCode) override;
 
@@ -64,6 +68,7 @@ class RecordingOperatorServices final : public OperatorServices {
 
     emulator::VirtualClock& clock_;
     std::vector<HostEvent> events_;
+    std::uint64_t processorOffers_ = 0;
     std::function<void(const HostEvent&)> onEvent_;
 };
 
