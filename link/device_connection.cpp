@@ -74,7 +74,7 @@ bool OpenAndSetUp(std::uint32_t index) {
     return CallUnderLinkLock([&] { return Bridge().SetUpDevice(handle, 1, 1); }) == kBridgeSuccess;
 }
 
-void OpenDeviceAmong(std::optional<std::uint32_t> only) {
+OpenOutcome OpenDeviceAmong(std::optional<std::uint32_t> only, UnitClaim claim) {
     currentHandle = NoDeviceHandle();
     replyMayBeLeftOver = false;
     InitializeLinkLock();
@@ -87,9 +87,15 @@ void OpenDeviceAmong(std::optional<std::uint32_t> only) {
     if (!found) {
         ShowNotice(kNotConnected);
     }
+    if (counted && found && claim != nullptr && !claim(*found)) {
+        TearDownConnection();
+        return OpenOutcome::ClaimedElsewhere;
+    }
     if (!counted || !found || !OpenAndSetUp(*found)) {
         TearDownConnection();
+        return OpenOutcome::NotOpened;
     }
+    return OpenOutcome::Opened;
 }
 
 }  // namespace
@@ -112,11 +118,15 @@ bool DeviceIsOpen() {
 }
 
 void OpenDevice() {
-    OpenDeviceAmong(std::nullopt);
+    OpenDeviceAmong(std::nullopt, nullptr);
 }
 
 void OpenDevice(std::uint32_t deviceIndex) {
-    OpenDeviceAmong(deviceIndex);
+    OpenDeviceAmong(deviceIndex, nullptr);
+}
+
+OpenOutcome OpenClaimedDevice(std::optional<std::uint32_t> deviceIndex, UnitClaim claim) {
+    return OpenDeviceAmong(deviceIndex, claim);
 }
 
 void CloseDevice() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "seam/bridge_operations.h"
@@ -26,6 +27,14 @@ bool DeviceIsOpen();
 // with an index, the device at that index, and only when it is a QUORVANEX.
 void OpenDevice();
 void OpenDevice(std::uint32_t deviceIndex);
+
+// A claim on the unit that the search found, made before it is opened: false keeps the unit
+// closed. The update takes the unit's lock across programs here, once it knows which unit it is.
+using UnitClaim = bool (*)(std::uint32_t deviceIndex);
+enum class OpenOutcome { Opened, NotOpened, ClaimedElsewhere };
+// OpenDevice with a claim between the search and the open; nothing is shown when the claim fails,
+// which the caller tells in its own words.
+OpenOutcome OpenClaimedDevice(std::optional<std::uint32_t> deviceIndex, UnitClaim claim);
 // Afterwards no device is open and the link lock is deleted, whether or not a device was open.
 void CloseDevice();
 

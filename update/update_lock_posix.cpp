@@ -3,7 +3,11 @@
 
 namespace quorvanex {
 
-bool TakeUpdateLock() {
+std::wstring UpdateLockName(std::uint32_t deviceIndex) {
+    return kUpdateLockNamePrefix + std::to_wstring(deviceIndex);
+}
+
+bool TakeUpdateLock(std::uint32_t) {
     return true;
 }
 

@@ -30,16 +30,12 @@ bool StartUpdateWorker(bool (*startWorkerThread)()) {
 }
 
 UpdateOutcome RunUpdateUnderLock(std::optional<std::uint32_t> deviceIndex) {
-    if (!TakeUpdateLock()) {
-        ShowNotice(kUpdateAlreadyRunning);
-        return UpdateOutcome::AnotherUpdateRuns;
-    }
-    // Given back however the update ends: a caller whose process end unwinds (the command line)
-    // goes on afterwards.
-    struct LockHeld {
-        ~LockHeld() { ReleaseUpdateLock(); }
-    } held;
-    return RunUpdate(deviceIndex);
+    // The unit's lock is taken once the unit is found, and given back however the update ends: a
+    // caller whose process end unwinds (the command line) goes on afterwards.
+    struct LockGivenBack {
+        ~LockGivenBack() { ReleaseUpdateLock(); }
+    } givenBack;
+    return RunUpdate(deviceIndex, &TakeUpdateLock);
 }
 
 void MarkUpdateRunEnded() {

@@ -1,7 +1,7 @@
 // One update at a time. Two workers would share the device connection, the link lock and the
 // multi-part flag, and could write the flash over each other; the window starts a worker only when
-// none runs. Another copy of the program on the same PC is kept off the device as well: the
-// worker's thread holds the update lock across programs while it runs.
+// none runs. Another copy of the program on the same PC is kept off the unit being updated as
+// well: the update holds that unit's lock across programs (update/update_lock.h) while it runs.
 #pragma once
 
 #include <cstdint>

@@ -86,15 +86,14 @@ void Finish() {
 
 }  // namespace
 
-UpdateOutcome RunUpdate(std::optional<std::uint32_t> deviceIndex) {
+UpdateOutcome RunUpdate(std::optional<std::uint32_t> deviceIndex, UnitClaim claim) {
     if (!MainImageCanBeOpened() || !ImageFilesReadyForUpdate(kImageSetFiles) ||
         !BridgeLibraryReady()) {
         return UpdateOutcome::NotStarted;
     }
-    if (deviceIndex) {
-        OpenDevice(*deviceIndex);
-    } else {
-        OpenDevice();
+    if (OpenClaimedDevice(deviceIndex, claim) == OpenOutcome::ClaimedElsewhere) {
+        ShowNotice(kUpdateAlreadyRunning);
+        return UpdateOutcome::AnotherUpdateRuns;
     }
     if (!DeviceIsOpen()) {
         return UpdateOutcome::NotStarted;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "link/device_connection.h"
 #include "update/image_set.h"
 
 namespace quorvanex {
@@ -18,13 +19,15 @@ namespace quorvanex {
 enum class UpdateOutcome {
     Finished,           // the device confirmed the update; the operator was told to power-cycle it
     NotStarted,         // a file missing or refused, no bridge library, or no device opened
-    AnotherUpdateRuns,  // another update holds the lock across programs
+    AnotherUpdateRuns,  // another update holds the unit's lock across programs
 };
 
 // The update's steps, from the look at the files to the finish, and nothing around them. With a
 // device index, the device at that index of the bridge's list is updated, and only when it is a
 // QUORVANEX; without one, the first QUORVANEX.
-UpdateOutcome RunUpdate(std::optional<std::uint32_t> deviceIndex);
+// With a claim, it is made on the unit found before the unit is opened (the lock across programs);
+// a unit claimed elsewhere is told as another update that runs, and not touched.
+UpdateOutcome RunUpdate(std::optional<std::uint32_t> deviceIndex, UnitClaim claim = nullptr);
 
 // The window's worker thread: the update of the first QUORVANEX under the lock across programs,
 // then the mark that no update runs here any more. The start parameter is not used. Returns 0 on

@@ -134,6 +134,37 @@ TEST_F(DeviceConnectionTest, FailuresAfterTheSearchShowNothingAndLeaveNoHandleOp
     }
 }
 
+// The unit the claim was asked for, and whether it is granted.
+std::vector<std::uint32_t> claimsMade;
+bool claimGranted = true;
+bool Claim(std::uint32_t deviceIndex) {
+    claimsMade.push_back(deviceIndex);
+    return claimGranted;
+}
+
+TEST_F(DeviceConnectionTest, TheUnitFoundIsClaimedBeforeItIsOpenedAndARefusedClaimOpensNothing) {
+    bridge.Attach(WithSerial("1999"));
+    bridge.Attach();
+    claimsMade.clear();
+    claimGranted = false;
+    EXPECT_EQ(OpenClaimedDevice(std::nullopt, &Claim), OpenOutcome::ClaimedElsewhere);
+    EXPECT_EQ(claimsMade, std::vector<std::uint32_t>{1}) << "the QUORVANEX that the search found";
+    EXPECT_EQ(bridge.Calls(BridgeOperation::OpenBridgeDevice), 0u);
+    ExpectOnlyLinkNotices({});
+    ExpectClosed();
+
+    claimGranted = true;
+    EXPECT_EQ(OpenClaimedDevice(std::nullopt, &Claim), OpenOutcome::Opened);
+    EXPECT_TRUE(bridge.Device(1).IsOpen());
+    CloseDevice();
+
+    // No QUORVANEX, no claim: the search tells what it always tells.
+    claimsMade.clear();
+    EXPECT_EQ(OpenClaimedDevice(0u, &Claim), OpenOutcome::NotOpened);
+    EXPECT_TRUE(claimsMade.empty());
+    ExpectOnlyLinkNotices({L"QUORVANEX not connected!"});
+}
+
 TEST_F(DeviceConnectionTest, FailedCloseIsToldAndTheHandleIsForgottenAnyway) {
     OpenConnectedDevice(test_support::DeviceFromScenario("fault close-fails"));
     CloseDevice();

@@ -1,8 +1,10 @@
-// The update lock across programs, with the system's named mutex: another program is stood for by
-// another thread that holds the lock by its name.
+// The update lock across programs, one for each unit, with the system's named mutexes: another
+// program is stood for by another thread that holds a unit's lock by its name.
 #include <windows.h>
 
 #include <gtest/gtest.h>
+
+#include <string>
 
 #include "tests/support/emulated_device_test.h"
 #include "tests/support/image_files.h"
@@ -12,10 +14,10 @@
 namespace quorvanex {
 namespace {
 
-// Takes the lock by name on a thread of its own and holds it until told to let go.
+// Takes a unit's lock by name on a thread of its own and holds it until told to let go.
 class OtherProgram {
   public:
-    OtherProgram() {
+    explicit OtherProgram(std::uint32_t unit) : name_(UpdateLockName(unit)) {
         thread_ = CreateThread(nullptr, 0, &Hold, this, 0, nullptr);
         WaitForSingleObject(holding_, 5000);
     }
@@ -30,7 +32,7 @@ class OtherProgram {
   private:
     static DWORD WINAPI Hold(void* self) {
         auto* program = static_cast<OtherProgram*>(self);
-        HANDLE lock = CreateMutexW(nullptr, FALSE, kUpdateLockName);
+        HANDLE lock = CreateMutexW(nullptr, FALSE, program->name_.c_str());
         WaitForSingleObject(lock, 5000);
         SetEvent(program->holding_);
         WaitForSingleObject(program->letGo_, 5000);
@@ -39,6 +41,7 @@ class OtherProgram {
         return 0;
     }
 
+    std::wstring name_;
     HANDLE holding_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE letGo_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE thread_ = nullptr;
@@ -50,25 +53,37 @@ class UpdateLockTest : public test_support::EmulatedDeviceTest {
     test_support::ScopedWorkingDirectory workingDirectory{folder.Path()};
 };
 
-TEST_F(UpdateLockTest, AnUpdateThatAnotherProgramRunsKeepsThisOneOffTheDevice) {
+TEST_F(UpdateLockTest, AnUpdateThatAnotherProgramRunsKeepsThisOneOffItsUnitAlone) {
     folder.Write("QUORVANEX-FPGA-2.45-1013.bin",
                  test_support::ImageBytes("1A60", test_support::PatternData(100)));
+    emulator::DeviceConfig other;
+    other.serial = "1999";
+    bridge.Attach(other);
+    bridge.Attach();
     bridge.Attach();
     {
-        OtherProgram other;
+        // The window takes the first QUORVANEX, unit 1, and another program updates it.
+        OtherProgram updating(1);
         EXPECT_EQ(UpdateWorker(nullptr), 0u);
         EXPECT_EQ(host.NoticeTexts(),
                   std::vector<std::wstring>{
                       L"An update is already running. Wait until it has finished."});
-        EXPECT_EQ(bridge.TotalCalls(), 0u);
+        EXPECT_EQ(bridge.Calls(emulator::BridgeOperation::OpenBridgeDevice), 0u);
+        EXPECT_EQ(bridge.Calls(emulator::BridgeOperation::WriteFrame), 0u);
         EXPECT_FALSE(UpdateRunning());
     }
-    // Once the other program has let go, the update runs, and gives the lock back at its end.
-    host.Clear();
-    EXPECT_EQ(UpdateWorker(nullptr), 0u);
-    EXPECT_EQ(host.NoticeTexts(), std::vector<std::wstring>{L"FLASH update ok "});
-    OtherProgram after;
-    HANDLE lock = OpenMutexW(SYNCHRONIZE, FALSE, kUpdateLockName);
+    {
+        // Another program on another unit keeps nothing from this one.
+        OtherProgram elsewhere(2);
+        host.Clear();
+        EXPECT_EQ(UpdateWorker(nullptr), 0u);
+        EXPECT_EQ(host.NoticeTexts(), std::vector<std::wstring>{L"FLASH update ok "});
+        EXPECT_EQ(bridge.Device(1).OpenCount(), 1u);
+        EXPECT_EQ(bridge.Device(2).OpenCount(), 0u);
+    }
+    // The lock of unit 1 was given back at the end: another program takes it at once.
+    OtherProgram after(1);
+    HANDLE lock = OpenMutexW(SYNCHRONIZE, FALSE, UpdateLockName(1).c_str());
     ASSERT_NE(lock, nullptr);
     EXPECT_EQ(WaitForSingleObject(lock, 0), WAIT_TIMEOUT) << "the other program holds it again";
     CloseHandle(lock);
