@@ -207,6 +207,9 @@ BridgeStatus EmulatedBridge::OpenBridgeDevice(std::uint32_t deviceIndex, BridgeH
     if (device.config_.faults.openFails || device.open_) {
         return kEmulatedFailure;
     }
+    if (claims_ != nullptr && !claims_->Claim(deviceIndex)) {
+        return kEmulatedFailure;
+    }
     device.open_ = true;
     ++device.openCount_;
     device.receiveQueue_.clear();
@@ -217,12 +220,16 @@ BridgeStatus EmulatedBridge::OpenBridgeDevice(std::uint32_t deviceIndex, BridgeH
 BridgeStatus EmulatedBridge::CloseBridgeDevice(BridgeHandle handle) {
     CriticalSectionGuard guard(section_);
     Count(BridgeOperation::CloseBridgeDevice);
-    EmulatedDevice* device = OpenDeviceFor(handle);
+    std::uint32_t index = 0;
+    EmulatedDevice* device = OpenDeviceFor(handle, &index);
     if (device == nullptr) {
         return kEmulatedFailure;
     }
     // A close that reports failure still leaves the device closed: the handle is gone either way.
     device->open_ = false;
+    if (claims_ != nullptr) {
+        claims_->GiveBack(index);
+    }
     device->receiveQueue_.clear();
     return device->config_.faults.closeFails ? kEmulatedFailure : kBridgeSuccess;
 }

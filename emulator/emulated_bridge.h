@@ -93,6 +93,17 @@ class EmulatedBridge {
     // The device count query itself fails.
     void SetCountFails(bool fails) { countFails_ = fails; }
 
+    // The devices as several programs see them. A bridge opens a device for one program at a
+    // time; the emulator of each program asks the claim before it opens a device (false: another
+    // program has it open, and the open fails) and gives it back when the device is closed.
+    class DeviceClaims {
+      public:
+        virtual ~DeviceClaims() = default;
+        virtual bool Claim(std::uint32_t deviceIndex) = 0;
+        virtual void GiveBack(std::uint32_t deviceIndex) = 0;
+    };
+    void SetDeviceClaims(DeviceClaims* claims) { claims_ = claims; }
+
     BridgeStatus CountDevices(std::uint32_t* deviceCount);
     BridgeStatus GetDeviceString(std::uint32_t deviceIndex, char* buffer, std::uint32_t option);
     BridgeStatus OpenBridgeDevice(std::uint32_t deviceIndex, BridgeHandle* handle);
@@ -139,6 +150,7 @@ class EmulatedBridge {
     CriticalSection section_;
     std::vector<std::unique_ptr<EmulatedDevice>> devices_;
     bool countFails_ = false;
+    DeviceClaims* claims_ = nullptr;
     bool polling_ = false;
     Trace trace_;
     std::array<std::uint32_t, kBridgeOperationCount> calls_ = {};

@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <sstream>
+#include <string_view>
 
 namespace quorvanex::emulator {
 namespace {
@@ -288,7 +289,10 @@ std::string Hex(const std::vector<std::uint8_t>& bytes) {
     return text;
 }
 
-std::string Summary(const ScenarioOutputs& outputs, EmulatedBridge& bridge) {
+// The summary of every device, or of one alone; the snapshots of the device whose snapshot files
+// are written name their files.
+std::string Summary(const ScenarioOutputs& outputs, EmulatedBridge& bridge,
+                    std::uint32_t snapshotDevice, std::optional<std::uint32_t> onlyDevice) {
     std::ostringstream summary;
     summary << "calls";
     for (std::size_t i = 0; i < kBridgeOperationCount; ++i) {
@@ -297,6 +301,9 @@ std::string Summary(const ScenarioOutputs& outputs, EmulatedBridge& bridge) {
     }
     summary << " total=" << bridge.TotalCalls() << '\n';
     for (std::uint32_t index = 0; index < bridge.DeviceCount(); ++index) {
+        if (onlyDevice && index != *onlyDevice) {
+            continue;
+        }
         EmulatedDevice& device = bridge.Device(index);
         const Loader& loader = device.DeviceLoader();
         summary << "device " << index << " serial=" << device.Config().serial
@@ -311,13 +318,70 @@ std::string Summary(const ScenarioOutputs& outputs, EmulatedBridge& bridge) {
             const RegionSnapshot& snapshot = loader.Snapshots()[s];
             summary << "snapshot " << s << " address=" << snapshot.firstAddress
                     << " size=" << snapshot.bytes.size();
-            if (!outputs.snapshotPrefix.empty() && index == 0) {
+            if (!outputs.snapshotPrefix.empty() && index == snapshotDevice) {
                 summary << " file=" << outputs.snapshotPrefix << '-' << s << ".bin";
             }
             summary << '\n';
         }
     }
     return summary.str();
+}
+
+// "{unit}" in an output's path stands for a device's index.
+constexpr std::string_view kUnitMark = "{unit}";
+
+bool NamesUnits(const ScenarioOutputs& outputs) {
+    for (const std::string* path :
+         {&outputs.flashPath, &outputs.snapshotPrefix, &outputs.tracePath, &outputs.summaryPath}) {
+        if (path->find(kUnitMark) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+ScenarioOutputs ForUnit(ScenarioOutputs outputs, std::uint32_t index) {
+    for (std::string* path :
+         {&outputs.flashPath, &outputs.snapshotPrefix, &outputs.tracePath, &outputs.summaryPath}) {
+        for (std::size_t at; (at = path->find(kUnitMark)) != std::string::npos;) {
+            path->replace(at, kUnitMark.size(), std::to_string(index));
+        }
+    }
+    return outputs;
+}
+
+// The outputs of one device: its flash and snapshots, and the trace and summary of every device
+// or, with onlyDevice, of that one.
+bool WriteOutputsOf(const ScenarioOutputs& outputs, EmulatedBridge& bridge, std::uint32_t device,
+                    std::optional<std::uint32_t> onlyDevice) {
+    bool written = true;
+    if (!outputs.flashPath.empty() && bridge.DeviceCount() > device) {
+        const auto& contents = bridge.Device(device).Flash().Contents();
+        written &= WriteBytes(outputs.flashPath, contents.data(), contents.size());
+    }
+    if (!outputs.snapshotPrefix.empty() && bridge.DeviceCount() > device) {
+        const auto& snapshots = bridge.Device(device).DeviceLoader().Snapshots();
+        for (std::size_t s = 0; s < snapshots.size(); ++s) {
+            written &= WriteBytes(outputs.snapshotPrefix + "-" + std::to_string(s) + ".bin",
+                                  snapshots[s].bytes.data(), snapshots[s].bytes.size());
+        }
+    }
+    if (!outputs.tracePath.empty()) {
+        std::string trace;
+        for (const TraceEntry& entry : bridge.DeviceTrace()) {
+            if (onlyDevice && entry.device != *onlyDevice) {
+                continue;
+            }
+            trace += std::to_string(entry.timeMicroseconds) + ' ' + std::to_string(entry.device) +
+                     (entry.direction == TraceDirection::Frame ? " frame " : " reply ") +
+                     FrameKindWord(entry.kind) + ' ' + Hex(entry.bytes) + '\n';
+        }
+        written &= WriteText(outputs.tracePath, trace);
+    }
+    if (!outputs.summaryPath.empty()) {
+        written &= WriteText(outputs.summaryPath, Summary(outputs, bridge, device, onlyDevice));
+    }
+    return written;
 }
 
 }  // namespace
@@ -371,29 +435,16 @@ void AttachScenarioDevices(const Scenario& scenario, EmulatedBridge& bridge) {
 }
 
 bool WriteScenarioOutputs(const ScenarioOutputs& outputs, EmulatedBridge& bridge) {
+    if (!NamesUnits(outputs)) {
+        return WriteOutputsOf(outputs, bridge, 0, std::nullopt);
+    }
+    // Each device that this program opened writes its own files, so that several programs, each
+    // updating its unit of the same scenario, never write over one another's.
     bool written = true;
-    if (!outputs.flashPath.empty() && bridge.DeviceCount() > 0) {
-        const auto& contents = bridge.Device(0).Flash().Contents();
-        written &= WriteBytes(outputs.flashPath, contents.data(), contents.size());
-    }
-    if (!outputs.snapshotPrefix.empty() && bridge.DeviceCount() > 0) {
-        const auto& snapshots = bridge.Device(0).DeviceLoader().Snapshots();
-        for (std::size_t s = 0; s < snapshots.size(); ++s) {
-            written &= WriteBytes(outputs.snapshotPrefix + "-" + std::to_string(s) + ".bin",
-                                  snapshots[s].bytes.data(), snapshots[s].bytes.size());
+    for (std::uint32_t index = 0; index < bridge.DeviceCount(); ++index) {
+        if (bridge.Device(index).OpenCount() > 0) {
+            written &= WriteOutputsOf(ForUnit(outputs, index), bridge, index, index);
         }
-    }
-    if (!outputs.tracePath.empty()) {
-        std::string trace;
-        for (const TraceEntry& entry : bridge.DeviceTrace()) {
-            trace += std::to_string(entry.timeMicroseconds) + ' ' + std::to_string(entry.device) +
-                     (entry.direction == TraceDirection::Frame ? " frame " : " reply ") +
-                     FrameKindWord(entry.kind) + ' ' + Hex(entry.bytes) + '\n';
-        }
-        written &= WriteText(outputs.tracePath, trace);
-    }
-    if (!outputs.summaryPath.empty()) {
-        written &= WriteText(outputs.summaryPath, Summary(outputs, bridge));
     }
     return written;
 }

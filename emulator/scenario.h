@@ -17,6 +17,10 @@
 //   output-snapshots out/snapshot    one file a write active: out/snapshot-0.bin, ...
 //   output-trace out/trace.txt       every frame and reply
 //   output-summary out/summary.txt   calls, control codes, snapshots, misuses
+//   output-flash out/flash-{unit}.bin  with {unit} in a path: each device that the program
+//                                    opened writes its own, {unit} its index, and the trace and
+//                                    summary tell of that device alone (several programs, each
+//                                    updating its own unit, then never write over one another)
 //
 // The faults and the frames they can strike are the rows of emulator/device_faults.h and
 // emulator/loader.h; ScenarioFaults() lists them with what each does.

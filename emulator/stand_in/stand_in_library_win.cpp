@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -28,10 +29,43 @@ constexpr const wchar_t* kEmulatorCaption = L"QUORVANEX emulator";
 
 HMODULE thisLibrary = nullptr;
 
+// Each program that loads the stand-in has its own emulated devices; a named mutex for each unit
+// keeps two programs from having the same unit open at once, as the real bridge does.
+class ClaimsAcrossPrograms final : public EmulatedBridge::DeviceClaims {
+  public:
+    bool Claim(std::uint32_t deviceIndex) override {
+        const std::wstring name =
+            L"Local\\QUORVANEX-emulator-unit-" + std::to_wstring(deviceIndex) + L"-open";
+        HANDLE claim = CreateMutexW(nullptr, FALSE, name.c_str());
+        if (claim == nullptr) {
+            return true;
+        }
+        const DWORD taken = WaitForSingleObject(claim, 0);
+        if (taken != WAIT_OBJECT_0 && taken != WAIT_ABANDONED) {
+            CloseHandle(claim);
+            return false;
+        }
+        held_[deviceIndex] = claim;
+        return true;
+    }
+    void GiveBack(std::uint32_t deviceIndex) override {
+        const auto found = held_.find(deviceIndex);
+        if (found != held_.end()) {
+            ReleaseMutex(found->second);
+            CloseHandle(found->second);
+            held_.erase(found);
+        }
+    }
+
+  private:
+    std::map<std::uint32_t, HANDLE> held_;
+};
+
 struct StandIn {
     RealTimeClock clock;
     EmulatedBridge bridge{clock};
     Scenario scenario;
+    ClaimsAcrossPrograms claims;
 };
 
 CriticalSection standInSection;
@@ -99,6 +133,7 @@ StandIn& TheStandIn() {
             }
         }
         AttachScenarioDevices(standIn->scenario, standIn->bridge);
+        standIn->bridge.SetDeviceClaims(&standIn->claims);
     }
     return *standIn;
 }

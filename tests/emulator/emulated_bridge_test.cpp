@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 #include <vector>
 
 #include "tests/support/emulated_device_test.h"
@@ -94,6 +95,30 @@ TEST_F(EmulatedBridgeTest, HandlesWorkOnlyWhileTheirDeviceIsOpen) {
     EXPECT_NE(Send(first, {0x01, 0x01, 0xD6}), kBridgeSuccess);
     EXPECT_EQ(Send(second, {0x01, 0x01, 0xD6}), kBridgeSuccess);
     EXPECT_EQ(bridge.Calls(BridgeOperation::WriteFrame), 2u);
+}
+
+TEST_F(EmulatedBridgeTest, ADeviceThatAnotherProgramHasOpenCannotBeOpenedHere) {
+    // The other program's claims, as the stand-in library keeps them across programs.
+    struct Claims final : EmulatedBridge::DeviceClaims {
+        bool Claim(std::uint32_t deviceIndex) override {
+            return deviceIndex != heldElsewhere && given.insert(deviceIndex).second;
+        }
+        void GiveBack(std::uint32_t deviceIndex) override { given.erase(deviceIndex); }
+        std::uint32_t heldElsewhere = 1;
+        std::set<std::uint32_t> given;
+    } claims;
+    bridge.Attach();
+    bridge.Attach();
+    bridge.SetDeviceClaims(&claims);
+    BridgeHandle handle = nullptr;
+    EXPECT_NE(bridge.OpenBridgeDevice(1, &handle), kBridgeSuccess);
+    EXPECT_FALSE(bridge.Device(1).IsOpen());
+    handle = Open(0);
+    EXPECT_EQ(claims.given, std::set<std::uint32_t>{0});
+    EXPECT_EQ(bridge.CloseBridgeDevice(handle), kBridgeSuccess);
+    EXPECT_TRUE(claims.given.empty()) << "given back with the close";
+    claims.heldElsewhere = 2;
+    Open(1);
 }
 
 TEST_F(EmulatedBridgeTest, FaultsStrikeTheSelectedFramesOnly) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -130,6 +131,47 @@ TEST(Scenario, OutputsShowWhatTheDeviceReceived) {
     std::string firstLine;
     std::getline(traceFile, firstLine);
     EXPECT_EQ(firstLine, "0 0 frame page-write 00 01 D7 02 10 00 00 5A A6");
+}
+
+TEST(Scenario, OutputsNamedByUnitAreWrittenForEachUnitThatThisProgramOpened) {
+    // Three units of one scenario; this program updates unit 1, another program the others.
+    test_support::ScratchFolder folder;
+    Scenario scenario;
+    std::string error;
+    const std::string prefix = folder.Path().string() + "/";
+    ASSERT_TRUE(ParseScenario("device 2026\ndevice 2026\ndevice 2026\noutput-snapshots " + prefix +
+                                  "snapshot-{unit}\noutput-summary " + prefix +
+                                  "summary-{unit}.txt\noutput-trace " + prefix +
+                                  "trace-{unit}.txt\n",
+                              scenario, error))
+        << error;
+    VirtualClock clock;
+    EmulatedBridge bridge(clock);
+    AttachScenarioDevices(scenario, bridge);
+    BridgeHandle handle = nullptr;
+    ASSERT_EQ(bridge.OpenBridgeDevice(1, &handle), kBridgeSuccess);
+    std::uint32_t written = 0;
+    const std::uint8_t page[] = {0x00, 0x01, 0xD7, 0x02, 0x10, 0x00, 0x00, 0x5A, 0xA6};
+    const std::uint8_t writeActive[] = {0x01, 0x01, 0xD9};
+    bridge.WriteFrame(handle, page, sizeof page, &written, nullptr);
+    bridge.WriteFrame(handle, writeActive, sizeof writeActive, &written, nullptr);
+    ASSERT_TRUE(WriteScenarioOutputs(scenario.outputs, bridge));
+
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "summary-0.txt")) << "never opened here";
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "summary-2.txt"));
+    std::ifstream summaryFile(folder.Path() / "summary-1.txt");
+    std::stringstream summary;
+    summary << summaryFile.rdbuf();
+    EXPECT_NE(summary.str().find("device 1 serial=2026 opened=1"), std::string::npos)
+        << summary.str();
+    EXPECT_EQ(summary.str().find("device 0"), std::string::npos) << "that unit's alone";
+    EXPECT_NE(summary.str().find("file=" + prefix + "snapshot-1-0.bin"), std::string::npos);
+    std::ifstream snapshot(folder.Path() / "snapshot-1-0.bin", std::ios::binary);
+    EXPECT_EQ(snapshot.get(), 0x5A);
+    std::ifstream traceFile(folder.Path() / "trace-1.txt");
+    std::string firstLine;
+    std::getline(traceFile, firstLine);
+    EXPECT_EQ(firstLine, "0 1 frame page-write 00 01 D7 02 10 00 00 5A A6");
 }
 
 }  // namespace
