@@ -15,9 +15,10 @@ struct CommandSyntax {
 
 const std::map<std::string, CommandSyntax>& Commands() {
     static const std::map<std::string, CommandSyntax> commands = {
-        {"check", {Command::Check, true, {"--json"}}},
+        {"check", {Command::Check, true, {"--json", "--sums"}}},
         {"devices", {Command::Devices, false, {"--json"}}},
-        {"update", {Command::Update, true, {"--device=", "--json", "--record="}}},
+        {"update",
+         {Command::Update, true, {"--device=", "--all", "--json", "--record=", "--expect="}}},
         {"rehearse", {Command::Rehearse, true, {"--latency=", "--scenario=", "--json"}}},
         {"help", {Command::Help, false, {}}},
     };
@@ -47,6 +48,12 @@ bool ReadOption(const std::string& option, const std::string& value, Arguments& 
                 std::string& problem) {
     if (option == "--json") {
         arguments.json = true;
+    } else if (option == "--sums") {
+        arguments.sums = true;
+    } else if (option == "--all") {
+        arguments.allUnits = true;
+    } else if (option == "--expect") {
+        arguments.expectFile = value;
     } else if (option == "--record") {
         arguments.recordFile = value;
     } else if (option == "--scenario") {
@@ -72,9 +79,16 @@ const char* const kUsage =
     "\n"
     "  check [FOLDER] [--json]        look at the image files in FOLDER (default: the current\n"
     "                                 folder); touches no device\n"
+    "  check [FOLDER] --sums          the SHA-256 lines of the files the update writes, as in\n"
+    "                                 the release's SHA256SUMS: the approved set for --expect\n"
     "  devices [--json]               list the devices that the USB bridge sees\n"
-    "  update [FOLDER] [--device N] [--json] [--record FILE]\n"
-    "                                 update one QUORVANEX with the image files in FOLDER\n"
+    "  update [FOLDER] [--device N] [--json] [--record FILE] [--expect SUMS]\n"
+    "                                 update one QUORVANEX with the image files in FOLDER;\n"
+    "                                 --record - writes the record as a JSON event\n"
+    "  update [FOLDER] --all [--json] [--record FILE] [--expect SUMS]\n"
+    "                                 update every attached QUORVANEX at once, each in a process\n"
+    "                                 of its own; --expect refuses a set unlike SUMS line for "
+    "line\n"
     "  rehearse [FOLDER] [--latency MS] [--scenario FILE] [--json]\n"
     "                                 the whole update against the built-in emulator; predicts\n"
     "                                 how long the real one takes at that reply latency\n"
@@ -82,7 +96,8 @@ const char* const kUsage =
     "\n"
     "Exit codes: 0 done; 2 usage; 3 image set refused; 4 no QUORVANEX, several without --device,\n"
     "the device busy or the bridge library missing; 5 a rehearsal whose flash does not hold the\n"
-    "images; 10 + the fatal code after a fatal stop (11, 15, 16, 17).\n";
+    "images; 6 update --all: a unit was not updated (each is named); 10 + the fatal code after a\n"
+    "fatal stop (11, 15, 16, 17).\n";
 
 std::optional<Arguments> ParseArguments(const std::vector<std::string>& words,
                                         std::string& problem) {
@@ -118,6 +133,9 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& words,
         } else {
             ReadOption(word, takesValue ? words[++i] : std::string(), arguments, problem);
         }
+    }
+    if (problem.empty() && arguments.allUnits && arguments.device) {
+        problem = "--all and --device cannot go together";
     }
     return problem.empty() ? std::optional(arguments) : std::nullopt;
 }

@@ -15,7 +15,10 @@ struct Arguments {
     std::string folder;  // where the image files are; empty: the current folder
     std::optional<std::uint32_t> device;
     bool json = false;
-    std::string recordFile;
+    bool sums = false;       // check: the SHA-256 lines of the set
+    bool allUnits = false;   // update: every attached QUORVANEX, each in a process of its own
+    std::string recordFile;  // "-": the record as a JSON event on standard output
+    std::string expectFile;  // update: the approved SHA-256 lines the set must match
     std::optional<std::uint32_t> latencyMicroseconds;
     std::string scenarioFile;
 };

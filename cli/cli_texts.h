@@ -30,7 +30,13 @@ struct CommandLineText {
     X(kRehearsalDone,                                                                             \
       "Done. The emulated flash holds every image. Predicted duration of the real update: {} s.") \
     X(kScenarioUnreadable, "The scenario {} cannot be read.")                                     \
-    X(kScenarioRefused, "The scenario {}: {}")
+    X(kScenarioRefused, "The scenario {}: {}")                                                    \
+    X(kSumsUnreadable, "The approved SHA-256 lines {} cannot be read.")                           \
+    X(kSetNotApproved, "The image files are not the approved set of {}: {} differs.")             \
+    X(kUpdatingUnits, "Updating {} units at once: {}")                                            \
+    X(kUnitLine, "unit {}: {}")                                                                   \
+    X(kEveryUnitDone, "Every unit is done: {} units in {} s.")                                    \
+    X(kUnitsNotUpdated, "Not updated: {}.")
 
 #define QUORVANEX_COMMAND_LINE_TEXT(name, format) inline constexpr CommandLineText name = {format};
 QUORVANEX_COMMAND_LINE_TEXTS(QUORVANEX_COMMAND_LINE_TEXT)

@@ -1,3 +1,4 @@
+#include "cli/all_units.h"
 #include "cli/command_support.h"
 #include "cli/commands.h"
 #include "cli/console_platform.h"
@@ -24,7 +25,8 @@ int RunCommandLine(const std::vector<std::string>& words) {
         case Command::Devices:
             return RunDevices(*arguments);
         case Command::Update:
-            return RunDeviceUpdate(*arguments);
+            return arguments->allUnits ? RunAllUnitUpdates(*arguments)
+                                       : RunDeviceUpdate(*arguments);
         case Command::Rehearse:
             return RunRehearsal(*arguments);
         case Command::Help:

@@ -5,7 +5,9 @@
 #include "cli/cli_texts.h"
 #include "cli/commands.h"
 #include "cli/console_platform.h"
+#include "link/bridge_library.h"
 #include "protocol/image_regions.h"
+#include "seam/binary_file.h"
 #include "seam/bridge_operations.h"
 #include "text/utf8.h"
 #include "update/exit_code.h"
@@ -41,7 +43,32 @@ std::string FileState(const ImageFileReport& file) {
     return CheckWords(file.check);
 }
 
+std::string DeviceRow(const BridgeDevice& device) {
+    return std::to_string(device.index) + (device.isQuorvanex ? "  QUORVANEX  " : "  other      ") +
+           "serial " + device.serial.value_or("(unreadable)") + "  " +
+           device.product.value_or("(no product string)");
+}
+
 }  // namespace
+
+bool BridgeReady(ConsoleReport& report) {
+    const ScopedOperatorServices installed(report);
+    const bool ready = BridgeLibraryReady();
+    report.Finish();
+    return ready;
+}
+
+void ListDevices(const std::vector<BridgeDevice>& devices, bool json) {
+    for (const BridgeDevice& device : devices) {
+        WriteOutput(json ? JsonLine("device")
+                               .Count("index", device.index)
+                               .Text("serial", device.serial.value_or(""))
+                               .Text("product", device.product.value_or(""))
+                               .Boolean("quorvanex", device.isQuorvanex)
+                               .Line()
+                         : DeviceRow(device) + "\n");
+    }
+}
 
 bool EnterImageFolder(const Arguments& arguments) {
     if (arguments.folder.empty() || ChangeCurrentFolder(arguments.folder)) {
@@ -140,6 +167,23 @@ int ReportFatalStop(ConsoleReport& report) {
                      .Decimal("seconds", report.Seconds(), 1),
                  Said(kFatalStopLine, {std::to_string(code), Utf8FromWide(words)}));
     return kExitFatalBase + code;
+}
+
+bool SetIsApproved(const Arguments& arguments, const ImageSetReport& set) {
+    if (arguments.expectFile.empty()) {
+        return true;
+    }
+    std::string approved;
+    if (!ReadWholeFile(WideFromUtf8(arguments.expectFile).c_str(), approved)) {
+        Tell(arguments.json, "refused", Said(kSumsUnreadable, {arguments.expectFile}));
+        return false;
+    }
+    std::string differing;
+    if (!SetMatchesSums(set, approved, differing)) {
+        Tell(arguments.json, "refused", Said(kSetNotApproved, {arguments.expectFile, differing}));
+        return false;
+    }
+    return true;
 }
 
 void Tell(bool json, const char* event, const std::string& text) {

@@ -9,6 +9,7 @@
 #include "cli/arguments.h"
 #include "cli/console_report.h"
 #include "cli/image_set.h"
+#include "link/device_list.h"
 
 namespace quorvanex::cli {
 
@@ -27,6 +28,18 @@ std::uint64_t FramesWritten();
 
 // After a fatal stop: the fatal event, with the code and its text; returns the exit code.
 int ReportFatalStop(ConsoleReport& report);
+
+// True when no approved set is asked for (--expect), or the set's files match it line for line;
+// otherwise the refusal has been told.
+bool SetIsApproved(const Arguments& arguments, const ImageSetReport& set);
+
+// Loads the bridge library; when it cannot be loaded, its own notice is told as a line like any
+// other.
+bool BridgeReady(ConsoleReport& report);
+
+// The devices that the bridge sees, a line (or a JSON event) each: the index first and the kind
+// second, so that a script can pick the units by the first two words.
+void ListDevices(const std::vector<BridgeDevice>& devices, bool json);
 
 // A plain line or a JSON event outside an update: a problem that ends the command.
 void Tell(bool json, const char* event, const std::string& text);

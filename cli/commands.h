@@ -13,7 +13,8 @@ enum ExitCode : int {
     kExitImagesRefused = 3,
     kExitNoDevice = 4,
     kExitRehearsalMismatch = 5,
-    kExitFatalBase = 10,  // plus the fatal code
+    kExitUnitsNotUpdated = 6,  // update --all: a unit was not updated
+    kExitFatalBase = 10,       // plus the fatal code
 };
 
 int RunCheck(const Arguments& arguments);

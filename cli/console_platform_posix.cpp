@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <string>
 
 #include "cli/console_platform.h"
 
@@ -13,6 +14,10 @@ bool OutputIsTerminal() {
 void WriteOutput(const std::string& utf8) {
     std::fwrite(utf8.data(), 1, utf8.size(), stdout);
     std::fflush(stdout);
+}
+
+void MoveUpLines(std::size_t lines) {
+    WriteOutput("\x1b[" + std::to_string(lines) + "A\r");
 }
 
 bool ChangeCurrentFolder(const std::string& utf8) {

@@ -27,6 +27,20 @@ void WriteOutput(const std::string& utf8) {
     std::fflush(stdout);
 }
 
+void MoveUpLines(std::size_t lines) {
+    // The console of Windows XP knows no escape sequences; its cursor is placed instead.
+    const HANDLE console = GetStdHandle(STD_OUTPUT_HANDLE);
+    CONSOLE_SCREEN_BUFFER_INFO screen;
+    if (!GetConsoleScreenBufferInfo(console, &screen)) {
+        return;
+    }
+    COORD position = {0, static_cast<SHORT>(screen.dwCursorPosition.Y - static_cast<SHORT>(lines))};
+    if (position.Y < 0) {
+        position.Y = 0;
+    }
+    SetConsoleCursorPosition(console, position);
+}
+
 bool ChangeCurrentFolder(const std::string& utf8) {
     return _wchdir(WideFromUtf8(utf8).c_str()) == 0;
 }

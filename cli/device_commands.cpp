@@ -1,11 +1,11 @@
 // The commands that reach a real device through the bridge library: devices and update.
-#include <ctime>
 #include <optional>
 
 #include "cli/cli_texts.h"
 #include "cli/command_support.h"
 #include "cli/commands.h"
 #include "cli/console_platform.h"
+#include "cli/unit_record.h"
 #include "link/bridge_library.h"
 #include "link/device_list.h"
 #include "link/link_texts.h"
@@ -16,33 +16,6 @@
 
 namespace quorvanex::cli {
 namespace {
-
-// The library's own notice, when it cannot be loaded, is told as a line like any other.
-bool BridgeReady(ConsoleReport& report) {
-    const ScopedOperatorServices installed(report);
-    const bool ready = BridgeLibraryReady();
-    report.Finish();
-    return ready;
-}
-
-// The index first and the kind second, so that a script can pick the units by the first two words.
-std::string DeviceRow(const BridgeDevice& device) {
-    return std::to_string(device.index) + (device.isQuorvanex ? "  QUORVANEX  " : "  other      ") +
-           "serial " + device.serial.value_or("(unreadable)") + "  " +
-           device.product.value_or("(no product string)");
-}
-
-void ListDevices(const std::vector<BridgeDevice>& devices, bool json) {
-    for (const BridgeDevice& device : devices) {
-        WriteOutput(json ? JsonLine("device")
-                               .Count("index", device.index)
-                               .Text("serial", device.serial.value_or(""))
-                               .Text("product", device.product.value_or(""))
-                               .Boolean("quorvanex", device.isQuorvanex)
-                               .Line()
-                         : DeviceRow(device) + "\n");
-    }
-}
 
 // The device to update: the one asked for, or the only QUORVANEX; nothing when there is none or
 // the choice is not clear, which has been told.
@@ -66,43 +39,27 @@ std::optional<BridgeDevice> ChooseDevice(const Arguments& arguments) {
     return std::nullopt;
 }
 
-std::string UtcNow() {
-    const std::time_t now = std::time(nullptr);
-    char text[32] = "";
-    if (const std::tm* utc = std::gmtime(&now)) {
-        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", utc);
-    }
-    return text;
-}
-
-// One line a unit, appended, for the production line's records.
+// One line a unit, appended, for the production line's records; with "-" for the file, a record
+// event on standard output for update --all, which keeps the records of its units.
 void WriteRecord(const Arguments& arguments, const BridgeDevice& device, const ImageSetReport& set,
                  const char* outcome, std::uint8_t fatalCode, double seconds,
                  std::uint32_t resends) {
     if (arguments.recordFile.empty()) {
         return;
     }
-    std::string images = "[";
-    for (const ImageFileReport* file : set.FilesToWrite()) {
-        if (images.size() > 1) {
-            images += ',';
-        }
-        images +=
-            JsonLine().Text("name", Utf8FromWide(file->name)).Text("sha256", file->sha256).Object();
+    UnitRecord record;
+    record.device = device.index;
+    record.product = device.product.value_or("");
+    record.outcome = outcome;
+    record.fatalCode = fatalCode;
+    record.seconds = seconds;
+    record.frames = FramesWritten();
+    record.resends = resends;
+    if (arguments.recordFile == kRecordToOutput) {
+        WriteOutput(RecordLine(record, set, "record").Line());
+        return;
     }
-    JsonLine record;
-    record.Text("time", UtcNow()).Count("device", device.index);
-    record.Text("product", device.product.value_or("")).Raw("images", images + "]");
-    record.Text("outcome", outcome);
-    if (fatalCode != 0) {
-        record.Count("fatal_code", fatalCode);
-    } else {
-        record.Null("fatal_code");
-    }
-    record.Decimal("seconds", seconds, 1)
-        .Count("frames", FramesWritten())
-        .Count("resends", resends);
-    if (!AppendToFile(WideFromUtf8(arguments.recordFile).c_str(), record.Line())) {
+    if (!AppendRecordLine(arguments.recordFile, RecordLine(record, set).Line())) {
         Tell(arguments.json, "record", Said(kRecordNotWritten, {arguments.recordFile}));
     }
 }
@@ -134,6 +91,9 @@ int RunDeviceUpdate(const Arguments& arguments, ProgramClock& clock) {
     const ImageSetReport set = ExamineImageSet();
     if (!set.updateWouldStart) {
         ShowImageSet(set, arguments.json);
+        return kExitImagesRefused;
+    }
+    if (!SetIsApproved(arguments, set)) {
         return kExitImagesRefused;
     }
     ConsoleReport report(clock, ReportStyle(arguments), ImagesToReport(set));

@@ -1,7 +1,12 @@
 #include "cli/image_set.h"
 
+#include <algorithm>
+#include <cctype>
+#include <sstream>
+
 #include "cli/sha256.h"
 #include "seam/binary_file.h"
+#include "text/utf8.h"
 #include "update/image_precheck.h"
 #include "update/update_worker.h"
 
@@ -82,6 +87,52 @@ std::string CheckWords(ImageFileCheck check) {
             return "too large for its flash region";
     }
     return "unknown";
+}
+
+std::string SumLines(const ImageSetReport& set) {
+    std::string lines;
+    for (const ImageFileReport* file : set.FilesToWrite()) {
+        lines += file->sha256 + "  " + Utf8FromWide(file->name) + "\n";
+    }
+    return lines;
+}
+
+namespace {
+
+// The lines of a SHA256SUMS text as they are compared: without line ends, the digest in lower
+// case, empty lines left out.
+std::vector<std::string> ComparableLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    std::string line;
+    while (std::getline(stream, line)) {
+        line.erase(line.find_last_not_of("\r ") + 1);
+        const std::size_t digestEnd = line.find(' ');
+        std::transform(line.begin(), line.begin() + std::min(digestEnd, line.size()), line.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (!line.empty()) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+}  // namespace
+
+bool SetMatchesSums(const ImageSetReport& set, const std::string& approved, std::string& problem) {
+    const std::vector<std::string> wanted = ComparableLines(approved);
+    const std::vector<std::string> found = ComparableLines(SumLines(set));
+    for (std::size_t i = 0; i < std::max(wanted.size(), found.size()); ++i) {
+        if (i < wanted.size() && i < found.size() && wanted[i] == found[i]) {
+            continue;
+        }
+        // The name after the digest and its two blanks.
+        constexpr std::size_t kNameStart = 64 + 2;
+        const std::string& line = i < found.size() ? found[i] : wanted[i];
+        problem = line.substr(std::min(line.size(), kNameStart));
+        return false;
+    }
+    return true;
 }
 
 }  // namespace quorvanex::cli

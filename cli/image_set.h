@@ -36,4 +36,13 @@ ImageSetReport ExamineImageSet();
 // What is wrong with a file, in words ("missing", "has no valid image ID", ...), or "usable".
 std::string CheckWords(ImageFileCheck check);
 
+// The SHA-256 lines of the files that the update writes, in the release's SHA256SUMS format: the
+// digest in lower case, two blanks, the file's name, one line each.
+std::string SumLines(const ImageSetReport& set);
+
+// Whether the set's SHA-256 lines are those of the approved lines given, line for line (line
+// ends and the case of the digits aside). Otherwise problem names the first file that differs,
+// or the line that the set lacks.
+bool SetMatchesSums(const ImageSetReport& set, const std::string& approved, std::string& problem);
+
 }  // namespace quorvanex::cli

@@ -98,6 +98,10 @@ int RehearsalOutcome(UpdateOutcome outcome, const ImageSetReport& set, ConsoleRe
 
 int RunCheck(const Arguments& arguments) {
     const ImageSetReport set = ExamineImageSet();
+    if (arguments.sums && set.updateWouldStart) {
+        WriteOutput(SumLines(set));
+        return kExitDone;
+    }
     ShowImageSet(set, arguments.json);
     return set.updateWouldStart ? kExitDone : kExitImagesRefused;
 }

@@ -1,0 +1,25 @@
+// update --all: every attached QUORVANEX updated at once, each by a process of its own (this
+// program again, as "update --device N"), so that one unit's fatal stop or crash never touches
+// another. The parent checks the image set once, before any unit is touched; starts the units;
+// shows one row a unit on a terminal, lines marked with the unit otherwise, or the units' JSON
+// events with their "device"; writes every unit's record itself, so that no two lines ever
+// interleave; and ends with a table of the units and an exit code that says whether every unit
+// was updated.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/arguments.h"
+#include "cli/child_processes.h"
+#include "cli/console_report.h"
+
+namespace quorvanex::cli {
+
+// With the processes, the words that start this program, and the clock given (the tests give
+// their own).
+int RunAllUnitUpdates(const Arguments& arguments, ChildProcesses& children,
+                      const std::vector<std::string>& thisProgram, ProgramClock& clock);
+int RunAllUnitUpdates(const Arguments& arguments);
+
+}  // namespace quorvanex::cli

@@ -1,0 +1,42 @@
+// Programs that update --all starts, one for each unit, and reads line by line as they run. Each
+// runs on its own, so that one unit's fatal stop, or a crash, never touches another unit.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quorvanex::cli {
+
+// A whole line that a child wrote to its standard output (without its line end), or its end with
+// its exit code: 128 + the signal for a child that a signal ended (elsewhere than on Windows), the
+// system's exception code for one that crashed (on Windows).
+struct ChildOutput {
+    std::size_t child = 0;
+    bool ended = false;
+    std::string line;
+    int exitCode = 0;
+};
+
+class ChildProcesses {
+  public:
+    virtual ~ChildProcesses() = default;
+    // Starts the child with these words, the program first, its standard output read by this
+    // object; its error output and the console are the parent's. False when it cannot start.
+    virtual bool Start(std::size_t child, const std::vector<std::string>& words) = 0;
+    // What came from the children since the last call, waiting at most this long for something;
+    // a child's end comes after its last line.
+    virtual std::vector<ChildOutput> Wait(std::uint32_t milliseconds) = 0;
+    // Ends a child that has hung; its end still comes through Wait.
+    virtual void End(std::size_t child) = 0;
+};
+
+// The system's processes.
+std::unique_ptr<ChildProcesses> SystemChildProcesses();
+
+// The path of this program, to start it again as a child.
+std::string ThisProgramPath();
+
+}  // namespace quorvanex::cli

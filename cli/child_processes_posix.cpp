@@ -1,0 +1,146 @@
+// Child processes on a POSIX system: fork and exec, a pipe for each child's standard output, and
+// poll over all of them.
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <map>
+
+#include "cli/child_processes.h"
+
+namespace quorvanex::cli {
+namespace {
+
+class PosixChildProcesses final : public ChildProcesses {
+  public:
+    ~PosixChildProcesses() override {
+        // Whatever still runs when the parent gives up is ended, and every child reaped.
+        for (auto& [child, running] : running_) {
+            if (running.output >= 0) {
+                close(running.output);
+            }
+            kill(running.process, SIGKILL);
+            waitpid(running.process, nullptr, 0);
+        }
+    }
+
+    bool Start(std::size_t child, const std::vector<std::string>& words) override {
+        int pipeEnds[2];
+        if (words.empty() || pipe(pipeEnds) != 0) {
+            return false;
+        }
+        std::vector<char*> argv;
+        for (const std::string& word : words) {
+            argv.push_back(const_cast<char*>(word.c_str()));
+        }
+        argv.push_back(nullptr);
+        const pid_t process = fork();
+        if (process < 0) {
+            close(pipeEnds[0]);
+            close(pipeEnds[1]);
+            return false;
+        }
+        if (process == 0) {
+            dup2(pipeEnds[1], STDOUT_FILENO);
+            close(pipeEnds[0]);
+            close(pipeEnds[1]);
+            execvp(argv[0], argv.data());
+            _exit(127);
+        }
+        close(pipeEnds[1]);
+        running_[child] = {process, pipeEnds[0], {}};
+        return true;
+    }
+
+    std::vector<ChildOutput> Wait(std::uint32_t milliseconds) override {
+        std::vector<ChildOutput> outputs;
+        std::vector<pollfd> polled;
+        std::vector<std::size_t> children;
+        for (auto& [child, running] : running_) {
+            if (running.output >= 0) {
+                polled.push_back({running.output, POLLIN, 0});
+                children.push_back(child);
+            }
+        }
+        if (!polled.empty() &&
+            poll(polled.data(), polled.size(), static_cast<int>(milliseconds)) > 0) {
+            for (std::size_t i = 0; i < polled.size(); ++i) {
+                if (polled[i].revents != 0) {
+                    Read(children[i], outputs);
+                }
+            }
+        }
+        // Children whose output has ended, once they have ended too.
+        for (auto it = running_.begin(); it != running_.end();) {
+            int status = 0;
+            if (it->second.output < 0 && waitpid(it->second.process, &status, WNOHANG) > 0) {
+                const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                outputs.push_back({it->first, true, {}, code});
+                it = running_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        return outputs;
+    }
+
+    void End(std::size_t child) override {
+        const auto found = running_.find(child);
+        if (found != running_.end()) {
+            kill(found->second.process, SIGKILL);
+        }
+    }
+
+  private:
+    struct Running {
+        pid_t process;
+        int output;  // -1 once the child has closed it
+        std::string partial;
+    };
+
+    void Read(std::size_t child, std::vector<ChildOutput>& outputs) {
+        Running& running = running_[child];
+        char chunk[4096];
+        const ssize_t read = ::read(running.output, chunk, sizeof chunk);
+        if (read < 0 && errno == EINTR) {
+            return;
+        }
+        if (read <= 0) {
+            close(running.output);
+            running.output = -1;
+            if (!running.partial.empty()) {
+                outputs.push_back({child, false, running.partial, 0});
+                running.partial.clear();
+            }
+            return;
+        }
+        running.partial.append(chunk, static_cast<std::size_t>(read));
+        for (std::size_t end; (end = running.partial.find('\n')) != std::string::npos;) {
+            std::string line = running.partial.substr(0, end);
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            outputs.push_back({child, false, line, 0});
+            running.partial.erase(0, end + 1);
+        }
+    }
+
+    std::map<std::size_t, Running> running_;
+};
+
+}  // namespace
+
+std::unique_ptr<ChildProcesses> SystemChildProcesses() {
+    return std::make_unique<PosixChildProcesses>();
+}
+
+std::string ThisProgramPath() {
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : std::string();
+}
+
+}  // namespace quorvanex::cli

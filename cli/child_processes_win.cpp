@@ -1,0 +1,173 @@
+// Child processes on Windows: CreateProcessW with an anonymous pipe for each child's standard
+// output, looked at in turn without blocking (PeekNamedPipe), which Windows XP has. Each pipe's
+// writing end is inherited by its own child alone: were it inherited by the children started
+// after it, the pipe would not end until they all had.
+#include <windows.h>
+
+#include <map>
+
+#include "cli/child_processes.h"
+#include "text/utf8.h"
+
+namespace quorvanex::cli {
+namespace {
+
+// Between two looks at the pipes when none had anything: short beside a line a second, long
+// enough to cost nothing.
+constexpr DWORD kLookIntervalMilliseconds = 20;
+
+// A word of a command line as the programs' runtime reads it back: in quotes, with the quotes and
+// the backslashes before them escaped.
+std::wstring Quoted(const std::wstring& word) {
+    std::wstring quoted = L"\"";
+    std::size_t backslashes = 0;
+    for (const wchar_t c : word) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, L'\\');
+    return quoted + L"\"";
+}
+
+class WindowsChildProcesses final : public ChildProcesses {
+  public:
+    ~WindowsChildProcesses() override {
+        for (auto& [child, running] : running_) {
+            if (running.output != nullptr) {
+                CloseHandle(running.output);
+            }
+            TerminateProcess(running.process, 1);
+            CloseHandle(running.process);
+        }
+    }
+
+    bool Start(std::size_t child, const std::vector<std::string>& words) override {
+        if (words.empty()) {
+            return false;
+        }
+        std::wstring commandLine;
+        for (const std::string& word : words) {
+            commandLine += (commandLine.empty() ? L"" : L" ") + Quoted(WideFromUtf8(word));
+        }
+        HANDLE readEnd = nullptr;
+        HANDLE writeEnd = nullptr;
+        if (!CreatePipe(&readEnd, &writeEnd, nullptr, 0)) {
+            return false;
+        }
+        SetHandleInformation(writeEnd, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdOutput = writeEnd;
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+        PROCESS_INFORMATION process = {};
+        const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0,
+                                            nullptr, nullptr, &startup, &process);
+        // The child has its own copy now; without this one the pipe ends when the child does.
+        CloseHandle(writeEnd);
+        if (!started) {
+            CloseHandle(readEnd);
+            return false;
+        }
+        CloseHandle(process.hThread);
+        running_[child] = {process.hProcess, readEnd, {}};
+        return true;
+    }
+
+    std::vector<ChildOutput> Wait(std::uint32_t milliseconds) override {
+        std::vector<ChildOutput> outputs;
+        const DWORD start = GetTickCount();
+        for (;;) {
+            for (auto& [child, running] : running_) {
+                Look(child, running, outputs);
+            }
+            for (auto it = running_.begin(); it != running_.end();) {
+                DWORD code = 0;
+                if (it->second.output == nullptr &&
+                    WaitForSingleObject(it->second.process, 0) == WAIT_OBJECT_0 &&
+                    GetExitCodeProcess(it->second.process, &code)) {
+                    outputs.push_back({it->first, true, {}, static_cast<int>(code)});
+                    CloseHandle(it->second.process);
+                    it = running_.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+            if (!outputs.empty() || running_.empty() || GetTickCount() - start >= milliseconds) {
+                return outputs;
+            }
+            Sleep(kLookIntervalMilliseconds);
+        }
+    }
+
+    void End(std::size_t child) override {
+        const auto found = running_.find(child);
+        if (found != running_.end()) {
+            TerminateProcess(found->second.process, 1);
+        }
+    }
+
+  private:
+    struct Running {
+        HANDLE process;
+        HANDLE output;  // nullptr once the child has closed its end
+        std::string partial;
+    };
+
+    static void Look(std::size_t child, Running& running, std::vector<ChildOutput>& outputs) {
+        if (running.output == nullptr) {
+            return;
+        }
+        DWORD available = 0;
+        if (!PeekNamedPipe(running.output, nullptr, 0, nullptr, &available, nullptr)) {
+            // The child has closed its end, and everything it wrote has been read.
+            CloseHandle(running.output);
+            running.output = nullptr;
+            if (!running.partial.empty()) {
+                outputs.push_back({child, false, running.partial, 0});
+                running.partial.clear();
+            }
+            return;
+        }
+        if (available == 0) {
+            return;
+        }
+        std::string chunk(available, '\0');
+        DWORD read = 0;
+        if (!ReadFile(running.output, &chunk[0], available, &read, nullptr)) {
+            return;
+        }
+        running.partial.append(chunk, 0, read);
+        for (std::size_t end; (end = running.partial.find('\n')) != std::string::npos;) {
+            std::string line = running.partial.substr(0, end);
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            outputs.push_back({child, false, line, 0});
+            running.partial.erase(0, end + 1);
+        }
+    }
+
+    std::map<std::size_t, Running> running_;
+};
+
+}  // namespace
+
+std::unique_ptr<ChildProcesses> SystemChildProcesses() {
+    return std::make_unique<WindowsChildProcesses>();
+}
+
+std::string ThisProgramPath() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return length == 0 || length >= MAX_PATH ? std::string()
+                                             : Utf8FromWide(std::wstring(path, length));
+}
+
+}  // namespace quorvanex::cli
