@@ -179,12 +179,13 @@ class WinePrefix:
 class Program:
     """The program started in a folder of its own, as the operator's current directory."""
 
-    def __init__(self, prefix, folder, executable="quorvanex-update.exe", scenario=None):
+    def __init__(self, prefix, folder, executable="quorvanex-update.exe", scenario=None,
+                 arguments=()):
         self.prefix = prefix
         env = dict(prefix.env)
         if scenario is not None:
             env["QUORVANEX_EMULATOR_SCENARIO"] = str(scenario)
-        self.process = subprocess.Popen(prefix.wine(executable), cwd=folder, env=env,
+        self.process = subprocess.Popen(prefix.wine(executable, *arguments), cwd=folder, env=env,
                                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                         text=True, start_new_session=True)
         self.output = ""

@@ -455,9 +455,9 @@ def cli_refuses_ambiguous_update(run):
     expect(code == 4, f"exit code {code} with two units and no --device")
     expect(output.count("  QUORVANEX  ") == 2, f"the units were not listed:\n{output}")
     expect(run.summary()["calls"]["WriteFrame"] == "0", "a frame was sent")
-    # The production line's script updates each unit, one after another, with a record each. It
-    # is started from another folder, as a double click in Explorer may, and works in its own; a
-    # key answers its pause at the end.
+    # The production line's script updates every unit at once, with a record each. It is started
+    # from another folder, as a double click in Explorer may, and works in its own; a key answers
+    # its pause at the end.
     shutil.copy(SOURCES / "cli" / "update-every-unit.cmd", run.folder)
 
     def run_script(scenario):
@@ -470,14 +470,61 @@ def cli_refuses_ambiguous_update(run):
     output = run_script(scenario)
     (run.folder / "script.txt").write_text(output)
     records = [json.loads(line) for line in (run.folder / "records.jsonl").read_text().splitlines()]
-    expect([(r["device"], r["outcome"]) for r in records] == [(0, "done"), (2, "done")],
+    expect(sorted((r["device"], r["outcome"]) for r in records) == [(0, "done"), (2, "done")],
            f"records {records}")
-    expect("Unit 2: exit code 0" in output, f"the script's output:\n{output}")
+    expect("Every unit is done: 2 units" in output and "Exit code 0" in output,
+           f"the script's output:\n{output}")
     # With no QUORVANEX attached it says so, and what the bridge sees, instead of nothing.
     output = run_script(run.scenario("device 1999\n" + QUICK))
     (run.folder / "script-no-unit.txt").write_text(output)
-    expect("No QUORVANEX unit could be updated" in output and "  other  " in output,
-           f"the script's output without a unit:\n{output}")
+    expect("QUORVANEX not connected!" in output and "  other  " in output and
+           "Exit code 4" in output, f"the script's output without a unit:\n{output}")
+
+
+def cli_update_all(run):
+    """update --all with three units, the last of which fails its erase; meanwhile the window
+    program is refused the unit that update --all holds."""
+    written = images.write_multi_part_set(run.folder, 6000, [3000, 2500, 4100, 1999])
+    scenario = run.folder / "scenario-all.txt"
+    # Each unit's own files; erases slow enough that the units are still at work when the window
+    # program asks for its unit.
+    scenario.write_text("device 2026\ndevice 2026\ndevice 2026\n"
+                        "exchange-fault wrong-reply sector-erase 20\n"
+                        "reply-latency-us 200\nsector-erase-us 150000\nwrite-active-busy-us 100000\n"
+                        "output-snapshots out/snapshot-{unit}\noutput-summary out/summary-{unit}.txt\n")
+    every = Program(run.context.prefix, run.folder, executable="quorvanex-cli.exe",
+                    scenario=scenario,
+                    arguments=["update", "--all", "--json", "--record", "records.jsonl"])
+    try:
+        # The window program takes the first QUORVANEX, unit 0, which update --all holds.
+        time.sleep(3.0)
+        expect(every.running(), "update --all ended before the window program could ask")
+        window = run.start("device 2026\ndevice 2026\ndevice 2026\n" + QUICK)
+        run.menu(window, "alt+u", "p")
+        run.desktop.wait_for("Update running", timeout=30)
+        run.shot("window-refused-during-update-all")
+        run.desktop.confirm("Update running")
+        exit_by_menu(run, window)
+        code = every.wait(timeout=180)
+    finally:
+        every.kill()
+    (run.folder / "output.jsonl").write_text(every.output)
+    events = console_events(every.output)
+    expect(code == 6, f"exit code {code} with a unit not updated")
+    summary = events[-1]
+    expect(summary["event"] == "summary" and summary["not_updated"] == [2],
+           f"the summary: {summary}")
+    fatal = [e for e in events if e["event"] == "fatal"]
+    expect(len(fatal) == 1 and fatal[0]["device"] == 2 and fatal[0]["code"] == 6,
+           f"fatal events {fatal}")
+    for unit in (0, 1):
+        taken = [run.folder / "out" / f"snapshot-{unit}-{n}.bin" for n in range(5)]
+        for path, (name, data) in zip(taken, written.items()):
+            expect(path.exists() and path.read_bytes() == data, f"unit {unit}: {name} did not "
+                   "arrive")
+    records = [json.loads(line) for line in (run.folder / "records.jsonl").read_text().splitlines()]
+    expect(sorted((r["device"], r["outcome"], r["fatal_code"]) for r in records) ==
+           [(0, "done", None), (1, "done", None), (2, "fatal", 6)], f"records {records}")
 
 
 def guide_pictures_missing(folder):
@@ -493,7 +540,7 @@ SCENARIOS = {f.__name__: f for f in (single_image, multi_part, part_file_refused
                                      second_program_refused, exit_while_a_box_waits,
                                      about_and_resize, planted_library_ignored,
                                      stand_in_without_scenario, non_latin_folder,
-                                     cli_update, cli_refuses_ambiguous_update)}
+                                     cli_update, cli_refuses_ambiguous_update, cli_update_all)}
 
 
 class Context:
