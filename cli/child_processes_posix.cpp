@@ -5,14 +5,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
+#include <cstdint>
 #include <map>
 
 #include "cli/child_processes.h"
 
 namespace quorvanex::cli {
 namespace {
+
+// A child that has closed its output ends a moment later; how often its end is looked for.
+constexpr std::int64_t kEndLookMilliseconds = 10;
 
 class PosixChildProcesses final : public ChildProcesses {
   public:
@@ -57,34 +63,36 @@ class PosixChildProcesses final : public ChildProcesses {
 
     std::vector<ChildOutput> Wait(std::uint32_t milliseconds) override {
         std::vector<ChildOutput> outputs;
-        std::vector<pollfd> polled;
-        std::vector<std::size_t> children;
-        for (auto& [child, running] : running_) {
-            if (running.output >= 0) {
-                polled.push_back({running.output, POLLIN, 0});
-                children.push_back(child);
-            }
-        }
-        if (!polled.empty() &&
-            poll(polled.data(), polled.size(), static_cast<int>(milliseconds)) > 0) {
-            for (std::size_t i = 0; i < polled.size(); ++i) {
-                if (polled[i].revents != 0) {
-                    Read(children[i], outputs);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        for (;;) {
+            std::vector<pollfd> polled;
+            std::vector<std::size_t> children;
+            for (auto& [child, running] : running_) {
+                if (running.output >= 0) {
+                    polled.push_back({running.output, POLLIN, 0});
+                    children.push_back(child);
                 }
             }
-        }
-        // Children whose output has ended, once they have ended too.
-        for (auto it = running_.begin(); it != running_.end();) {
-            int status = 0;
-            if (it->second.output < 0 && waitpid(it->second.process, &status, WNOHANG) > 0) {
-                const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                outputs.push_back({it->first, true, {}, code});
-                it = running_.erase(it);
-            } else {
-                ++it;
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            // With every output closed, only the ends are awaited: looked for again soon.
+            const int timeout = static_cast<int>(std::max<std::int64_t>(
+                0, polled.empty() ? std::min<std::int64_t>(left.count(), kEndLookMilliseconds)
+                                  : left.count()));
+            if (poll(polled.data(), polled.size(), timeout) > 0) {
+                for (std::size_t i = 0; i < polled.size(); ++i) {
+                    if (polled[i].revents != 0) {
+                        Read(children[i], outputs);
+                    }
+                }
+            }
+            Reap(outputs);
+            if (!outputs.empty() || running_.empty() ||
+                std::chrono::steady_clock::now() >= deadline) {
+                return outputs;
             }
         }
-        return outputs;
     }
 
     void End(std::size_t child) override {
@@ -100,6 +108,20 @@ class PosixChildProcesses final : public ChildProcesses {
         int output;  // -1 once the child has closed it
         std::string partial;
     };
+
+    // Children whose output has ended, once they have ended too.
+    void Reap(std::vector<ChildOutput>& outputs) {
+        for (auto it = running_.begin(); it != running_.end();) {
+            int status = 0;
+            if (it->second.output < 0 && waitpid(it->second.process, &status, WNOHANG) > 0) {
+                const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                outputs.push_back({it->first, true, {}, code});
+                it = running_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
 
     void Read(std::size_t child, std::vector<ChildOutput>& outputs) {
         Running& running = running_[child];
