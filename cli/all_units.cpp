@@ -7,6 +7,7 @@
 #include "cli/command_support.h"
 #include "cli/commands.h"
 #include "cli/console_platform.h"
+#include "cli/console_report.h"
 #include "cli/image_set.h"
 #include "cli/json_fields.h"
 #include "cli/json_line.h"
@@ -61,13 +62,6 @@ std::string Field(const JsonFields& fields, const char* key) {
 std::string Kibibytes(const std::string& bytes) {
     char text[32];
     std::snprintf(text, sizeof text, "%.0f KiB", std::strtod(bytes.c_str(), nullptr) / 1024);
-    return text;
-}
-
-std::string Duration(double seconds) {
-    const auto whole = static_cast<long>(seconds + 0.5);
-    char text[32];
-    std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
     return text;
 }
 
@@ -394,11 +388,7 @@ class AllUnits {
 int RunAllUnitUpdates(const Arguments& arguments, ChildProcesses& children,
                       const std::vector<std::string>& thisProgram, ProgramClock& clock) {
     const ImageSetReport set = ExamineImageSet();
-    if (!set.updateWouldStart) {
-        ShowImageSet(set, arguments.json);
-        return kExitImagesRefused;
-    }
-    if (!SetIsApproved(arguments, set)) {
+    if (!SetMayBeWritten(arguments, set)) {
         return kExitImagesRefused;
     }
     ConsoleReport report(clock, ReportStyle(arguments), {});

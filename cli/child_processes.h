@@ -20,6 +20,20 @@ struct ChildOutput {
     int exitCode = 0;
 };
 
+// A child's output cut into whole lines: it arrives in pieces that end anywhere, and a child may
+// end its lines with "\r\n".
+class ChildOutputLines {
+  public:
+    // Takes what was read and hands on every line that it completes.
+    void Add(std::size_t child, const char* bytes, std::size_t length,
+             std::vector<ChildOutput>& outputs);
+    // The child closed its output: a last line without a line end is handed on too.
+    void Close(std::size_t child, std::vector<ChildOutput>& outputs);
+
+  private:
+    std::string partial_;
+};
+
 class ChildProcesses {
   public:
     virtual ~ChildProcesses() = default;

@@ -106,7 +106,7 @@ class PosixChildProcesses final : public ChildProcesses {
     struct Running {
         pid_t process;
         int output;  // -1 once the child has closed it
-        std::string partial;
+        ChildOutputLines lines;
     };
 
     // Children whose output has ended, once they have ended too.
@@ -133,21 +133,10 @@ class PosixChildProcesses final : public ChildProcesses {
         if (read <= 0) {
             close(running.output);
             running.output = -1;
-            if (!running.partial.empty()) {
-                outputs.push_back({child, false, running.partial, 0});
-                running.partial.clear();
-            }
+            running.lines.Close(child, outputs);
             return;
         }
-        running.partial.append(chunk, static_cast<std::size_t>(read));
-        for (std::size_t end; (end = running.partial.find('\n')) != std::string::npos;) {
-            std::string line = running.partial.substr(0, end);
-            if (!line.empty() && line.back() == '\r') {
-                line.pop_back();
-            }
-            outputs.push_back({child, false, line, 0});
-            running.partial.erase(0, end + 1);
-        }
+        running.lines.Add(child, chunk, static_cast<std::size_t>(read), outputs);
     }
 
     std::map<std::size_t, Running> running_;

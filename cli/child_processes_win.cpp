@@ -117,7 +117,7 @@ class WindowsChildProcesses final : public ChildProcesses {
     struct Running {
         HANDLE process;
         HANDLE output;  // nullptr once the child has closed its end
-        std::string partial;
+        ChildOutputLines lines;
     };
 
     static void Look(std::size_t child, Running& running, std::vector<ChildOutput>& outputs) {
@@ -129,10 +129,7 @@ class WindowsChildProcesses final : public ChildProcesses {
             // The child has closed its end, and everything it wrote has been read.
             CloseHandle(running.output);
             running.output = nullptr;
-            if (!running.partial.empty()) {
-                outputs.push_back({child, false, running.partial, 0});
-                running.partial.clear();
-            }
+            running.lines.Close(child, outputs);
             return;
         }
         if (available == 0) {
@@ -143,15 +140,7 @@ class WindowsChildProcesses final : public ChildProcesses {
         if (!ReadFile(running.output, &chunk[0], available, &read, nullptr)) {
             return;
         }
-        running.partial.append(chunk, 0, read);
-        for (std::size_t end; (end = running.partial.find('\n')) != std::string::npos;) {
-            std::string line = running.partial.substr(0, end);
-            if (!line.empty() && line.back() == '\r') {
-                line.pop_back();
-            }
-            outputs.push_back({child, false, line, 0});
-            running.partial.erase(0, end + 1);
-        }
+        running.lines.Add(child, chunk.data(), read, outputs);
     }
 
     std::map<std::size_t, Running> running_;

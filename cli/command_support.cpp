@@ -169,7 +169,11 @@ int ReportFatalStop(ConsoleReport& report) {
     return kExitFatalBase + code;
 }
 
-bool SetIsApproved(const Arguments& arguments, const ImageSetReport& set) {
+bool SetMayBeWritten(const Arguments& arguments, const ImageSetReport& set) {
+    if (!set.updateWouldStart) {
+        ShowImageSet(set, arguments.json);
+        return false;
+    }
     if (arguments.expectFile.empty()) {
         return true;
     }

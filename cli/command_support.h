@@ -29,9 +29,10 @@ std::uint64_t FramesWritten();
 // After a fatal stop: the fatal event, with the code and its text; returns the exit code.
 int ReportFatalStop(ConsoleReport& report);
 
-// True when no approved set is asked for (--expect), or the set's files match it line for line;
-// otherwise the refusal has been told.
-bool SetIsApproved(const Arguments& arguments, const ImageSetReport& set);
+// True when the set may be written: the update would start with it, and either no approved set
+// is asked for (--expect) or the set's files match it line for line. Otherwise the refused set,
+// or the refusal, has been told.
+bool SetMayBeWritten(const Arguments& arguments, const ImageSetReport& set);
 
 // Loads the bridge library; when it cannot be loaded, its own notice is told as a line like any
 // other.

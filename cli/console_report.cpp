@@ -51,14 +51,14 @@ std::string Hex(std::uint8_t byte) {
     return text;
 }
 
+}  // namespace
+
 std::string Duration(double seconds) {
     const auto whole = static_cast<long>(seconds + 0.5);
     char text[32];
     std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
     return text;
 }
-
-}  // namespace
 
 SystemProgramClock::SystemProgramClock() : startTick_(MillisecondTick()) {}
 

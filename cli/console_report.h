@@ -118,4 +118,7 @@ class ConsoleReport final : public OperatorServices {
     std::uint32_t resends_ = 0;
 };
 
+// Seconds as minutes and seconds ("2:05"), as the progress lines show the time left.
+std::string Duration(double seconds);
+
 }  // namespace quorvanex::cli

@@ -89,11 +89,7 @@ int RunDeviceUpdate(const Arguments& arguments) {
 
 int RunDeviceUpdate(const Arguments& arguments, ProgramClock& clock) {
     const ImageSetReport set = ExamineImageSet();
-    if (!set.updateWouldStart) {
-        ShowImageSet(set, arguments.json);
-        return kExitImagesRefused;
-    }
-    if (!SetIsApproved(arguments, set)) {
+    if (!SetMayBeWritten(arguments, set)) {
         return kExitImagesRefused;
     }
     ConsoleReport report(clock, ReportStyle(arguments), ImagesToReport(set));
