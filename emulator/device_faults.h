@@ -32,6 +32,9 @@ namespace quorvanex::emulator {
     X(QueueCheckFails, "queue-check-fails", "checks", 1,                                           \
       "the next queue checks report failure, checks of them")                                      \
     X(ReadFails, "read-fails", "", 0, "the read reports failure and the reply is lost")            \
+    X(ReadFailsAfterFilling, "read-fails-after-filling", "reply", 0,                               \
+      "the read writes the bytes given into the caller's buffer, as reply=D7, then reports "       \
+      "failure; the reply is lost")                                                                \
     X(NoReply, "no-reply", "", 0, "the frame is lost on its way: not carried out, never answered") \
     X(WrongReply, "wrong-reply", "", 0,                                                            \
       "the loader rejects the frame: not carried out, every reply byte inverted")                  \
@@ -66,7 +69,7 @@ struct ExchangeFaultRule {
     ExchangeFault fault = ExchangeFault::WriteFails;
     FrameSelector frames;
     std::uint32_t amount = 0;              // the number the fault takes, as its row says
-    std::vector<std::uint8_t> replyBytes;  // a scripted reply
+    std::vector<std::uint8_t> replyBytes;  // the bytes of a fault whose number is a reply
 };
 
 struct DeviceFaults {
@@ -89,6 +92,8 @@ struct ExchangePlan {
     const std::vector<std::uint8_t>* scriptedReply = nullptr;
     std::uint32_t failingChecks = 0;
     bool readFails = false;
+    // Written into the caller's buffer by a read that then fails.
+    const std::vector<std::uint8_t>* failedReadLeaves = nullptr;
     std::optional<std::uint32_t> bytesDelivered;
     bool longReadCount = false;
 };

@@ -42,6 +42,10 @@ void AddToPlan(const ExchangeFaultRule& rule, ExchangePlan& plan) {
         case ExchangeFault::ReadFails:
             plan.readFails = true;
             return;
+        case ExchangeFault::ReadFailsAfterFilling:
+            plan.readFails = true;
+            plan.failedReadLeaves = &rule.replyBytes;
+            return;
         case ExchangeFault::NoReply:
             plan.answered = false;
             return;
@@ -342,6 +346,11 @@ BridgeStatus EmulatedBridge::ReadReply(BridgeHandle handle, void* buffer, std::u
         pending.readFails = false;
         if (!queue.empty()) {
             dropRestOfReply(queue.front().replyNumber);
+        }
+        if (pending.failedReadLeaves != nullptr) {
+            const std::vector<std::uint8_t>& left = *pending.failedReadLeaves;
+            std::memcpy(buffer, left.data(), std::min<std::size_t>(left.size(), bytesToRead));
+            pending.failedReadLeaves = nullptr;
         }
         *bytesRead = 0;
         return kEmulatedFailure;

@@ -114,7 +114,7 @@ bool ReadRuleWord(const std::string& word, const ExchangeFaultRow& row, Exchange
     if (key != row.parameter) {
         return false;
     }
-    if (rule.fault == ExchangeFault::ScriptedReply) {
+    if (std::string_view(row.parameter) == "reply") {
         const auto bytes = HexBytes(value);
         rule.replyBytes = bytes.value_or(std::vector<std::uint8_t>{});
         return bytes.has_value();

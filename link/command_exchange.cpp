@@ -1,5 +1,7 @@
 #include "link/command_exchange.h"
 
+#include <algorithm>
+
 #include "link/device_connection.h"
 #include "link/link_lock.h"
 #include "link/link_texts.h"
@@ -107,7 +109,7 @@ bool CallSucceeds(const NoticeText& failure, Call&& call) {
 bool ExchangeFrame(std::uint8_t* reply, const std::uint8_t* command, std::uint32_t replyLength,
                    std::uint32_t commandLength) {
     const BridgeHandle handle = DeviceHandle();
-    if (handle == NoDeviceHandle()) {
+    if (handle == NoDeviceHandle() || replyLength > kLongestReplyLength) {
         return false;
     }
     // Whatever is queued before the frame goes out cannot be its reply: a reply answered twice,
@@ -124,6 +126,11 @@ bool ExchangeFrame(std::uint8_t* reply, const std::uint8_t* command, std::uint32
 
     std::uint32_t bytesWritten = 0;
     std::uint32_t bytesRead = 0;
+    // A bridge library may write into the buffer of a read that then fails. Such bytes can be the
+    // very reply that means success (an echo, an acceptance, a status that says "not busy"), so
+    // the read goes into a buffer of its own and the caller's takes only what a successful read
+    // delivered.
+    std::uint8_t received[kLongestReplyLength] = {};
     const bool exchanged =
         CallSucceeds(kErrorSendingCode,
                      [&] {
@@ -131,13 +138,14 @@ bool ExchangeFrame(std::uint8_t* reply, const std::uint8_t* command, std::uint32
                                                     nullptr);
                      }) &&
         WaitForReplyToBegin(handle) && CallSucceeds(kErrorReadingData, [&] {
-            return Bridge().ReadReply(handle, reply, replyLength, &bytesRead, nullptr);
+            return Bridge().ReadReply(handle, received, replyLength, &bytesRead, nullptr);
         });
     if (!exchanged) {
         // The write may still have reached the device, or the reply came and was not read.
         MarkReplyMayBeLeftOver();
         return false;
     }
+    std::copy_n(received, bytesRead < replyLength ? bytesRead : replyLength, reply);
     if (bytesRead != replyLength) {
         if (bytesRead < replyLength) {
             MarkReplyMayBeLeftOver();

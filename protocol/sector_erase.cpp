@@ -53,13 +53,16 @@ bool WaitForEraseToFinish() {
     int failuresInARow = 0;
     for (;;) {
         std::uint8_t status = 0xFF;  // busy, unless the device says otherwise
-        if (ExchangeFrame(&status, kStatusRead, 1, sizeof kStatusRead)) {
+        const bool statusRead = ExchangeFrame(&status, kStatusRead, 1, sizeof kStatusRead);
+        if (statusRead) {
             failuresInARow = 0;
         } else if (++failuresInARow == kStatusFailuresInARow) {
             return false;
         }
         Pause(kStatusPauseMilliseconds);
-        if ((status & kWriteInProgress) == 0) {
+        // Only a status that the device delivered can say "erased": whatever a failed exchange
+        // left in the byte says nothing, and the flash may still be erasing.
+        if (statusRead && (status & kWriteInProgress) == 0) {
             return true;
         }
         if (TickCount() - start >= kSectorEraseLimitMilliseconds) {
