@@ -99,6 +99,12 @@ class ScenarioRun:
         expect(summary is None or summary["calls"]["total"] == "0",
                "the bridge library was called")
 
+    def run_in_wine(self, *command):
+        """A Windows command in the scenario's folder, in the program's Wine prefix."""
+        return subprocess.run(self.context.prefix.wine(*command), cwd=self.folder,
+                              env=self.context.prefix.env, capture_output=True, text=True,
+                              timeout=60)
+
     def update_refused(self, window, caption, label, guide_name=None):
         """Chooses Update Firmware, expects a box with this caption and confirms it; the window
         stays, since the update did not start."""
@@ -382,6 +388,29 @@ def planted_library_ignored(run):
     expect(not (run.folder / "out" / "summary.txt").exists(), "the planted library was loaded")
 
 
+def library_put_right(run):
+    # A SiUSBXp.dll without the eight operations beside the program: the box says so, the operator
+    # replaces it while the window stays open, and the next Update Firmware loads it afresh.
+    data = images.pattern(3000, 6)
+    images.write(run.folder, images.MAIN_IMAGE, b"1A65" + data)
+    stand_in = run.folder / "stand-in.dll"
+    shutil.move(run.folder / "SiUSBXp.dll", stand_in)
+    shutil.copy(run.context.build / "tests" / "incomplete-bridge-library" / "SiUSBXp.dll",
+                run.folder)
+    window = run.start("device 2026\n" + QUICK)
+    run.update_refused(window, " ", "library-unusable")
+    # Replaced through Windows, whose copy is refused while a program holds the file open.
+    copied = run.run_in_wine("cmd", "/c", "copy", "/y", "stand-in.dll", "SiUSBXp.dll")
+    expect(copied.returncode == 0, f"the library could not be replaced: {copied.stdout}")
+    run.menu(window, "alt+u", "p")
+    box = run.desktop.wait_for(" ", timeout=60)[0]
+    run.shot("update-ok-after-library-replaced")
+    run.desktop.keys(box, "Return")
+    expect(run.exit_code() == 0, "the update with the replaced library did not succeed")
+    start = images.REGIONS["1A65"][0]
+    expect(run.flash(start, len(data)) == data, "the region differs from the file")
+
+
 def stand_in_without_scenario(run):
     # A stand-in library beside the program by mistake, with no scenario: it attaches no device.
     images.write(run.folder, images.MAIN_IMAGE, b"1A60" + images.pattern(100, 1))
@@ -541,7 +570,7 @@ SCENARIOS = {f.__name__: f for f in (single_image, multi_part, part_file_refused
                                      page_fails_twice, page_fails_once, while_writing,
                                      second_program_refused, exit_while_a_box_waits,
                                      about_and_resize, planted_library_ignored,
-                                     stand_in_without_scenario, non_latin_folder,
+                                     library_put_right, stand_in_without_scenario, non_latin_folder,
                                      cli_update, cli_refuses_ambiguous_update, cli_update_all)}
 
 

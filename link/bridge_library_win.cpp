@@ -1,5 +1,6 @@
-// The one place that touches the bridge library: it is loaded once and its eight operations are
-// looked up by ordinal. No name is imported and no import library is linked.
+// The one place that touches the bridge library: it is loaded and its eight operations are looked
+// up by ordinal, and it stays loaded once they are all there. No name is imported and no import
+// library is linked.
 #include "link/bridge_library_win.h"
 
 #include <cstdio>
@@ -138,14 +139,20 @@ bool ResolveBridgeOperations(HMODULE library, BridgeOperations& operations, std:
 }
 
 bool LoadBridgeLibrary(BridgeOperations& operations, std::wstring& problem) {
-    // Loaded once for the life of the process: the table keeps pointers into it.
-    static HMODULE library = nullptr;
-    if (library == nullptr) {
-        BridgeLibraryLoad load = LoadBridgeLibraryFile(ProgramFolder(), &LoadLibraryExW);
-        library = load.library;
+    BridgeLibraryLoad load = LoadBridgeLibraryFile(ProgramFolder(), &LoadLibraryExW);
+    if (load.library == nullptr) {
         problem = load.problem;
+        return false;
     }
-    return library != nullptr && ResolveBridgeOperations(library, operations, problem);
+    if (!ResolveBridgeOperations(load.library, operations, problem)) {
+        // Released at once and not remembered: the operator is told to put the library right and
+        // start the update again, which loads it afresh; a library held open could not even be
+        // replaced while the program runs.
+        FreeLibrary(load.library);
+        return false;
+    }
+    // Kept loaded for the life of the process: the table points into it.
+    return true;
 }
 
 }  // namespace quorvanex

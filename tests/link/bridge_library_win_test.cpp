@@ -134,5 +134,31 @@ TEST_F(BridgeLibraryOnAnOlderSystem, ACopyForTheOtherKindOfWindowsIsToldApartFro
     EXPECT_EQ(Load().problem.rfind(folder_ + L"SiUSBXp.dll is not a Windows library", 0), 0u);
 }
 
+// The program's own loading, from the folder of the program that runs: here the tests'.
+TEST(BridgeLibraryInTheProgramsFolder, AnUnusableLibraryIsReleasedAndTheNextTryLoadsItAfresh) {
+    const std::wstring placed = BuiltLibrary(L"SiUSBXp.dll");
+    ASSERT_TRUE(CopyFileW(BuiltLibrary(L"incomplete-bridge-library\\SiUSBXp.dll").c_str(),
+                          placed.c_str(), FALSE));
+    BridgeOperations operations;
+    std::wstring problem;
+    EXPECT_FALSE(LoadBridgeLibrary(operations, problem));
+    EXPECT_NE(problem.find(L"has no operation with ordinal 2"), std::wstring::npos);
+    EXPECT_EQ(GetModuleHandleW(placed.c_str()), nullptr) << "the unusable library is still loaded";
+
+    // The operator puts the right library in its place while the program runs.
+    ASSERT_TRUE(CopyFileW(BuiltLibrary(L"..\\emulator-library\\SiUSBXp.dll").c_str(),
+                          placed.c_str(), FALSE))
+        << "the unusable library could not be replaced: error " << GetLastError();
+    problem.clear();
+    EXPECT_TRUE(LoadBridgeLibrary(operations, problem))
+        << std::string(problem.begin(), problem.end());
+    EXPECT_TRUE(BridgeOperationsComplete(operations));
+
+    if (HMODULE library = GetModuleHandleW(placed.c_str())) {
+        FreeLibrary(library);
+    }
+    DeleteFileW(placed.c_str());
+}
+
 }  // namespace
 }  // namespace quorvanex
