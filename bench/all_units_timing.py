@@ -2,8 +2,9 @@
 """Times quorvanex-cli.exe under Wine updating several emulated units at once: a whole multi-part
 set (five 896 KiB images) at 1 ms a reply, with the stand-in bridge library in real time. In one
 run on one machine: `update` on one unit, then `update --all` on 1, 2 and 4 units, and 4 units
-once more with the processor offer of the reply wait turned off (QUORVANEX_NO_PROCESSOR_OFFER),
-to show that the comparison can fail. For each: the wall time from the program's start to its
+once more with the benchmark's own build of the command line whose reply wait does not offer the
+processor (bench/quorvanex-cli-no-offer.exe, never released), to show that the comparison can
+fail. For each: the wall time from the program's start to its
 end, its ratio to one unit's `update` and to the least time of one unit by rule, the processor
 time per unit, and the units an hour.
 
@@ -41,13 +42,15 @@ def timed_run(prefix, folder, units, arguments, offer=True):
     path = folder / f"scenario-{units}.txt"
     path.write_text(scenario(units))
     env = dict(prefix.env, QUORVANEX_EMULATOR_SCENARIO=str(path))
-    if not offer:
-        env["QUORVANEX_NO_PROCESSOR_OFFER"] = "1"
+    # Started from the folder with the images and the stand-in library; the variant without the
+    # offer by its path in the build, and each unit's process is that same program.
+    program = "quorvanex-cli.exe" if offer else str(folder.parent / "bench" /
+                                                     "quorvanex-cli-no-offer.exe")
     # Into a file, not a pipe: minutes of events would fill a pipe that nobody reads meanwhile.
     output_path = folder / f"output-{units}{'' if offer else '-no-offer'}.jsonl"
     started = time.monotonic()
     with open(output_path, "w") as output_file:
-        process = subprocess.Popen(prefix.wine("quorvanex-cli.exe", *arguments), cwd=folder,
+        process = subprocess.Popen(prefix.wine(program, *arguments), cwd=folder,
                                    env=env, stdout=output_file, stderr=subprocess.DEVNULL,
                                    start_new_session=True)
     cpu = 0.0
