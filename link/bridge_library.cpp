@@ -1,6 +1,6 @@
 #include "link/bridge_library.h"
 
-#include "text/operator_text.h"
+#include "seam/operator_services.h"
 
 namespace quorvanex {
 

@@ -15,9 +15,8 @@ float ProgressFigure(std::int32_t remaining, std::int64_t dataSize) {
 void FormatProgressLine(MessageText& buffer, float figure) {
     // The width 3 never pads: one decimal place already gives three characters. The blanks after
     // the percent sign are an empty text in a field of their width.
-    constexpr int kBlanksAfterFigure = 33;
     FormatMessageText(buffer, L"%ls%03.1f %c%*ls", kProgressLine.words, static_cast<double>(figure),
-                      static_cast<int>(L'%'), kBlanksAfterFigure, L"");
+                      static_cast<int>(L'%'), kBlanksAfterProgressFigure, L"");
 }
 
 }  // namespace quorvanex

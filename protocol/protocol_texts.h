@@ -9,11 +9,6 @@
 
 namespace quorvanex {
 
-// The loader operations' failures: a warning under the caption "Critical Error!!! ".
-constexpr NoticeText CriticalNotice(const wchar_t* text) {
-    return {text, kCriticalErrorCaption, NoticeIcon::Warning};
-}
-
 // The line painted before a control command is sent, by its command byte: one row for each
 // command that the loader echoes (checked where the commands are sent).
 struct ControlCommandLine {
@@ -29,31 +24,29 @@ inline constexpr ControlCommandLine kControlCommandLines[] = {
     {kFpgaUpdateOk, {L"Update ok...", 34, 10}},
 };
 
-// Painted after the second exchange of a command whose first echo was wrong; two blanks after the
-// colon, as the device tool always showed them.
-inline constexpr StatusText kSpeedRetransmitLine = {L"Select Speed error:  retransmit...", 38, 10};
-inline constexpr StatusText kStateRetransmitLine = {L"Reset FPGA error:  retransmit...", 47, 10};
-inline constexpr NoticeText kSpeedSelectFailed = CriticalNotice(L"ERROR Selecting Speed!");
-inline constexpr NoticeText kStateCommandFailed = CriticalNotice(L"ERROR Resetting FPGA!");
+// The loader operations' failures, each a warning under the caption "Critical Error!!! "; the lines
+// painted after the second exchange of a command whose first echo was wrong (two blanks after the
+// colon, as the device tool always showed them), before the flash write and after a page frame
+// that failed; the boxes of an image file that cannot be written. The progress line is only its
+// first words: FormatProgressLine makes the whole text, the figure and the blanks after it.
+#define QUORVANEX_PROTOCOL_TEXTS(LINE, NOTICE, PATH_NOTICE)                               \
+    NOTICE(kSpeedSelectFailed, L"ERROR Selecting Speed!", kCriticalErrorCaption, Warning) \
+    NOTICE(kStateCommandFailed, L"ERROR Resetting FPGA!", kCriticalErrorCaption, Warning) \
+    NOTICE(kWriteEnableFailed, L"ERROR Write Enable!", kCriticalErrorCaption, Warning)    \
+    NOTICE(kSectorEraseFailed, L"Sector erase error!", kCriticalErrorCaption, Warning)    \
+    NOTICE(kFlashWriteFailed, L"Flash Write ERROR!", kCriticalErrorCaption, Warning)      \
+    LINE(kSpeedRetransmitLine, L"Select Speed error:  retransmit...", 38, 10)             \
+    LINE(kStateRetransmitLine, L"Reset FPGA error:  retransmit...", 47, 10)               \
+    LINE(kFlashWriteStartedLine, L"Flash write started...", 45, 10)                       \
+    LINE(kFlashWriteRetransmitLine, L"Flash Write ERROR: retransmit...", 42, 10)          \
+    LINE(kProgressLine, L"Flash write:  ", 0, 10)                                         \
+    PATH_NOTICE(kInputFileNotFound, L"Input file %ls not found", kFileMissingCaption)     \
+    PATH_NOTICE(kImageTooLargeWhileWriting, L"%ls is too large for its flash region",     \
+                kCriticalErrorCaption)                                                    \
+    PATH_NOTICE(kImageNotReadWhole, L"%ls could not be read whole", kCriticalErrorCaption)
+QUORVANEX_TEXT_CONSTANTS(QUORVANEX_PROTOCOL_TEXTS)
 
-inline constexpr NoticeText kWriteEnableFailed = CriticalNotice(L"ERROR Write Enable!");
-inline constexpr NoticeText kSectorEraseFailed = CriticalNotice(L"Sector erase error!");
-
-inline constexpr StatusText kFlashWriteStartedLine = {L"Flash write started...", 45, 10};
-inline constexpr StatusText kFlashWriteRetransmitLine = {L"Flash Write ERROR: retransmit...", 42,
-                                                         10};
 // The lines that tell of a frame sent once more.
 inline constexpr const StatusText* kRetransmitLines[] = {
     &kSpeedRetransmitLine, &kStateRetransmitLine, &kFlashWriteRetransmitLine};
-// The progress line: the words it begins with and its row. FormatProgressLine makes the whole
-// text, the figure and the blanks after it.
-inline constexpr StatusText kProgressLine = {L"Flash write:  ", 0, 10};
-inline constexpr NoticeText kFlashWriteFailed = CriticalNotice(L"Flash Write ERROR!");
-
-inline constexpr PathNotice kInputFileNotFound = {L"Input file %ls not found", kFileMissingCaption};
-inline constexpr PathNotice kImageTooLargeWhileWriting = {L"%ls is too large for its flash region",
-                                                          kCriticalErrorCaption};
-inline constexpr PathNotice kImageNotReadWhole = {L"%ls could not be read whole",
-                                                  kCriticalErrorCaption};
-
 }  // namespace quorvanex

@@ -61,6 +61,22 @@ void ReportProgress(const wchar_t* file, std::uint64_t bytesDone, std::uint64_t 
     installedServices->ReportProgress(file, bytesDone, bytesTotal);
 }
 
+void ShowStatusText(const StatusText& line) {
+    MessageText text;
+    MakeStatusText(line, text);
+    ShowStatusLine(text, line);
+}
+
+void ShowNotice(const NoticeText& notice) {
+    ShowNotice(notice.text, notice.caption, notice.icon);
+}
+
+void ShowPathNotice(const PathNotice& notice, const wchar_t* path) {
+    MessageText text;
+    FormatPathMessage(text, notice.format, path);
+    ShowNotice(text, notice.caption, NoticeIcon::Warning);
+}
+
 void EndProcess(int exitCode) {
     installedServices->EndProcess(exitCode);
     // A service that returns here would let a stopped update go on.

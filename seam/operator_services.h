@@ -6,15 +6,9 @@
 
 #include <cstdint>
 
+#include "text/operator_text.h"
+
 namespace quorvanex {
-
-struct StatusText;
-
-// The message box icons, with the values that the platform's message box takes.
-enum class NoticeIcon : std::uint32_t {
-    Warning = 0x30,
-    Information = 0x40,
-};
 
 class OperatorServices {
   public:
@@ -67,5 +61,12 @@ void OfferProcessor();
 std::uint32_t TickCount();
 [[noreturn]] void EndProcess(int exitCode);
 void ReportProgress(const wchar_t* file, std::uint64_t bytesDone, std::uint64_t bytesTotal);
+
+// The rows of the text tables, shown through the services. A status text is painted whole: the
+// words padded with blanks to the row's length, at its row.
+void ShowStatusText(const StatusText& line);
+void ShowNotice(const NoticeText& notice);
+// The box with the path in its text, formatted as FormatPathMessage does.
+void ShowPathNotice(const PathNotice& notice, const wchar_t* path);
 
 }  // namespace quorvanex

@@ -4,8 +4,6 @@
 #include <cwchar>
 #include <string>
 
-#include "seam/operator_services.h"
-
 namespace quorvanex {
 
 bool FormatMessageText(MessageText& buffer, const wchar_t* format, ...) {
@@ -37,10 +35,9 @@ void FormatPathMessage(MessageText& buffer, const wchar_t* format, const wchar_t
     FormatMessageText(buffer, format, shortened.c_str());
 }
 
-void ShowStatusText(const StatusText& line) {
+void MakeStatusText(const StatusText& line, MessageText& text) {
     // Every status text of the program fits the buffer; a longer one would be cut, never overrun
     // it.
-    MessageText text;
     constexpr int kMostCharacters = static_cast<int>(kMessageTextCapacity) - 1;
     int used = 0;
     for (; line.words[used] != L'\0' && used < kMostCharacters; ++used) {
@@ -50,17 +47,6 @@ void ShowStatusText(const StatusText& line) {
         text[used] = L' ';
     }
     text[used] = L'\0';
-    ShowStatusLine(text, line);
-}
-
-void ShowNotice(const NoticeText& notice) {
-    ShowNotice(notice.text, notice.caption, notice.icon);
-}
-
-void ShowPathNotice(const PathNotice& notice, const wchar_t* path) {
-    MessageText text;
-    FormatPathMessage(text, notice.format, path);
-    ShowNotice(text, notice.caption, NoticeIcon::Warning);
 }
 
 }  // namespace quorvanex

@@ -1,13 +1,19 @@
 // The texts that the operator reads, and how they are made. Status texts and notices are named
 // rows: each subsystem keeps its own in one file (link/link_texts.h, protocol/protocol_texts.h,
-// update/update_texts.h), and a call site names the row it shows.
+// update/update_texts.h), and a call site names the row it shows (seam/operator_services.h shows
+// them). Nothing here shows anything: this is the floor below the operator services.
 #pragma once
 
 #include <cstddef>
-
-#include "seam/operator_services.h"
+#include <cstdint>
 
 namespace quorvanex {
+
+// The message box icons, with the values that the platform's message box takes.
+enum class NoticeIcon : std::uint32_t {
+    Warning = 0x30,
+    Information = 0x40,
+};
 
 // 79 characters and the terminator: the buffer that every status text and formatted message is
 // painted or shown from.
@@ -77,6 +83,23 @@ struct PathNotice {
     const wchar_t* caption;
 };
 
+// Each subsystem writes the texts of its own as one list of rows, an X-macro that takes a macro for
+// each kind of row; a row makes the named constant that the code shows, and the checks walk the
+// same list (every text explained in the operator guide, every line long enough to cover the
+// start-up line at its row). A new text is one row.
+//   LINE(name, words, padded length, row)
+//   NOTICE(name, text, caption, icon)
+//   PATH_NOTICE(name, format, caption)
+// QUORVANEX_TEXT_CONSTANTS makes the constants of a list.
+#define QUORVANEX_STATUS_TEXT_CONSTANT(name, words, length, row) \
+    inline constexpr StatusText name = {words, length, row};
+#define QUORVANEX_NOTICE_CONSTANT(name, text, caption, icon) \
+    inline constexpr NoticeText name = {text, caption, NoticeIcon::icon};
+#define QUORVANEX_PATH_NOTICE_CONSTANT(name, format, caption) \
+    inline constexpr PathNotice name = {format, caption};
+#define QUORVANEX_TEXT_CONSTANTS(LIST) \
+    LIST(QUORVANEX_STATUS_TEXT_CONSTANT, QUORVANEX_NOTICE_CONSTANT, QUORVANEX_PATH_NOTICE_CONSTANT)
+
 // The captions of the boxes, each written once.
 inline constexpr const wchar_t* kBlankCaption = L" ";
 inline constexpr const wchar_t* kCriticalErrorCaption = L"Critical Error!!! ";
@@ -84,11 +107,8 @@ inline constexpr const wchar_t* kFileMissingCaption = L"File missing";
 inline constexpr const wchar_t* kUpdateNotStartedCaption = L"Update not started";
 inline constexpr const wchar_t* kUpdateRunningCaption = L"Update running";
 
-// Paints the words padded with blanks to the row's length, at its row.
-void ShowStatusText(const StatusText& line);
-void ShowNotice(const NoticeText& notice);
-// The box with the path in its text, formatted as FormatPathMessage does.
-void ShowPathNotice(const PathNotice& notice, const wchar_t* path);
+// The words padded with blanks to the row's length: the whole text that is painted.
+void MakeStatusText(const StatusText& line, MessageText& text);
 
 // Formats into the buffer like swprintf (%ls takes a wide string on every platform). The result is
 // always terminated; false when the text had to be cut to fit.

@@ -2,6 +2,7 @@
 
 #include "protocol/image_file.h"
 #include "protocol/protocol_texts.h"
+#include "seam/operator_services.h"
 #include "update/update_texts.h"
 
 namespace quorvanex {

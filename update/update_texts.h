@@ -8,8 +8,19 @@
 
 namespace quorvanex {
 
-inline constexpr StatusText kUpdatingFirmwareLine = {L"Updating Firmware", 39, 10};
-inline constexpr StatusText kDoNotTurnPowerOffLine = {L"Do NOT turn power OFF", 39, 30};
+// The worker's two lines as the update starts; the box of the confirmed update; the fatal stop's
+// box (its text a single blank); the refusal of a second update; and the refusals of the look at
+// the image files before anything is sent.
+#define QUORVANEX_UPDATE_TEXTS(LINE, NOTICE, PATH_NOTICE)                                       \
+    LINE(kUpdatingFirmwareLine, L"Updating Firmware", 39, 10)                                   \
+    LINE(kDoNotTurnPowerOffLine, L"Do NOT turn power OFF", 39, 30)                              \
+    NOTICE(kUpdateOkNotice, L"FLASH update ok ", kBlankCaption, Information)                    \
+    NOTICE(kFatalNotice, L" ", kCriticalErrorCaption, Warning)                                  \
+    NOTICE(kUpdateAlreadyRunning, L"An update is already running. Wait until it has finished.", \
+           kUpdateRunningCaption, Information)                                                  \
+    PATH_NOTICE(kImageWithWrongId, L"%ls has no valid image ID", kUpdateNotStartedCaption)      \
+    PATH_NOTICE(kImageTooLarge, L"%ls is too large for its flash region", kUpdateNotStartedCaption)
+QUORVANEX_TEXT_CONSTANTS(QUORVANEX_UPDATE_TEXTS)
 
 // Painted in this order once the device has confirmed the update; the blank line wipes out
 // "Do NOT turn power OFF".
@@ -20,8 +31,6 @@ inline constexpr StatusText kFinishLines[] = {
     {L"After power up, wait around 15 seconds", 42, 80},
     {L"QUORVANEX will reconfigure and start", 39, 100},
 };
-inline constexpr NoticeText kUpdateOkNotice = {L"FLASH update ok ", kBlankCaption,
-                                               NoticeIcon::Information};
 
 // The fatal stop's text for each code from 1 to 8. Codes 6 and 8 show the same words; code 8's
 // text is one blank longer.
@@ -30,15 +39,5 @@ inline constexpr StatusText kFatalTexts[] = {
     {L"Flash Read error", 36, 10}, {L"Write error", 36, 10},        {L"Chip Erase error", 36, 10},
     {L"Chip Write error", 36, 10}, {L"Chip Erase error", 37, 10},
 };
-inline constexpr NoticeText kFatalNotice = CriticalNotice(L" ");
-
-inline constexpr PathNotice kImageWithWrongId = {L"%ls has no valid image ID",
-                                                 kUpdateNotStartedCaption};
-inline constexpr PathNotice kImageTooLarge = {L"%ls is too large for its flash region",
-                                              kUpdateNotStartedCaption};
-
-inline constexpr NoticeText kUpdateAlreadyRunning = {
-    L"An update is already running. Wait until it has finished.", kUpdateRunningCaption,
-    NoticeIcon::Information};
 
 }  // namespace quorvanex

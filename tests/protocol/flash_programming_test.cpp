@@ -1,4 +1,5 @@
 #include "protocol/flash_programming.h"
+#include "protocol/progress_line.h"
 
 #include <gtest/gtest.h>
 
@@ -188,6 +189,7 @@ TEST_F(FlashProgrammingTest, ProgressIsPaintedAtTheStartOfEvery65thPass) {
     ASSERT_FALSE(ProgressLines().empty());
     EXPECT_EQ(ProgressLines()[0].first, L"Flash write:  2.0 %" + std::wstring(33, L' '));
     EXPECT_EQ(ProgressLines()[0].first.size(), 52u);
+    EXPECT_EQ(kShortestProgressLineLength, 52u) << "what the check of painted lengths relies on";
     EXPECT_EQ(ProgressLines()[0].second, 64u) << "painted before the 65th frame";
     EXPECT_EQ(ProgressLines()[1].second, 64u + 65u);
     EXPECT_EQ(ProgressLines().size(), 3125u / 65u);

@@ -11,6 +11,7 @@
 #include "link/device_connection.h"
 #include "tests/support/emulated_device_test.h"
 #include "tests/support/image_files.h"
+#include "tests/support/text_pieces.h"
 #include "update/exit_code.h"
 #include "update/update_worker.h"
 
@@ -19,6 +20,8 @@ namespace {
 
 using test_support::Bytes;
 using test_support::HostEventKind;
+using test_support::Split;
+using test_support::Trimmed;
 
 struct MatrixRow {
     std::string fault;
@@ -26,26 +29,6 @@ struct MatrixRow {
     std::string outcome;
     std::vector<std::string> told;
 };
-
-std::string Trimmed(std::string text) {
-    const auto notBlank = [](char c) { return c != ' '; };
-    text.erase(text.begin(), std::find_if(text.begin(), text.end(), notBlank));
-    text.erase(std::find_if(text.rbegin(), text.rend(), notBlank).base(), text.end());
-    return text;
-}
-
-std::vector<std::string> Split(const std::string& text, const std::string& separator) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = text.find(separator, start);
-        parts.push_back(Trimmed(text.substr(start, end - start)));
-        if (end == std::string::npos) {
-            return parts;
-        }
-        start = end + separator.size();
-    }
-}
 
 // The rows of the table: lines that start with "| `".
 std::vector<MatrixRow> MatrixRows() {
