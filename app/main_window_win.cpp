@@ -2,7 +2,8 @@
 
 #include "app/app_texts.h"
 #include "app/resource_ids.h"
-#include "update/update_run.h"
+#include "update/device_change.h"
+#include "update/update_worker.h"
 
 namespace quorvanex {
 namespace {

@@ -8,7 +8,7 @@
 #include "seam/binary_file.h"
 #include "text/utf8.h"
 #include "update/image_precheck.h"
-#include "update/update_worker.h"
+#include "update/update_steps.h"
 
 namespace quorvanex::cli {
 namespace {

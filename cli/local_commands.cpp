@@ -11,7 +11,7 @@
 #include "seam/binary_file.h"
 #include "text/utf8.h"
 #include "update/exit_code.h"
-#include "update/update_worker.h"
+#include "update/update_steps.h"
 
 namespace quorvanex::cli {
 namespace {

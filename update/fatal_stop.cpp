@@ -5,8 +5,8 @@
 
 #include "link/device_connection.h"
 #include "seam/operator_services.h"
+#include "update/device_change.h"
 #include "update/exit_code.h"
-#include "update/update_run.h"
 #include "update/update_texts.h"
 
 namespace quorvanex {

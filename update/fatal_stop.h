@@ -23,6 +23,20 @@ inline constexpr FatalCode kHighestFatalCode = kFatalChipEraseLong;
 
 // For a code from 1 to 8 the call does not return. Any other code returns at once and changes
 // nothing.
+//
+// How it does not return depends on the program's operator services: the window program ends the
+// process inside EndProcess; the command line, which goes on to report and record the stop, ends
+// the update instead by an exception (ProcessEnd) thrown from EndProcess, which unwinds through
+// the core to the command that ran the update. So every core function between the update's start
+// and a FatalStop, the erase that calls it from inside the image programming included:
+// - holds only what a destructor gives back (the image data, an open file, the unit's lock across
+//   programs); a resource freed by a statement after the call would leak in the command line;
+// - holds no LinkLock across the call (each bridge call releases it before the result is looked
+//   at, and the fatal stop itself takes it to close the device);
+// - catches nothing it did not throw itself, and is not noexcept, so the unwinding reaches the
+//   command line;
+// - leaves the process-wide values (the device connection, the multi-part flag, the recorded fatal
+//   code) as the fatal stop sets them; the command line reads them after the stop.
 void FatalStop(FatalCode code);
 
 }  // namespace quorvanex

@@ -22,7 +22,9 @@ namespace quorvanex {
 // operator finds it: this, then the unit's index.
 inline constexpr const wchar_t* kUpdateLockNamePrefix = L"Local\\QUORVANEX-firmware-update-unit-";
 
-std::wstring UpdateLockName(std::uint32_t deviceIndex);
+inline std::wstring UpdateLockName(std::uint32_t deviceIndex) {
+    return kUpdateLockNamePrefix + std::to_wstring(deviceIndex);
+}
 
 // True when this thread now holds the unit's lock; false when another program holds it. One unit's
 // lock at a time.

@@ -3,10 +3,6 @@
 
 namespace quorvanex {
 
-std::wstring UpdateLockName(std::uint32_t deviceIndex) {
-    return kUpdateLockNamePrefix + std::to_wstring(deviceIndex);
-}
-
 bool TakeUpdateLock(std::uint32_t) {
     return true;
 }

@@ -12,10 +12,6 @@ HANDLE heldLock = nullptr;
 
 }  // namespace
 
-std::wstring UpdateLockName(std::uint32_t deviceIndex) {
-    return kUpdateLockNamePrefix + std::to_wstring(deviceIndex);
-}
-
 bool TakeUpdateLock(std::uint32_t deviceIndex) {
     ReleaseUpdateLock();
     HANDLE lock = CreateMutexW(nullptr, FALSE, UpdateLockName(deviceIndex).c_str());

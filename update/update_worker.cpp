@@ -1,118 +1,39 @@
 #include "update/update_worker.h"
 
-#include "link/bridge_library.h"
-#include "link/device_connection.h"
-#include "protocol/control_commands.h"
-#include "protocol/flash_programming.h"
-#include "protocol/protocol_texts.h"
-#include "seam/binary_file.h"
+#include <atomic>
+
 #include "seam/operator_services.h"
-#include "update/fatal_stop.h"
-#include "update/image_precheck.h"
 #include "update/update_run.h"
 #include "update/update_texts.h"
 
 namespace quorvanex {
 namespace {
 
-// The device's FPGA needs a second after these steps before the next command.
-constexpr std::uint32_t kSettleMilliseconds = 1000;
-
-void SetStateOrStop(FpgaStateCode code) {
-    if (!SetFpgaState(code)) {
-        FatalStop(kFatalWrite);
-    }
-}
-
-void ProgramOrStop(const wchar_t* file) {
-    if (!ProgramImageFile(file)) {
-        FatalStop(kFatalChipWrite);
-    }
-}
-
-bool MainImageCanBeOpened() {
-    BinaryFile file;
-    if (file.Open(kMainImageFile)) {
-        return true;
-    }
-    ShowPathNotice(kInputFileNotFound, kMainImageFile);
-    return false;
-}
-
-void WriteMainImage() {
-    SetStateOrStop(kFpgaUpdateProcess);
-    SetStateOrStop(kFpgaNormal);
-    Pause(kSettleMilliseconds);
-    if (!SelectSpiSpeed()) {
-        FatalStop(kFatalSpiSpeed);
-    }
-    SetStateOrStop(kFpgaResetActive);
-    Pause(kSettleMilliseconds);
-    ProgramOrStop(kMainImageFile);
-}
-
-// Each part follows a write active, in which the FPGA takes what was written before it. Only the
-// first part waits a second before it is programmed.
-void WriteParts() {
-    for (const PartFile& part : kPartFiles) {
-        SetStateOrStop(kFpgaNormal);
-        SetStateOrStop(kFpgaWriteActive);
-        WaitDeviceReady();
-        ShowStatusText(part.line);
-        SetStateOrStop(kFpgaResetActive);
-        if (&part == &kPartFiles[0]) {
-            Pause(kSettleMilliseconds);
-        }
-        ProgramOrStop(part.name);
-    }
-    SetStateOrStop(kFpgaNormal);
-    SetStateOrStop(kFpgaNormal);
-    SetStateOrStop(kFpgaWriteActive);
-    WaitDeviceReady();
-}
-
-void Finish() {
-    Pause(kSettleMilliseconds);
-    SetStateOrStop(kFpgaNormal);
-    SetStateOrStop(kFpgaUpdateOk);
-    MarkDeviceChangeEnded();
-    for (const StatusText& line : kFinishLines) {
-        ShowStatusText(line);
-    }
-    ShowNotice(kUpdateOkNotice);
-    CloseDevice();
-    RequestMainWindowClose();
-}
+// Set on the main thread when a worker is started, cleared on the worker's thread as it ends.
+std::atomic<bool> updateRunning{false};
 
 }  // namespace
 
-UpdateOutcome RunUpdate(std::optional<std::uint32_t> deviceIndex, UnitClaim claim) {
-    if (!MainImageCanBeOpened() || !ImageFilesReadyForUpdate(kImageSetFiles) ||
-        !BridgeLibraryReady()) {
-        return UpdateOutcome::NotStarted;
-    }
-    if (OpenClaimedDevice(deviceIndex, claim) == OpenOutcome::ClaimedElsewhere) {
+bool StartUpdateWorker(bool (*startWorkerThread)()) {
+    bool expected = false;
+    if (!updateRunning.compare_exchange_strong(expected, true)) {
         ShowNotice(kUpdateAlreadyRunning);
-        return UpdateOutcome::AnotherUpdateRuns;
+        return false;
     }
-    if (!DeviceIsOpen()) {
-        return UpdateOutcome::NotStarted;
+    if (!startWorkerThread()) {
+        updateRunning = false;
+        return false;
     }
-    ShowStatusText(kUpdatingFirmwareLine);
-    ShowStatusText(kDoNotTurnPowerOffLine);
+    return true;
+}
 
-    MarkDeviceChangeStarted();
-    WriteMainImage();
-    if (MultiPartFlag()) {
-        WriteParts();
-    }
-    Finish();
-    return UpdateOutcome::Finished;
+bool UpdateRunning() {
+    return updateRunning;
 }
 
 std::uint32_t UpdateWorker(void* /*startParameter*/) {
     RunUpdateUnderLock(std::nullopt);
-    MarkUpdateRunEnded();
+    updateRunning = false;
     return 0;
 }
 

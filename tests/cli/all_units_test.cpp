@@ -17,6 +17,7 @@
 #include "cli/json_fields.h"
 #include "cli/sha256.h"
 #include "seam/binary_file.h"
+#include "tests/cli/command_run.h"
 #include "tests/support/emulated_device_test.h"
 #include "tests/support/image_files.h"
 #include "tests/support/process_state.h"
@@ -123,15 +124,11 @@ class AllUnitsTest : public test_support::EmulatedDeviceTest {
 
     int UpdateAll(ChildProcesses& units, std::vector<std::string> words) {
         words.insert(words.begin(), {"update", "--all"});
-        std::string problem;
-        const std::optional<Arguments> arguments = ParseArguments(words, problem);
-        EXPECT_TRUE(arguments) << problem;
-        VirtualProgramClock time(clock);
-        test_support::ScopedWorkingDirectory inFolder(folder.Path());
-        ::testing::internal::CaptureStdout();
-        const int exitCode = RunAllUnitUpdates(*arguments, units, {"quorvanex-cli"}, time);
-        output = ::testing::internal::GetCapturedStdout();
-        return exitCode;
+        return test_support::RunOnVirtualClock(words, clock, folder.Path(), output,
+                                               [&](const Arguments& arguments, ProgramClock& time) {
+                                                   return RunAllUnitUpdates(
+                                                       arguments, units, {"quorvanex-cli"}, time);
+                                               });
     }
     std::vector<JsonFields> Events() const {
         std::vector<JsonFields> events;

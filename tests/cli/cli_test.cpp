@@ -14,10 +14,11 @@
 #include "protocol/image_regions.h"
 #include "protocol/protocol_texts.h"
 #include "seam/binary_file.h"
+#include "tests/cli/command_run.h"
 #include "tests/support/emulated_device_test.h"
 #include "tests/support/image_files.h"
 #include "tests/support/process_state.h"
-#include "update/update_worker.h"
+#include "update/image_set.h"
 
 namespace quorvanex::cli {
 namespace {
@@ -229,15 +230,10 @@ class DeviceUpdateTest : public test_support::EmulatedDeviceTest {
   protected:
     int Update(std::vector<std::string> words) {
         words.insert(words.begin(), "update");
-        std::string problem;
-        const std::optional<Arguments> arguments = ParseArguments(words, problem);
-        EXPECT_TRUE(arguments) << problem;
-        VirtualProgramClock time(clock);
-        test_support::ScopedWorkingDirectory inFolder(folder.Path());
-        ::testing::internal::CaptureStdout();
-        const int exitCode = RunDeviceUpdate(*arguments, time);
-        output = ::testing::internal::GetCapturedStdout();
-        return exitCode;
+        return test_support::RunOnVirtualClock(words, clock, folder.Path(), output,
+                                               [](const Arguments& arguments, ProgramClock& time) {
+                                                   return RunDeviceUpdate(arguments, time);
+                                               });
     }
 
     test_support::ScratchFolder folder;

@@ -98,80 +98,66 @@ TEST(Scenario, NamesTheLineItCannotRead) {
     }
 }
 
-TEST(Scenario, OutputsShowWhatTheDeviceReceived) {
-    test_support::ScratchFolder folder;
-    Scenario scenario;
-    std::string error;
-    const std::string prefix = folder.Path().string() + "/";
-    ASSERT_TRUE(ParseScenario("device 2026\noutput-summary " + prefix + "summary.txt\n" +
-                                  "output-snapshots " + prefix + "snapshot\n" + "output-trace " +
-                                  prefix + "trace.txt\n",
-                              scenario, error))
-        << error;
-    VirtualClock clock;
-    EmulatedBridge bridge(clock);
-    AttachScenarioDevices(scenario, bridge);
-    BridgeHandle handle = nullptr;
-    ASSERT_EQ(bridge.OpenBridgeDevice(0, &handle), kBridgeSuccess);
-    std::uint32_t written = 0;
-    const std::uint8_t page[] = {0x00, 0x01, 0xD7, 0x02, 0x10, 0x00, 0x00, 0x5A, 0xA6};
-    const std::uint8_t writeActive[] = {0x01, 0x01, 0xD9};
-    bridge.WriteFrame(handle, page, sizeof page, &written, nullptr);
-    bridge.WriteFrame(handle, writeActive, sizeof writeActive, &written, nullptr);
-    ASSERT_TRUE(WriteScenarioOutputs(scenario.outputs, bridge));
+// One page frame and a write active to the unit opened, then the scenario's outputs written.
+class ScenarioOutputs : public ::testing::Test {
+  protected:
+    void SendPageAndWriteActive(const std::string& statements, std::uint32_t unit) {
+        Scenario scenario;
+        std::string error;
+        ASSERT_TRUE(ParseScenario(statements, scenario, error)) << error;
+        VirtualClock clock;
+        EmulatedBridge bridge(clock);
+        AttachScenarioDevices(scenario, bridge);
+        BridgeHandle handle = nullptr;
+        ASSERT_EQ(bridge.OpenBridgeDevice(unit, &handle), kBridgeSuccess);
+        std::uint32_t written = 0;
+        const std::uint8_t page[] = {0x00, 0x01, 0xD7, 0x02, 0x10, 0x00, 0x00, 0x5A, 0xA6};
+        const std::uint8_t writeActive[] = {0x01, 0x01, 0xD9};
+        bridge.WriteFrame(handle, page, sizeof page, &written, nullptr);
+        bridge.WriteFrame(handle, writeActive, sizeof writeActive, &written, nullptr);
+        ASSERT_TRUE(WriteScenarioOutputs(scenario.outputs, bridge));
+    }
+    std::string Read(const std::string& name) {
+        std::ifstream file(folder.Path() / name, std::ios::binary);
+        std::stringstream contents;
+        contents << file.rdbuf();
+        return contents.str();
+    }
+    std::string FirstLine(const std::string& name) {
+        const std::string text = Read(name);
+        return text.substr(0, text.find('\n'));
+    }
 
-    std::ifstream summaryFile(folder.Path() / "summary.txt");
-    std::stringstream summary;
-    summary << summaryFile.rdbuf();
-    EXPECT_NE(summary.str().find("control-codes D9\n"), std::string::npos) << summary.str();
-    EXPECT_NE(summary.str().find("snapshot 0 address=1048576 size=1"), std::string::npos);
-    std::ifstream snapshot(folder.Path() / "snapshot-0.bin", std::ios::binary);
-    EXPECT_EQ(snapshot.get(), 0x5A);
-    std::ifstream traceFile(folder.Path() / "trace.txt");
-    std::string firstLine;
-    std::getline(traceFile, firstLine);
-    EXPECT_EQ(firstLine, "0 0 frame page-write 00 01 D7 02 10 00 00 5A A6");
+    test_support::ScratchFolder folder;
+    const std::string prefix = folder.Path().string() + "/";
+};
+
+TEST_F(ScenarioOutputs, ShowWhatTheDeviceReceived) {
+    SendPageAndWriteActive("device 2026\noutput-summary " + prefix + "summary.txt\n" +
+                               "output-snapshots " + prefix + "snapshot\n" + "output-trace " +
+                               prefix + "trace.txt\n",
+                           0);
+    const std::string summary = Read("summary.txt");
+    EXPECT_NE(summary.find("control-codes D9\n"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("snapshot 0 address=1048576 size=1"), std::string::npos);
+    EXPECT_EQ(Read("snapshot-0.bin"), "\x5A");
+    EXPECT_EQ(FirstLine("trace.txt"), "0 0 frame page-write 00 01 D7 02 10 00 00 5A A6");
 }
 
-TEST(Scenario, OutputsNamedByUnitAreWrittenForEachUnitThatThisProgramOpened) {
+TEST_F(ScenarioOutputs, NamedByUnitAreWrittenForEachUnitThatThisProgramOpened) {
     // Three units of one scenario; this program updates unit 1, another program the others.
-    test_support::ScratchFolder folder;
-    Scenario scenario;
-    std::string error;
-    const std::string prefix = folder.Path().string() + "/";
-    ASSERT_TRUE(ParseScenario("device 2026\ndevice 2026\ndevice 2026\noutput-snapshots " + prefix +
-                                  "snapshot-{unit}\noutput-summary " + prefix +
-                                  "summary-{unit}.txt\noutput-trace " + prefix +
-                                  "trace-{unit}.txt\n",
-                              scenario, error))
-        << error;
-    VirtualClock clock;
-    EmulatedBridge bridge(clock);
-    AttachScenarioDevices(scenario, bridge);
-    BridgeHandle handle = nullptr;
-    ASSERT_EQ(bridge.OpenBridgeDevice(1, &handle), kBridgeSuccess);
-    std::uint32_t written = 0;
-    const std::uint8_t page[] = {0x00, 0x01, 0xD7, 0x02, 0x10, 0x00, 0x00, 0x5A, 0xA6};
-    const std::uint8_t writeActive[] = {0x01, 0x01, 0xD9};
-    bridge.WriteFrame(handle, page, sizeof page, &written, nullptr);
-    bridge.WriteFrame(handle, writeActive, sizeof writeActive, &written, nullptr);
-    ASSERT_TRUE(WriteScenarioOutputs(scenario.outputs, bridge));
-
+    SendPageAndWriteActive("device 2026\ndevice 2026\ndevice 2026\noutput-snapshots " + prefix +
+                               "snapshot-{unit}\noutput-summary " + prefix +
+                               "summary-{unit}.txt\noutput-trace " + prefix + "trace-{unit}.txt\n",
+                           1);
     EXPECT_FALSE(std::filesystem::exists(folder.Path() / "summary-0.txt")) << "never opened here";
     EXPECT_FALSE(std::filesystem::exists(folder.Path() / "summary-2.txt"));
-    std::ifstream summaryFile(folder.Path() / "summary-1.txt");
-    std::stringstream summary;
-    summary << summaryFile.rdbuf();
-    EXPECT_NE(summary.str().find("device 1 serial=2026 opened=1"), std::string::npos)
-        << summary.str();
-    EXPECT_EQ(summary.str().find("device 0"), std::string::npos) << "that unit's alone";
-    EXPECT_NE(summary.str().find("file=" + prefix + "snapshot-1-0.bin"), std::string::npos);
-    std::ifstream snapshot(folder.Path() / "snapshot-1-0.bin", std::ios::binary);
-    EXPECT_EQ(snapshot.get(), 0x5A);
-    std::ifstream traceFile(folder.Path() / "trace-1.txt");
-    std::string firstLine;
-    std::getline(traceFile, firstLine);
-    EXPECT_EQ(firstLine, "0 1 frame page-write 00 01 D7 02 10 00 00 5A A6");
+    const std::string summary = Read("summary-1.txt");
+    EXPECT_NE(summary.find("device 1 serial=2026 opened=1"), std::string::npos) << summary;
+    EXPECT_EQ(summary.find("device 0"), std::string::npos) << "that unit's alone";
+    EXPECT_NE(summary.find("file=" + prefix + "snapshot-1-0.bin"), std::string::npos);
+    EXPECT_EQ(Read("snapshot-1-0.bin"), "\x5A");
+    EXPECT_EQ(FirstLine("trace-1.txt"), "0 1 frame page-write 00 01 D7 02 10 00 00 5A A6");
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "protocol/image_regions.h"
-#include "update/update_worker.h"
+#include "update/image_set.h"
 
 namespace quorvanex::test_support {
 

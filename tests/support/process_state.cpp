@@ -2,8 +2,8 @@
 
 #include "link/device_connection.h"
 #include "protocol/flash_programming.h"
+#include "update/device_change.h"
 #include "update/exit_code.h"
-#include "update/update_run.h"
 
 namespace quorvanex::test_support {
 

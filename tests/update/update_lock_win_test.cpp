@@ -9,7 +9,7 @@
 #include "tests/support/emulated_device_test.h"
 #include "tests/support/image_files.h"
 #include "update/update_lock.h"
-#include "update/update_run.h"
+#include "update/update_worker.h"
 
 namespace quorvanex {
 namespace {

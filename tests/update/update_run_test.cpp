@@ -1,4 +1,4 @@
-#include "update/update_run.h"
+#include "update/update_worker.h"
 
 #include <gtest/gtest.h>
 

@@ -13,8 +13,8 @@
 #include "seam/bridge_operations.h"
 #include "tests/support/emulated_device_test.h"
 #include "tests/support/image_files.h"
+#include "update/device_change.h"
 #include "update/exit_code.h"
-#include "update/update_run.h"
 
 namespace quorvanex {
 namespace {
@@ -316,22 +316,31 @@ TEST_F(UpdateWorkerTest, TheDeviceIsBeingChangedOnlyFromTheFirstCommandToTheLast
     EXPECT_EQ(ProgramExitCode(0), 1);
 }
 
-TEST_F(UpdateWorkerTest, AFailedSpeedSelectStopsWithCode1) {
-    folder.Write("QUORVANEX-FPGA-2.45-1013.bin", ImageBytes("1A60", PatternData(100)));
-    bridge.Attach(DeviceFromScenario("exchange-fault no-reply control:D5 1 2"));
-    EXPECT_EQ(RunWorker(), 1);
-    EXPECT_EQ(host.NoticeTexts(), (std::vector<std::wstring>{L"ERROR Selecting Speed!", L" "}));
-    EXPECT_EQ(host.StatusTexts().back(), Padded(L"SPI Speed error", 36));
-}
+// A step of the main image that fails: its box, the fatal box, the fatal stop's text; no page.
+struct FailedStep {
+    const char* fault;
+    const wchar_t* notice;
+    const wchar_t* fatalText;
+};
 
-TEST_F(UpdateWorkerTest, AFailedEraseStopsWithCode6) {
+class UpdateWorkerFailedStep : public UpdateWorkerTest,
+                               public ::testing::WithParamInterface<FailedStep> {};
+
+TEST_P(UpdateWorkerFailedStep, StopsWithItsFatalCodeBeforeAnyPage) {
     folder.Write("QUORVANEX-FPGA-2.45-1013.bin", ImageBytes("1A60", PatternData(100)));
-    bridge.Attach(DeviceFromScenario("exchange-fault wrong-reply sector-erase 3 1"));
+    bridge.Attach(DeviceFromScenario(GetParam().fault));
     EXPECT_EQ(RunWorker(), 1);
-    EXPECT_EQ(host.NoticeTexts(), (std::vector<std::wstring>{L"Sector erase error!", L" "}));
-    EXPECT_EQ(host.StatusTexts().back(), Padded(L"Chip Erase error", 36));
+    EXPECT_EQ(host.NoticeTexts(), (std::vector<std::wstring>{GetParam().notice, L" "}));
+    EXPECT_EQ(host.StatusTexts().back(), Padded(GetParam().fatalText, 36));
     EXPECT_EQ(FirstDevice().DeviceLoader().PagesAccepted(), 0u);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    MainImage, UpdateWorkerFailedStep,
+    ::testing::Values(FailedStep{"exchange-fault no-reply control:D5 1 2",
+                                 L"ERROR Selecting Speed!", L"SPI Speed error"},
+                      FailedStep{"exchange-fault wrong-reply sector-erase 3 1",
+                                 L"Sector erase error!", L"Chip Erase error"}));
 
 TEST_F(UpdateWorkerTest, AReadyWaitThatGivesUpDoesNotStopTheUpdate) {
     const std::vector<Bytes> images = WriteMultiPartSet(100);

@@ -1,0 +1,29 @@
+// The update's steps, from the look at the files to the finish: the fixed order of state commands,
+// the speed select, the main image and, for a multi-part image, the four part files with their
+// ready waits. Nothing around them: the lock across programs is update/update_run.h's, the
+// window's thread update/update_worker.h's. A failed step ends in the fatal stop and does not
+// return.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "link/device_connection.h"
+#include "update/image_set.h"
+
+namespace quorvanex {
+
+// How an update that returned ended. A failed step does not return: it ends in the fatal stop.
+enum class UpdateOutcome {
+    Finished,           // the device confirmed the update; the operator was told to power-cycle it
+    NotStarted,         // a file missing or refused, no bridge library, or no device opened
+    AnotherUpdateRuns,  // another update holds the unit's lock across programs
+};
+
+// With a device index, the device at that index of the bridge's list is updated, and only when it
+// is a QUORVANEX; without one, the first QUORVANEX. With a claim, it is made on the unit found
+// before the unit is opened (the lock across programs); a unit claimed elsewhere is told as another
+// update that runs, and not touched.
+UpdateOutcome RunUpdate(std::optional<std::uint32_t> deviceIndex, UnitClaim claim = nullptr);
+
+}  // namespace quorvanex
