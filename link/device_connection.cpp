@@ -91,7 +91,11 @@ OpenOutcome OpenDeviceAmong(std::optional<std::uint32_t> only, UnitClaim claim) 
         TearDownConnection();
         return OpenOutcome::ClaimedElsewhere;
     }
-    if (!counted || !found || !OpenAndSetUp(*found)) {
+    if (!counted || !found) {
+        TearDownConnection();
+        return OpenOutcome::NotFound;
+    }
+    if (!OpenAndSetUp(*found)) {
         TearDownConnection();
         return OpenOutcome::NotOpened;
     }

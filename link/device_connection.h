@@ -31,7 +31,9 @@ void OpenDevice(std::uint32_t deviceIndex);
 // A claim on the unit that the search found, made before it is opened: false keeps the unit
 // closed. The update takes the unit's lock across programs here, once it knows which unit it is.
 using UnitClaim = bool (*)(std::uint32_t deviceIndex);
-enum class OpenOutcome { Opened, NotOpened, ClaimedElsewhere };
+// NotFound: no QUORVANEX (at the index asked for); NotOpened: found, but the open or its set-up
+// failed.
+enum class OpenOutcome { Opened, NotFound, NotOpened, ClaimedElsewhere };
 // OpenDevice with a claim between the search and the open; nothing is shown when the claim fails,
 // which the caller tells in its own words.
 OpenOutcome OpenClaimedDevice(std::optional<std::uint32_t> deviceIndex, UnitClaim claim);

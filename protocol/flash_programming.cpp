@@ -135,6 +135,7 @@ bool ProgramImageFile(const wchar_t* path) {
     }
     file.Close();
 
+    ImageLoaded(path, region.id, data.data(), data.size());
     ReportProgress(path, 0, data.size());
     if (!EraseSectors(region.firstSector, region.sectorCount)) {
         FatalStop(kFatalChipErase);

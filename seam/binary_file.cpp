@@ -36,15 +36,6 @@ bool ReadWholeFile(const wchar_t* path, std::string& bytes) {
     return file.Read(bytes.data(), bytes.size()) == bytes.size();
 }
 
-bool AppendToFile(const wchar_t* path, const std::string& bytes) {
-    std::FILE* file = OpenFileForAppending(path);
-    if (file == nullptr) {
-        return false;
-    }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
-}
-
 void BinaryFile::Close() {
     if (file_ != nullptr) {
         std::fclose(file_);

@@ -31,13 +31,19 @@ class BinaryFile {
 
 // The whole file's bytes; false when it cannot be opened or read.
 bool ReadWholeFile(const wchar_t* path, std::string& bytes);
-// Adds the bytes at the end of the file, which is made when it is not there; false on failure.
+// Adds the bytes at the end of the file, which is made when it is not there, in one write: several
+// programs that append lines to one file at once never interleave or overwrite one another's.
+// False on failure, or when the path is not a file.
 bool AppendToFile(const wchar_t* path, const std::string& bytes);
 
-// The platform's part: open for reading or appending in binary mode, and seek and tell with 64-bit
-// positions.
+// What a path names. Only a file is ever opened: a folder, a pipe or a device named like one
+// would read as nothing, or wait for ever.
+enum class PathKind { Missing, File, NotAFile };
+PathKind KindOfPath(const wchar_t* path);
+
+// The platform's part: open a file (never a folder, pipe or device) for reading in binary mode,
+// and seek and tell with 64-bit positions.
 std::FILE* OpenFileForReading(const wchar_t* path);
-std::FILE* OpenFileForAppending(const wchar_t* path);
 bool SeekFile(std::FILE* file, std::int64_t offset, int origin);
 std::int64_t TellFile(std::FILE* file);
 

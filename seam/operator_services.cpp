@@ -77,6 +77,10 @@ void ShowPathNotice(const PathNotice& notice, const wchar_t* path) {
     ShowNotice(text, notice.caption, NoticeIcon::Warning);
 }
 
+void ImageLoaded(const wchar_t* file, const char* id, const std::uint8_t* data, std::size_t size) {
+    installedServices->ImageLoaded(file, id, data, size);
+}
+
 void EndProcess(int exitCode) {
     installedServices->EndProcess(exitCode);
     // A service that returns here would let a stopped update go on.

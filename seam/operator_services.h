@@ -4,6 +4,7 @@
 // install a recorder with a virtual clock; without either, portable defaults apply.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "text/operator_text.h"
@@ -35,6 +36,12 @@ class OperatorServices {
     // such thing and leaves this as it is.
     virtual void ReportProgress(const wchar_t* /*file*/, std::uint64_t /*bytesDone*/,
                                 std::uint64_t /*bytesTotal*/) {}
+    // The bytes of an image file exactly as they will be written, its ID first: read whole, and
+    // not yet sent, its region not yet erased. A side that checks them against an approved set
+    // (the command line's --expect) ends the update here when they differ, the way its EndProcess
+    // does; the window checks nothing.
+    virtual void ImageLoaded(const wchar_t* /*file*/, const char* /*id*/,
+                             const std::uint8_t* /*data*/, std::size_t /*size*/) {}
 };
 
 // Installs the services for the whole process; nullptr puts the portable defaults back. Install
@@ -61,6 +68,7 @@ void OfferProcessor();
 std::uint32_t TickCount();
 [[noreturn]] void EndProcess(int exitCode);
 void ReportProgress(const wchar_t* file, std::uint64_t bytesDone, std::uint64_t bytesTotal);
+void ImageLoaded(const wchar_t* file, const char* id, const std::uint8_t* data, std::size_t size);
 
 // The rows of the text tables, shown through the services. A status text is painted whole: the
 // words padded with blanks to the row's length, at its row.

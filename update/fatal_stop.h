@@ -26,9 +26,12 @@ inline constexpr FatalCode kHighestFatalCode = kFatalChipEraseLong;
 //
 // How it does not return depends on the program's operator services: the window program ends the
 // process inside EndProcess; the command line, which goes on to report and record the stop, ends
-// the update instead by an exception (ProcessEnd) thrown from EndProcess, which unwinds through
-// the core to the command that ran the update. So every core function between the update's start
-// and a FatalStop, the erase that calls it from inside the image programming included:
+// the update instead by an exception thrown from EndProcess, which unwinds through the core to the
+// command that ran the update. The command line's services end an update the same way from other
+// calls too: an image whose bytes are not the approved ones (ImageLoaded), and the operator's
+// second Ctrl-C (from any pause or tick). So every core function between the update's start and a
+// FatalStop or a call of the operator services, the erase that calls the fatal stop from inside
+// the image programming included:
 // - holds only what a destructor gives back (the image data, an open file, the unit's lock across
 //   programs); a resource freed by a statement after the call would leak in the command line;
 // - holds no LinkLock across the call (each bridge call releases it before the result is looked

@@ -91,12 +91,16 @@ UpdateOutcome RunUpdate(std::optional<std::uint32_t> deviceIndex, UnitClaim clai
         !BridgeLibraryReady()) {
         return UpdateOutcome::NotStarted;
     }
-    if (OpenClaimedDevice(deviceIndex, claim) == OpenOutcome::ClaimedElsewhere) {
-        ShowNotice(kUpdateAlreadyRunning);
-        return UpdateOutcome::AnotherUpdateRuns;
-    }
-    if (!DeviceIsOpen()) {
-        return UpdateOutcome::NotStarted;
+    switch (OpenClaimedDevice(deviceIndex, claim)) {
+        case OpenOutcome::ClaimedElsewhere:
+            ShowNotice(kUpdateAlreadyRunning);
+            return UpdateOutcome::AnotherUpdateRuns;
+        case OpenOutcome::NotFound:
+            return UpdateOutcome::NotStarted;
+        case OpenOutcome::NotOpened:
+            return UpdateOutcome::NotOpened;
+        case OpenOutcome::Opened:
+            break;
     }
     ShowStatusText(kUpdatingFirmwareLine);
     ShowStatusText(kDoNotTurnPowerOffLine);

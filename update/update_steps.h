@@ -16,7 +16,8 @@ namespace quorvanex {
 // How an update that returned ended. A failed step does not return: it ends in the fatal stop.
 enum class UpdateOutcome {
     Finished,           // the device confirmed the update; the operator was told to power-cycle it
-    NotStarted,         // a file missing or refused, no bridge library, or no device opened
+    NotStarted,         // a file missing or refused, no bridge library, or no QUORVANEX found
+    NotOpened,          // the QUORVANEX was found, but could not be opened
     AnotherUpdateRuns,  // another update holds the unit's lock across programs
 };
 

@@ -160,7 +160,7 @@ TEST_F(DeviceConnectionTest, TheUnitFoundIsClaimedBeforeItIsOpenedAndARefusedCla
 
     // No QUORVANEX, no claim: the search tells what it always tells.
     claimsMade.clear();
-    EXPECT_EQ(OpenClaimedDevice(0u, &Claim), OpenOutcome::NotOpened);
+    EXPECT_EQ(OpenClaimedDevice(0u, &Claim), OpenOutcome::NotFound);
     EXPECT_TRUE(claimsMade.empty());
     ExpectOnlyLinkNotices({L"QUORVANEX not connected!"});
 }

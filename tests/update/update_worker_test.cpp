@@ -318,6 +318,7 @@ TEST_F(UpdateWorkerTest, TheDeviceIsBeingChangedOnlyFromTheFirstCommandToTheLast
 
 // A step of the main image that fails: its box, the fatal box, the fatal stop's text; no page.
 struct FailedStep {
+    const char* name;
     const char* fault;
     const wchar_t* notice;
     const wchar_t* fatalText;
@@ -337,10 +338,11 @@ TEST_P(UpdateWorkerFailedStep, StopsWithItsFatalCodeBeforeAnyPage) {
 
 INSTANTIATE_TEST_SUITE_P(
     MainImage, UpdateWorkerFailedStep,
-    ::testing::Values(FailedStep{"exchange-fault no-reply control:D5 1 2",
+    ::testing::Values(FailedStep{"SpeedSelect", "exchange-fault no-reply control:D5 1 2",
                                  L"ERROR Selecting Speed!", L"SPI Speed error"},
-                      FailedStep{"exchange-fault wrong-reply sector-erase 3 1",
-                                 L"Sector erase error!", L"Chip Erase error"}));
+                      FailedStep{"SectorErase", "exchange-fault wrong-reply sector-erase 3 1",
+                                 L"Sector erase error!", L"Chip Erase error"}),
+    [](const ::testing::TestParamInfo<FailedStep>& info) { return info.param.name; });
 
 TEST_F(UpdateWorkerTest, AReadyWaitThatGivesUpDoesNotStopTheUpdate) {
     const std::vector<Bytes> images = WriteMultiPartSet(100);
