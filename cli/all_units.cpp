@@ -8,8 +8,8 @@
 #include "cli/commands.h"
 #include "cli/console_platform.h"
 #include "cli/console_report.h"
+#include "cli/events.h"
 #include "cli/image_set.h"
-#include "cli/json_fields.h"
 #include "cli/json_line.h"
 #include "cli/unit_record.h"
 #include "link/device_list.h"
@@ -20,7 +20,8 @@ namespace quorvanex::cli {
 namespace {
 
 // How long one wait for the units' output lasts at most: the rows of a terminal are drawn again
-// at least this often, so their clocks move on while a unit erases and says nothing.
+// at least this often, so their clocks move on while a unit erases and says nothing, and a request
+// to stop is answered this soon.
 constexpr std::uint32_t kOutputWaitMilliseconds = 200;
 // The longest that a unit's update may legitimately say nothing is its ready wait with a unit
 // that stopped answering: 2000 polls of 2 s each, some 67 minutes. A unit silent for twice as
@@ -31,47 +32,68 @@ constexpr std::size_t kRowWidth = 79;
 
 struct Unit {
     BridgeDevice device;
-    bool started = false;
     bool ended = false;
     int exitCode = 0;
     std::string doing = "starting";
-    JsonFields progress;  // the unit's last progress event
-    std::string outcome;  // done, fatal, busy, not-opened, refused, crashed, not-started
+    std::optional<ProgressFigures> progress;  // from the unit's last progress event
+    std::optional<Outcome> outcome;           // as the unit told it, or the parent decided
     std::uint8_t fatalCode = 0;
     std::string fatalText;
+    std::vector<RecordedImage> images;  // the images it began to write, with their SHA-256
+    std::optional<UnitRecord> record;   // the record that the unit told
+    bool recordWritten = false;         // the unit wrote its own record line to the file
+    bool endedByParent = false;
+    bool toldItsEnd = false;  // its own events said how it ended
     double startSeconds = 0;
     double lastOutputSeconds = 0;
-    bool hung = false;
     double seconds = 0;
-    std::string record;  // the unit's record line, as its own process wrote it
 };
 
-// One more item of a JSON array still open ("[" and the items so far).
-void AddToList(std::string& list, const std::string& item) {
-    if (list.size() > 1) {
-        list += ',';
+std::string IndexOf(const Unit& unit) {
+    return std::to_string(unit.device.index);
+}
+
+// A Windows exception code reads as a negative int; it is told as Windows shows it, the same
+// number in the text and in the JSON.
+std::uint32_t ExitCodeAsShown(int exitCode) {
+    return static_cast<std::uint32_t>(exitCode);
+}
+
+// The unit's event as it came, with the unit's index after the event's name.
+Json WithDevice(const Json& event, std::uint32_t device) {
+    Json forwarded = Json::object();
+    forwarded[field::kEventField] = event.value(field::kEventField, "");
+    forwarded[field::kDevice] = device;
+    for (const auto& [key, value] : event.items()) {
+        if (key != field::kEventField && key != field::kDevice) {
+            forwarded[key] = value;
+        }
     }
-    list += item;
+    return forwarded;
 }
 
-std::string Field(const JsonFields& fields, const char* key) {
-    const auto found = fields.find(key);
-    return found == fields.end() ? std::string() : found->second;
-}
-
-std::string Kibibytes(const std::string& bytes) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.0f KiB", std::strtod(bytes.c_str(), nullptr) / 1024);
-    return text;
+ProgressFigures ProgressOf(const Json& event) {
+    return {event.value(field::kImage, ""), event.value(field::kImageDone, std::uint64_t{0}),
+            event.value(field::kImageTotal, std::uint64_t{0}), event.value(field::kRate, 0.0),
+            event.value(field::kEta, 0.0)};
 }
 
 class AllUnits {
   public:
     AllUnits(const Arguments& arguments, ChildProcesses& children, ProgramClock& clock,
-             const ImageSetReport& set, ConsoleReport::Style style)
-        : arguments_(arguments), children_(children), clock_(clock), set_(set), style_(style) {}
+             ConsoleReport::Style style, std::string run, unsigned (*stopRequests)())
+        : children_(children),
+          clock_(clock),
+          style_(style),
+          run_(std::move(run)),
+          records_(arguments.recordFile),
+          stopRequests_(stopRequests),
+          startSeconds_(clock.Seconds()) {}
 
-    void Start(const std::vector<BridgeDevice>& devices, const std::vector<std::string>& program) {
+    // One process a unit: this program again, for that unit alone, its record written by itself
+    // and told as an event, the approved set handed on through its standard input.
+    void Start(const std::vector<BridgeDevice>& devices, const std::vector<std::string>& program,
+               const std::optional<ApprovedSet>& approved) {
         for (const BridgeDevice& device : devices) {
             Unit unit;
             unit.device = device;
@@ -80,17 +102,21 @@ class AllUnits {
             std::vector<std::string> words = program;
             for (const std::string& word :
                  {std::string("update"), std::string("--device"), std::to_string(device.index),
-                  std::string("--json"), std::string("--record"), std::string(kRecordToOutput)}) {
+                  std::string("--json"), std::string("--run"), run_}) {
                 words.push_back(word);
             }
-            unit.started = children_.Start(units_.size(), words);
-            if (!unit.started) {
-                unit.ended = true;
-                unit.outcome = "not-started";
-                unit.doing = "could not be started";
+            if (records_.Wanted()) {
+                words.insert(words.end(), {"--record", records_.Path()});
             }
+            if (approved) {
+                words.insert(words.end(), {"--expect", kStandardStream});
+            }
+            const bool started =
+                children_.Start(units_.size(), words, approved ? approved->Lines() : "");
             units_.push_back(unit);
-            if (!unit.started) {
+            if (!started) {
+                units_.back().outcome = Outcome::NotStarted;
+                units_.back().doing = "could not be started";
                 Ended(units_.back());
             }
         }
@@ -99,11 +125,11 @@ class AllUnits {
     void Run() {
         DrawRows();
         while (Running()) {
+            LookForStop();
             for (const ChildOutput& output : children_.Wait(kOutputWaitMilliseconds)) {
                 Unit& unit = units_[output.child];
                 unit.lastOutputSeconds = clock_.Seconds();
                 if (output.ended) {
-                    unit.ended = true;
                     unit.exitCode = output.exitCode;
                     Ended(unit);
                 } else {
@@ -115,50 +141,42 @@ class AllUnits {
         }
     }
 
-    void EndHungUnits() {
-        for (std::size_t child = 0; child < units_.size(); ++child) {
-            Unit& unit = units_[child];
-            if (!unit.ended && !unit.hung &&
-                clock_.Seconds() - unit.lastOutputSeconds > kLongestSilenceSeconds) {
-                unit.hung = true;
-                unit.outcome = "hung";
-                children_.End(child);
-            }
-        }
-    }
-
     // The table, or the summary event; returns the exit code.
     int Finish() {
         std::vector<std::string> notUpdated;
-        std::string failedJson = "[";
-        std::string results = "[";
+        Json failed = Json::array();
+        Json table = Json::array();
         std::size_t done = 0;
+        bool stopped = false;
         for (const Unit& unit : units_) {
-            JsonLine result;
-            result.Count("device", unit.device.index).Text("outcome", unit.outcome);
+            const Outcome outcome = unit.outcome.value_or(Outcome::Crashed);
+            JsonLine row;
+            row.Count(field::kDevice, unit.device.index)
+                .Text(field::kOutcome, OutcomeName(outcome));
             if (unit.fatalCode != 0) {
-                result.Count("fatal_code", unit.fatalCode).Text("fatal_text", unit.fatalText);
+                row.Count(field::kFatalCode, unit.fatalCode)
+                    .Text(field::kFatalText, unit.fatalText);
             } else {
-                result.Null("fatal_code").Text("fatal_text", "");
+                row.Null(field::kFatalCode).Text(field::kFatalText, "");
             }
-            result.Decimal("seconds", unit.seconds, 1);
-            AddToList(results, result.Object());
-            if (unit.outcome == "done") {
+            table.push_back(row.Decimal(field::kSeconds, unit.seconds, 1).Object());
+            stopped = stopped || outcome == Outcome::Interrupted;
+            if (outcome == Outcome::Done) {
                 ++done;
                 continue;
             }
-            AddToList(failedJson, std::to_string(unit.device.index));
-            notUpdated.push_back("unit " + std::to_string(unit.device.index) + " (" +
-                                 OutcomeWords(unit) + ")");
+            failed.push_back(unit.device.index);
+            notUpdated.push_back("unit " + IndexOf(unit) + " (" + OutcomeText(unit) + ")");
         }
         const double seconds = clock_.Seconds() - startSeconds_;
         if (style_ == ConsoleReport::Style::Json) {
-            WriteOutput(JsonLine("summary")
-                            .Count("units", units_.size())
-                            .Count("done", done)
-                            .Raw("not_updated", failedJson + "]")
-                            .Raw("units_table", results + "]")
-                            .Decimal("seconds", seconds, 1)
+            WriteOutput(JsonLine(Event::Summary)
+                            .Count(field::kUnits, units_.size())
+                            .Count(field::kDone, done)
+                            .Value(field::kNotUpdated, failed)
+                            .Value(field::kUnitsTable, table)
+                            .Decimal(field::kSeconds, seconds, 1)
+                            .Value(field::kRecordsNotWritten, recordsNotWritten_)
                             .Line());
         } else {
             WriteTable();
@@ -171,11 +189,18 @@ class AllUnits {
                                                      std::to_string(static_cast<long>(seconds))})
                              : Said(kUnitsNotUpdated, {names})) +
                         "\n");
+            if (!recordsNotWritten_.empty()) {
+                WriteError(Said(kRecordsNotWritten, {JsonText(recordsNotWritten_)}) + "\n");
+            }
         }
-        return notUpdated.empty() ? kExitDone : kExitUnitsNotUpdated;
+        if (stopped) {
+            return kExitStopped;
+        }
+        if (!notUpdated.empty()) {
+            return kExitUnitsNotUpdated;
+        }
+        return recordsNotWritten_.empty() ? kExitDone : kExitRecordNotWritten;
     }
-
-    void MarkStart() { startSeconds_ = clock_.Seconds(); }
 
   private:
     bool Running() const {
@@ -187,155 +212,221 @@ class AllUnits {
         return false;
     }
 
-    static std::string OutcomeWords(const Unit& unit) {
-        if (unit.outcome == "fatal") {
+    std::size_t UnitsRunning() const {
+        std::size_t running = 0;
+        for (const Unit& unit : units_) {
+            running += unit.ended ? 0 : 1;
+        }
+        return running;
+    }
+
+    // A first request to stop is answered with what stopping means, and the units go on: a unit
+    // stopped while it is written does not start until it is updated again. A second one stops
+    // every unit still running; the units' processes never see the console's requests themselves.
+    void LookForStop() {
+        const unsigned requests = stopRequests_ != nullptr ? stopRequests_() : 0;
+        if (requests >= 1 && !stopWarned_) {
+            stopWarned_ = true;
+            const std::string text = Said(kStopUnitsWhileWriting, {std::to_string(UnitsRunning())});
+            WriteError(text + "\n");
+            if (style_ == ConsoleReport::Style::Json) {
+                WriteOutput(JsonLine(Event::Stopping).Text(field::kText, text).Line());
+            }
+        }
+        if (requests >= 2 && !stopping_) {
+            stopping_ = true;
+            for (std::size_t child = 0; child < units_.size(); ++child) {
+                if (!units_[child].ended) {
+                    units_[child].endedByParent = true;
+                    if (!units_[child].outcome) {
+                        units_[child].outcome = Outcome::Interrupted;
+                    }
+                    children_.End(child);
+                }
+            }
+        }
+    }
+
+    void EndHungUnits() {
+        for (std::size_t child = 0; child < units_.size(); ++child) {
+            Unit& unit = units_[child];
+            if (!unit.ended && !unit.endedByParent &&
+                clock_.Seconds() - unit.lastOutputSeconds > kLongestSilenceSeconds) {
+                unit.endedByParent = true;
+                unit.outcome = Outcome::Hung;
+                children_.End(child);
+            }
+        }
+    }
+
+    static std::string OutcomeText(const Unit& unit) {
+        const Outcome outcome = unit.outcome.value_or(Outcome::Crashed);
+        if (outcome == Outcome::Fatal) {
             return "fatal " + std::to_string(unit.fatalCode) + " " + unit.fatalText;
         }
-        if (unit.outcome == "crashed") {
-            return "crashed, exit code " + std::to_string(unit.exitCode);
+        if (outcome == Outcome::Crashed) {
+            return Said(kUnitEnded,
+                        {OutcomeName(outcome), std::to_string(ExitCodeAsShown(unit.exitCode))});
         }
-        return unit.outcome;
+        return OutcomeName(outcome);
     }
 
-    // A line of the unit's output: its event, told as the style asks and kept for its row.
+    // A line of the unit's output: its event, kept for its row and its record, and told as the
+    // style asks.
     void Line(Unit& unit, const std::string& line) {
-        const std::optional<JsonFields> fields = ReadJsonFields(line);
-        if (!fields) {
-            // Not an event: told as it came, with the unit.
-            Tell(unit, JsonLine("output").Text("text", line), line);
+        const std::optional<Json> json = ReadJsonObject(line);
+        const std::optional<Event> event =
+            json ? EventNamed(json->value(field::kEventField, "")) : std::nullopt;
+        if (!event) {
+            // Not an event (what the unit's process wrote to its error output): told as it came.
+            Tell(unit, JsonLine(Event::Output).Text(field::kText, line), line);
             return;
         }
-        const std::string event = Field(*fields, "event");
-        const std::string text = Field(*fields, "text");
+        const std::string text = FieldText(*json, field::kText);
         std::string plain;
-        if (event == "record") {
-            // The record's fields, without the event that carried them out of the unit.
-            const std::string prefix = "{\"event\":\"record\",";
-            unit.record = line.rfind(prefix, 0) == 0 ? "{" + line.substr(prefix.size()) : line;
-            unit.outcome = Field(*fields, "outcome");
-            Forward(unit, line, event);
-            return;
+        switch (*event) {
+            case Event::Record:
+                unit.record = RecordFromJson(*json);
+                unit.outcome = unit.record->outcome;
+                // In a file, the unit's own line; to standard output, the parent's to write.
+                unit.recordWritten = !records_.ToOutput();
+                unit.toldItsEnd = true;
+                if (records_.ToOutput()) {
+                    return;
+                }
+                break;
+            case Event::RecordNotWritten:
+                plain = text;
+                break;
+            case Event::Progress:
+                unit.progress = ProgressOf(*json);
+                unit.doing = "writing " + unit.progress->image;
+                plain = ProgressWords(*unit.progress);
+                break;
+            case Event::Erase:
+                unit.images.push_back(
+                    {FieldText(*json, field::kImage), FieldText(*json, field::kSha256)});
+                unit.progress.reset();
+                unit.doing = Said(kErasingRegion, {FieldText(*json, field::kImage)});
+                plain = unit.doing;
+                break;
+            case Event::Notice: {
+                // As the update of one unit tells a box: the caption without its trailing blanks.
+                std::string caption = FieldText(*json, field::kCaption);
+                caption.erase(caption.find_last_not_of(' ') + 1);
+                unit.doing = "box: " + text;
+                plain = BoxWords(caption, text, json->value(field::kCount, 1u));
+                break;
+            }
+            case Event::Done:
+                unit.outcome = Outcome::Done;
+                unit.seconds = json->value(field::kSeconds, 0.0);
+                unit.progress.reset();
+                unit.doing = Said(kUpdateDoneIn, {std::to_string(static_cast<long>(unit.seconds))});
+                plain = unit.doing;
+                break;
+            case Event::Fatal:
+                unit.outcome = Outcome::Fatal;
+                unit.fatalCode = json->value(field::kCode, std::uint8_t{0});
+                unit.fatalText = text;
+                unit.seconds = json->value(field::kSeconds, 0.0);
+                unit.progress.reset();
+                unit.doing = Said(kFatalStopLine, {std::to_string(unit.fatalCode), text});
+                plain = unit.doing;
+                break;
+            case Event::Refused:
+            case Event::Stopping:
+                if (const auto outcome = OutcomeNamed(FieldText(*json, field::kOutcome))) {
+                    unit.outcome = *outcome;
+                } else if (*event == Event::Stopping) {
+                    unit.outcome = Outcome::Interrupted;
+                }
+                unit.progress.reset();
+                unit.doing = text;
+                plain = text;
+                break;
+            default:
+                if (!text.empty()) {
+                    unit.doing = text;
+                    plain = text;
+                }
         }
-        if (event == "progress") {
-            unit.progress = *fields;
-            unit.doing = "writing " + Field(*fields, "image");
-            plain = ProgressWords(unit);
-        } else if (event == "erase") {
-            unit.doing = Said(kErasingRegion, {Field(*fields, "image")});
-            plain = unit.doing;
-        } else if (event == "notice") {
-            // As the update of one unit tells a box: the caption without its trailing blanks.
-            std::string caption = Field(*fields, "caption");
-            caption.erase(caption.find_last_not_of(' ') + 1);
-            unit.doing = "box: " + text;
-            plain = "Box" + (caption.empty() ? "" : " \"" + caption + "\"") + ": " + text;
-        } else if (event == "done") {
-            unit.outcome = "done";
-            unit.seconds = std::strtod(Field(*fields, "seconds").c_str(), nullptr);
-            unit.doing = Said(kUpdateDoneIn, {std::to_string(static_cast<long>(unit.seconds))});
-            plain = unit.doing;
-        } else if (event == "fatal") {
-            unit.outcome = "fatal";
-            unit.fatalCode = static_cast<std::uint8_t>(
-                std::strtoul(Field(*fields, "code").c_str(), nullptr, 10));
-            unit.fatalText = text;
-            unit.seconds = std::strtod(Field(*fields, "seconds").c_str(), nullptr);
-            unit.doing = Said(kFatalStopLine, {std::to_string(unit.fatalCode), text});
-            plain = unit.doing;
-        } else if (!text.empty()) {
-            unit.doing = text;
-            plain = text;
+        if (*event == Event::Record || *event == Event::Done || *event == Event::Fatal ||
+            *event == Event::Refused || *event == Event::Stopping) {
+            unit.toldItsEnd = true;
         }
         if (style_ == ConsoleReport::Style::Json) {
-            Forward(unit, line, event);
+            WriteOutput(JsonText(WithDevice(*json, unit.device.index)) + "\n");
         } else if (style_ == ConsoleReport::Style::Lines && !plain.empty()) {
-            WriteOutput(Said(kUnitLine, {std::to_string(unit.device.index), plain}) + "\n");
+            WriteOutput(Said(kUnitLine, {IndexOf(unit), plain}) + "\n");
         }
-    }
-
-    // The unit's event as it came, with the unit's index added after the event's name.
-    void Forward(const Unit& unit, const std::string& line, const std::string& event) {
-        if (style_ != ConsoleReport::Style::Json) {
-            return;
-        }
-        const std::string head = "{\"event\":" + JsonString(event);
-        if (line.find("\"device\":") != std::string::npos || line.rfind(head, 0) != 0) {
-            WriteOutput(line + "\n");
-            return;
-        }
-        WriteOutput(head + ",\"device\":" + std::to_string(unit.device.index) +
-                    line.substr(head.size()) + "\n");
     }
 
     void Tell(const Unit& unit, JsonLine json, const std::string& plain) {
         if (style_ == ConsoleReport::Style::Json) {
-            WriteOutput(json.Count("device", unit.device.index).Line());
+            WriteOutput(JsonText(WithDevice(json.Object(), unit.device.index)) + "\n");
         } else if (style_ == ConsoleReport::Style::Lines) {
-            WriteOutput(Said(kUnitLine, {std::to_string(unit.device.index), plain}) + "\n");
+            WriteOutput(Said(kUnitLine, {IndexOf(unit), plain}) + "\n");
         }
     }
 
-    static std::string ProgressWords(const Unit& unit) {
-        const JsonFields& progress = unit.progress;
-        const double done = std::strtod(Field(progress, "done").c_str(), nullptr);
-        const double total = std::strtod(Field(progress, "total").c_str(), nullptr);
-        char text[160];
-        std::snprintf(text, sizeof text, "%s %3.0f%%  %s of %s  %.1f KiB/s  ETA %s",
-                      Field(progress, "image").c_str(), total > 0 ? 100 * done / total : 100.0,
-                      Kibibytes(Field(progress, "done")).c_str(),
-                      Kibibytes(Field(progress, "total")).c_str(),
-                      std::strtod(Field(progress, "rate").c_str(), nullptr) / 1024,
-                      Duration(std::strtod(Field(progress, "eta").c_str(), nullptr)).c_str());
-        return text;
-    }
-
-    // The unit's end: its outcome from what it said and how it ended, and its record.
+    // The unit's end: its outcome from what it said and how it ended, and its one record.
     void Ended(Unit& unit) {
+        unit.ended = true;
         if (unit.seconds == 0) {
             unit.seconds = clock_.Seconds() - unit.startSeconds;
         }
-        if (unit.outcome.empty()) {
-            // A unit that ended without saying how: refused by its own look at the files, or
-            // ended by a crash before it could tell.
-            unit.outcome = unit.exitCode == kExitImagesRefused ? "refused" : "crashed";
-        }
-        if (unit.outcome == "crashed") {
-            unit.doing = "crashed, exit code " + std::to_string(unit.exitCode);
-            // A Windows exception code reads as a negative int; it is told as Windows shows it.
+        // A unit that ended without saying how ended by a crash before it could tell.
+        unit.outcome = unit.outcome.value_or(Outcome::Crashed);
+        if (!unit.toldItsEnd) {
+            unit.progress.reset();
+            unit.doing = OutcomeText(unit);
             Tell(unit,
-                 JsonLine("crashed").Count("exit_code", static_cast<std::uint32_t>(unit.exitCode)),
+                 JsonLine(Event::UnitEnded)
+                     .Text(field::kOutcome, OutcomeName(*unit.outcome))
+                     .Count(field::kExitCode, ExitCodeAsShown(unit.exitCode))
+                     .Text(field::kText, unit.doing),
                  unit.doing);
         }
         WriteRecord(unit);
     }
 
-    void WriteRecord(const Unit& unit) {
-        if (arguments_.recordFile.empty()) {
+    // Exactly one line a unit: the unit's own when it wrote one; otherwise the parent's, with
+    // what the parent knows (unless the unit's line is in the file after all: it may have ended
+    // between writing it and telling so).
+    void WriteRecord(Unit& unit) {
+        if (!records_.Wanted() || unit.recordWritten ||
+            (!records_.ToOutput() && records_.Holds(run_, unit.device.index))) {
             return;
         }
-        std::string line = unit.record;
-        if (line.empty()) {
-            // The unit's process wrote none: what the parent knows of it.
-            UnitRecord record;
+        UnitRecord record;
+        if (unit.record && records_.ToOutput()) {
+            record = *unit.record;
+        } else {
+            record.run = run_;
             record.device = unit.device.index;
             record.product = unit.device.product.value_or("");
-            record.outcome = unit.outcome;
+            record.images = unit.images;
+            record.outcome = unit.outcome.value_or(Outcome::Crashed);
             record.fatalCode = unit.fatalCode;
             record.seconds = unit.seconds;
-            line = RecordLine(record, set_).Object();
         }
-        if (!AppendRecordLine(arguments_.recordFile, line + "\n")) {
+        if (!records_.Append(record)) {
+            recordsNotWritten_.push_back(unit.device.index);
+            const std::string text = Said(kRecordNotWritten, {records_.Path()});
             Tell(unit,
-                 JsonLine("record").Text("text", Said(kRecordNotWritten, {arguments_.recordFile})),
-                 Said(kRecordNotWritten, {arguments_.recordFile}));
+                 JsonLine(Event::RecordNotWritten)
+                     .Text(field::kText, text)
+                     .Text(field::kFile, records_.Path()),
+                 text);
         }
     }
 
     std::string Row(const Unit& unit) const {
-        std::string row = "unit " + std::to_string(unit.device.index) + "  " + unit.doing;
-        if (!unit.ended && !unit.progress.empty()) {
-            row = "unit " + std::to_string(unit.device.index) + "  " + ProgressWords(unit);
-        }
+        const std::string head = "unit " + IndexOf(unit) + "  ";
+        std::string row = head + (!unit.ended && unit.progress
+                                      ? ProgressWords(*unit.progress, kRowWidth - head.size())
+                                      : unit.doing);
         if (row.size() > kRowWidth) {
             row.resize(kRowWidth);
         }
@@ -359,36 +450,48 @@ class AllUnits {
     }
 
     void WriteTable() const {
-        std::string table = "unit  outcome      fatal                       seconds\n";
+        std::string table = "unit  outcome       fatal                       seconds\n";
         for (const Unit& unit : units_) {
             char row[160];
+            const Outcome outcome = unit.outcome.value_or(Outcome::Crashed);
             const std::string fatal =
-                unit.fatalCode != 0         ? std::to_string(unit.fatalCode) + " " + unit.fatalText
-                : unit.outcome == "crashed" ? "exit code " + std::to_string(unit.exitCode)
-                                            : std::string();
-            std::snprintf(row, sizeof row, "%4u  %-11s  %-26s  %7.1f\n", unit.device.index,
-                          unit.outcome.c_str(), fatal.c_str(), unit.seconds);
+                unit.fatalCode != 0 ? std::to_string(unit.fatalCode) + " " + unit.fatalText
+                : outcome == Outcome::Crashed
+                    ? "exit code " + std::to_string(ExitCodeAsShown(unit.exitCode))
+                    : std::string();
+            std::snprintf(row, sizeof row, "%4u  %-12s  %-26s  %7.1f\n", unit.device.index,
+                          OutcomeName(outcome), fatal.c_str(), unit.seconds);
             table += row;
         }
         WriteOutput(table);
     }
 
-    const Arguments& arguments_;
     ChildProcesses& children_;
     ProgramClock& clock_;
-    const ImageSetReport& set_;
     const ConsoleReport::Style style_;
+    const std::string run_;
+    const RecordFile records_;
+    unsigned (*stopRequests_)();
+    const double startSeconds_;
     std::vector<Unit> units_;
     std::size_t rowsDrawn_ = 0;
-    double startSeconds_ = 0;
+    bool stopWarned_ = false;
+    bool stopping_ = false;
+    Json recordsNotWritten_ = Json::array();
 };
 
 }  // namespace
 
 int RunAllUnitUpdates(const Arguments& arguments, ChildProcesses& children,
-                      const std::vector<std::string>& thisProgram, ProgramClock& clock) {
+                      const std::vector<std::string>& thisProgram, ProgramClock& clock,
+                      unsigned (*stopRequests)()) {
+    // The files named are checked before anything is looked at or touched.
+    std::optional<ApprovedSet> approved;
+    if (!RecordFileUsable(arguments) || !ReadExpectedSet(arguments, approved)) {
+        return kExitUsage;
+    }
     const ImageSetReport set = ExamineImageSet();
-    if (!SetMayBeWritten(arguments, set)) {
+    if (!SetMayBeWritten(arguments, set, approved)) {
         return kExitImagesRefused;
     }
     ConsoleReport report(clock, ReportStyle(arguments), {});
@@ -398,37 +501,40 @@ int RunAllUnitUpdates(const Arguments& arguments, ChildProcesses& children,
     const std::vector<BridgeDevice> devices = ListBridgeDevices();
     std::vector<BridgeDevice> units;
     std::string indices;
+    Json unitsJson = Json::array();
     for (const BridgeDevice& device : devices) {
         if (device.isQuorvanex) {
             units.push_back(device);
             indices += (indices.empty() ? "" : ", ") + std::to_string(device.index);
+            unitsJson.push_back(device.index);
         }
     }
     if (units.empty()) {
-        Tell(arguments.json, "refused", Utf8FromWide(kNotConnected.text));
-        ListDevices(devices, arguments.json);
+        Refuse(arguments.json, Utf8FromWide(kNotConnected.text));
+        ListDevices(devices, arguments.json, true);
         return kExitNoDevice;
     }
-    std::string unitsJson = "[";
-    for (const BridgeDevice& unit : units) {
-        AddToList(unitsJson, std::to_string(unit.index));
-    }
-    report.Event(JsonLine("start")
-                     .Text("command", "update --all")
-                     .Raw("devices", unitsJson + "]")
-                     .Count("total", set.bytesToWrite),
+    const std::string run = arguments.run.empty() ? NewRunName() : arguments.run;
+    report.Event(JsonLine(Event::Start)
+                     .Text(field::kCommand, "update --all")
+                     .Value(field::kDevices, unitsJson)
+                     .Count(field::kTotal, set.bytesToWrite)
+                     .Text(field::kRun, run),
                  Said(kUpdatingUnits, {std::to_string(units.size()), indices}));
-    AllUnits all(arguments, children, clock, set, ReportStyle(arguments));
-    all.MarkStart();
-    all.Start(units, thisProgram);
+    AllUnits all(arguments, children, clock, ReportStyle(arguments), run, stopRequests);
+    all.Start(units, thisProgram, approved);
     all.Run();
     return all.Finish();
 }
 
 int RunAllUnitUpdates(const Arguments& arguments) {
+    WatchStopRequests();
     const std::unique_ptr<ChildProcesses> children = SystemChildProcesses();
     SystemProgramClock clock;
-    return RunAllUnitUpdates(arguments, *children, {ThisProgramPath()}, clock);
+    const int exitCode =
+        RunAllUnitUpdates(arguments, *children, {ThisProgramPath()}, clock, &StopRequests);
+    StopRequestsAnswered();
+    return exitCode;
 }
 
 }  // namespace quorvanex::cli

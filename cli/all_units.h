@@ -1,9 +1,10 @@
 // update --all: every attached QUORVANEX updated at once, each by a process of its own (this
 // program again, as "update --device N"), so that one unit's fatal stop or crash never touches
-// another. The parent checks the image set once, before any unit is touched; starts the units;
-// shows one row a unit on a terminal, lines marked with the unit otherwise, or the units' JSON
-// events with their "device"; writes every unit's record itself, so that no two lines ever
-// interleave; and ends with a table of the units and an exit code that says whether every unit
+// another. The parent checks the files named and the image set once, before any unit is touched;
+// starts the units apart from the console, handing each the approved set; shows one row a unit on
+// a terminal, lines marked with the unit otherwise, or the units' JSON events with their "device";
+// decides what the operator's Ctrl-C does; writes a record for each unit whose process could not
+// write its own; and ends with a table of the units and an exit code that says whether every unit
 // was updated.
 #pragma once
 
@@ -16,10 +17,11 @@
 
 namespace quorvanex::cli {
 
-// With the processes, the words that start this program, and the clock given (the tests give
-// their own).
+// With the processes, the words that start this program, the clock given and the count of the
+// operator's requests to stop (the tests give their own).
 int RunAllUnitUpdates(const Arguments& arguments, ChildProcesses& children,
-                      const std::vector<std::string>& thisProgram, ProgramClock& clock);
+                      const std::vector<std::string>& thisProgram, ProgramClock& clock,
+                      unsigned (*stopRequests)() = nullptr);
 int RunAllUnitUpdates(const Arguments& arguments);
 
 }  // namespace quorvanex::cli

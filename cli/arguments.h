@@ -1,4 +1,6 @@
-// The command line's words: a command, an optional folder, and the options of that command.
+// The command line's words: a command, an optional folder, and the options of that command. Each
+// command is one row of a table (cli/command_table.cpp): its name, its options, its lines of the
+// help, and what runs it; parsing, running and the help all read that row.
 #pragma once
 
 #include <cstdint>
@@ -8,26 +10,33 @@
 
 namespace quorvanex::cli {
 
-enum class Command { Check, Devices, Update, Rehearse, Help };
+// A file option's value that names standard input or output instead of a file.
+inline constexpr const char* kStandardStream = "-";
 
 struct Arguments {
-    Command command = Command::Help;
+    std::string command;
     std::string folder;  // where the image files are; empty: the current folder
     std::optional<std::uint32_t> device;
     bool json = false;
     bool sums = false;       // check: the SHA-256 lines of the set
     bool allUnits = false;   // update: every attached QUORVANEX, each in a process of its own
     std::string recordFile;  // "-": the record as a JSON event on standard output
-    std::string expectFile;  // update: the approved SHA-256 lines the set must match
+    std::string expectFile;  // the approved SHA-256 lines the set must match; "-": read from
+                             // standard input
     std::optional<std::uint32_t> latencyMicroseconds;
     std::string scenarioFile;
+    std::string run;  // names the run in the records; made up when not given
 };
 
-// What the program prints for "help" and after a usage error.
-extern const char* const kUsage;
+// The whole help: every command's lines and the exit codes.
+std::string UsageText();
 
-// The arguments, or nothing with what is wrong in problem.
+// The arguments, or nothing with what is wrong in problem. The file names are as given; the
+// command makes them absolute before it changes to the image folder.
 std::optional<Arguments> ParseArguments(const std::vector<std::string>& words,
                                         std::string& problem);
+
+// Runs the command of the arguments; returns the exit code.
+int RunCommand(const Arguments& arguments);
 
 }  // namespace quorvanex::cli

@@ -37,9 +37,13 @@ class ChildOutputLines {
 class ChildProcesses {
   public:
     virtual ~ChildProcesses() = default;
-    // Starts the child with these words, the program first, its standard output read by this
-    // object; its error output and the console are the parent's. False when it cannot start.
-    virtual bool Start(std::size_t child, const std::vector<std::string>& words) = 0;
+    // Starts the child with these words, the program first, with the text as its standard input
+    // and its standard output and error read by this object, line by line. The child is apart
+    // from the console: the operator's Ctrl-C, Ctrl-Break or the console's closing reach the
+    // parent alone, which decides, and a child goes on when the parent has ended. False when it
+    // cannot start.
+    virtual bool Start(std::size_t child, const std::vector<std::string>& words,
+                       const std::string& standardInput) = 0;
     // What came from the children since the last call, waiting at most this long for something;
     // a child's end comes after its last line.
     virtual std::vector<ChildOutput> Wait(std::uint32_t milliseconds) = 0;

@@ -1,5 +1,8 @@
-// Child processes on a POSIX system: fork and exec, a pipe for each child's standard output, and
-// poll over all of them.
+// Child processes on a POSIX system: fork and exec, a pipe for each child's standard output and
+// error, polled all together, and one for its standard input. Every pipe is closed on exec, so
+// that no child holds another's open; each child is a session of its own, apart from the terminal,
+// whose Ctrl-C and hang-up reach the parent alone.
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -22,6 +25,8 @@ constexpr std::int64_t kEndLookMilliseconds = 10;
 
 class PosixChildProcesses final : public ChildProcesses {
   public:
+    PosixChildProcesses() { signal(SIGPIPE, SIG_IGN); }
+
     ~PosixChildProcesses() override {
         // Whatever still runs when the parent gives up is ended, and every child reaped.
         for (auto& [child, running] : running_) {
@@ -33,9 +38,16 @@ class PosixChildProcesses final : public ChildProcesses {
         }
     }
 
-    bool Start(std::size_t child, const std::vector<std::string>& words) override {
-        int pipeEnds[2];
-        if (words.empty() || pipe(pipeEnds) != 0) {
+    bool Start(std::size_t child, const std::vector<std::string>& words,
+               const std::string& standardInput) override {
+        int output[2];
+        int input[2];
+        if (words.empty() || pipe2(output, O_CLOEXEC) != 0) {
+            return false;
+        }
+        if (pipe2(input, O_CLOEXEC) != 0) {
+            close(output[0]);
+            close(output[1]);
             return false;
         }
         std::vector<char*> argv;
@@ -44,20 +56,29 @@ class PosixChildProcesses final : public ChildProcesses {
         }
         argv.push_back(nullptr);
         const pid_t process = fork();
-        if (process < 0) {
-            close(pipeEnds[0]);
-            close(pipeEnds[1]);
-            return false;
-        }
         if (process == 0) {
-            dup2(pipeEnds[1], STDOUT_FILENO);
-            close(pipeEnds[0]);
-            close(pipeEnds[1]);
+            setsid();
+            // dup2 leaves the copies open across exec; the originals close with it.
+            dup2(input[0], STDIN_FILENO);
+            dup2(output[1], STDOUT_FILENO);
+            dup2(output[1], STDERR_FILENO);
             execvp(argv[0], argv.data());
             _exit(127);
         }
-        close(pipeEnds[1]);
-        running_[child] = {process, pipeEnds[0], {}};
+        close(output[1]);
+        close(input[0]);
+        if (process > 0) {
+            // A few lines of text fit the pipe whole: the write does not wait for the child. A
+            // child that has ended already is not a reason to stop the parent (SIGPIPE).
+            const ssize_t written = write(input[1], standardInput.data(), standardInput.size());
+            (void)written;
+        }
+        close(input[1]);
+        if (process < 0) {
+            close(output[0]);
+            return false;
+        }
+        running_[child] = {process, output[0], {}};
         return true;
     }
 

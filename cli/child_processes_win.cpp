@@ -1,7 +1,9 @@
 // Child processes on Windows: CreateProcessW with an anonymous pipe for each child's standard
-// output, looked at in turn without blocking (PeekNamedPipe), which Windows XP has. Each pipe's
-// writing end is inherited by its own child alone: were it inherited by the children started
-// after it, the pipe would not end until they all had.
+// output and error, looked at in turn without blocking (PeekNamedPipe), which Windows XP has, and
+// one for its standard input. Each pipe's child end is inherited by its own child alone: were it
+// inherited by the children started after it, the pipe would not end until they all had. The
+// children have no console: the operator's Ctrl-C and the console's closing reach the parent
+// alone.
 #include <windows.h>
 
 #include <map>
@@ -46,7 +48,8 @@ class WindowsChildProcesses final : public ChildProcesses {
         }
     }
 
-    bool Start(std::size_t child, const std::vector<std::string>& words) override {
+    bool Start(std::size_t child, const std::vector<std::string>& words,
+               const std::string& standardInput) override {
         if (words.empty()) {
             return false;
         }
@@ -54,29 +57,46 @@ class WindowsChildProcesses final : public ChildProcesses {
         for (const std::string& word : words) {
             commandLine += (commandLine.empty() ? L"" : L" ") + Quoted(WideFromUtf8(word));
         }
-        HANDLE readEnd = nullptr;
-        HANDLE writeEnd = nullptr;
-        if (!CreatePipe(&readEnd, &writeEnd, nullptr, 0)) {
+        HANDLE outputRead = nullptr;
+        HANDLE outputWrite = nullptr;
+        HANDLE inputRead = nullptr;
+        HANDLE inputWrite = nullptr;
+        // The input pipe holds the whole text, so that writing it never waits for the child.
+        const DWORD inputSize = static_cast<DWORD>(standardInput.size()) + 4096;
+        if (!CreatePipe(&outputRead, &outputWrite, nullptr, 0)) {
             return false;
         }
-        SetHandleInformation(writeEnd, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+        if (!CreatePipe(&inputRead, &inputWrite, nullptr, inputSize)) {
+            CloseHandle(outputRead);
+            CloseHandle(outputWrite);
+            return false;
+        }
+        SetHandleInformation(outputWrite, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+        SetHandleInformation(inputRead, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-        startup.hStdOutput = writeEnd;
-        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+        startup.hStdInput = inputRead;
+        startup.hStdOutput = outputWrite;
+        startup.hStdError = outputWrite;
         PROCESS_INFORMATION process = {};
-        const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0,
-                                            nullptr, nullptr, &startup, &process);
-        // The child has its own copy now; without this one the pipe ends when the child does.
-        CloseHandle(writeEnd);
+        const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE,
+                                            DETACHED_PROCESS, nullptr, nullptr, &startup, &process);
+        // The child has its own copies now; without these the pipes end when the child does.
+        CloseHandle(outputWrite);
+        CloseHandle(inputRead);
+        if (started) {
+            DWORD written = 0;
+            WriteFile(inputWrite, standardInput.data(), static_cast<DWORD>(standardInput.size()),
+                      &written, nullptr);
+        }
+        CloseHandle(inputWrite);
         if (!started) {
-            CloseHandle(readEnd);
+            CloseHandle(outputRead);
             return false;
         }
         CloseHandle(process.hThread);
-        running_[child] = {process.hProcess, readEnd, {}};
+        running_[child] = {process.hProcess, outputRead, {}};
         return true;
     }
 

@@ -13,15 +13,21 @@ struct CommandLineText {
 };
 
 #define QUORVANEX_COMMAND_LINE_TEXTS(X)                                                           \
+    X(kUsageProblem, "quorvanex-cli: {}")                                                         \
     X(kFolderCannotBeOpened, "The folder {} cannot be opened.")                                   \
+    X(kNotAFile, "{} is a folder, a pipe or a device, not a file.")                               \
     X(kUpdateWouldStart, "The update would start: {} file(s), {} bytes to write.")                \
     X(kUpdateWouldBeRefused, "The update would be refused.")                                      \
     X(kDeviceNotAQuorvanex, "Device {} is not a QUORVANEX.")                                      \
     X(kSeveralUnits, "Several QUORVANEX units are attached; choose one with --device N.")         \
+    X(kDeviceNotOpened,                                                                           \
+      "Device {} was found but could not be opened: another program may be using it, or it was "  \
+      "unplugged.")                                                                               \
     X(kUpdatingDevice, "Updating device {}: {} bytes to write")                                   \
     X(kErasingRegion, "Erasing the region of {}")                                                 \
     X(kUpdateDoneIn, "Done in {} s.")                                                             \
     X(kFatalStopLine, "Fatal stop {}: {}")                                                        \
+    X(kRecordFileUnusable, "The record file {} cannot be written: no unit was touched.")          \
     X(kRecordNotWritten, "The record could not be written to {}.")                                \
     X(kRehearsing, "Rehearsing the update: {} bytes to write")                                    \
     X(kUpdateDidNotStart, "The update did not start.")                                            \
@@ -32,11 +38,24 @@ struct CommandLineText {
     X(kScenarioUnreadable, "The scenario {} cannot be read.")                                     \
     X(kScenarioRefused, "The scenario {}: {}")                                                    \
     X(kSumsUnreadable, "The approved SHA-256 lines {} cannot be read.")                           \
-    X(kSetNotApproved, "The image files are not the approved set of {}: {} differs.")             \
+    X(kSumsRefused, "The approved SHA-256 lines {}: {}.")                                         \
+    X(kSetNotApproved, "The image files are not the approved set of {}: {}.")                     \
+    X(kImageNotApproved,                                                                          \
+      "{} changed after it was checked: its bytes are not the approved ones, and nothing of it "  \
+      "was written.")                                                                             \
+    X(kStopWhileWriting,                                                                          \
+      "The QUORVANEX is being written: stopped now, it will not start until it is updated "       \
+      "again. The update goes on; press Ctrl-C again to stop it anyway.")                         \
+    X(kStopUnitsWhileWriting,                                                                     \
+      "{} unit(s) are being written: a unit stopped now will not start until it is updated "      \
+      "again. They go on; press Ctrl-C again to stop them anyway.")                               \
+    X(kUpdateStopped, "Stopped by the operator.")                                                 \
     X(kUpdatingUnits, "Updating {} units at once: {}")                                            \
     X(kUnitLine, "unit {}: {}")                                                                   \
+    X(kUnitEnded, "{}, exit code {}")                                                             \
     X(kEveryUnitDone, "Every unit is done: {} units in {} s.")                                    \
-    X(kUnitsNotUpdated, "Not updated: {}.")
+    X(kUnitsNotUpdated, "Not updated: {}.")                                                       \
+    X(kRecordsNotWritten, "Records not written: {}.")
 
 #define QUORVANEX_COMMAND_LINE_TEXT(name, format) inline constexpr CommandLineText name = {format};
 QUORVANEX_COMMAND_LINE_TEXTS(QUORVANEX_COMMAND_LINE_TEXT)

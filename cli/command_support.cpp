@@ -5,6 +5,7 @@
 #include "cli/cli_texts.h"
 #include "cli/commands.h"
 #include "cli/console_platform.h"
+#include "cli/events.h"
 #include "link/bridge_library.h"
 #include "protocol/image_regions.h"
 #include "seam/binary_file.h"
@@ -37,6 +38,9 @@ std::string RegionText(const ImageRegion* region) {
 }
 
 std::string FileState(const ImageFileReport& file) {
+    if (file.notAFile) {
+        return "not a file (a folder, a pipe or a device)";
+    }
     if (!file.needed) {
         return file.check == ImageFileCheck::CannotOpen ? "not needed" : "not needed, present";
     }
@@ -49,6 +53,32 @@ std::string DeviceRow(const BridgeDevice& device) {
            device.product.value_or("(no product string)");
 }
 
+// A line of what was asked for, or of a refusal: standard output or standard error.
+void Write(bool asRefusal, const std::string& text) {
+    if (asRefusal) {
+        WriteError(text);
+    } else {
+        WriteOutput(text);
+    }
+}
+
+// The text of a file option: its whole content, or standard input for "-". False, told, when it
+// cannot be read.
+bool ReadNamedFile(const std::string& name, const CommandLineText& unreadable, bool json,
+                   std::string& text) {
+    if (name == kStandardStream) {
+        text = ReadStandardInput();
+        return true;
+    }
+    if (ReadWholeFile(WideFromUtf8(name).c_str(), text)) {
+        return true;
+    }
+    Refuse(json, KindOfPath(WideFromUtf8(name).c_str()) == PathKind::NotAFile
+                     ? Said(kNotAFile, {name})
+                     : Said(unreadable, {name}));
+    return false;
+}
+
 }  // namespace
 
 bool BridgeReady(ConsoleReport& report) {
@@ -58,36 +88,60 @@ bool BridgeReady(ConsoleReport& report) {
     return ready;
 }
 
-void ListDevices(const std::vector<BridgeDevice>& devices, bool json) {
+void ListDevices(const std::vector<BridgeDevice>& devices, bool json, bool asRefusal) {
     for (const BridgeDevice& device : devices) {
-        WriteOutput(json ? JsonLine("device")
-                               .Count("index", device.index)
-                               .Text("serial", device.serial.value_or(""))
-                               .Text("product", device.product.value_or(""))
-                               .Boolean("quorvanex", device.isQuorvanex)
-                               .Line()
-                         : DeviceRow(device) + "\n");
+        const std::string line = json ? JsonLine(Event::Device)
+                                            .Count(field::kIndex, device.index)
+                                            .Text(field::kSerial, device.serial.value_or(""))
+                                            .Text(field::kProduct, device.product.value_or(""))
+                                            .Boolean(field::kQuorvanex, device.isQuorvanex)
+                                            .Line()
+                                      : DeviceRow(device) + "\n";
+        Write(asRefusal && !json, line);
     }
+}
+
+Arguments WithAbsolutePaths(Arguments arguments) {
+    for (std::string* file :
+         {&arguments.recordFile, &arguments.expectFile, &arguments.scenarioFile}) {
+        if (!file->empty() && *file != kStandardStream) {
+            *file = AbsolutePath(*file);
+        }
+    }
+    return arguments;
 }
 
 bool EnterImageFolder(const Arguments& arguments) {
     if (arguments.folder.empty() || ChangeCurrentFolder(arguments.folder)) {
         return true;
     }
-    Tell(arguments.json, "refused", Said(kFolderCannotBeOpened, {arguments.folder}));
+    Refuse(arguments.json, Said(kFolderCannotBeOpened, {arguments.folder}));
     return false;
 }
 
-void ShowImageSet(const ImageSetReport& set, bool json) {
+void Refuse(bool json, const std::string& text, std::optional<Outcome> outcome) {
+    if (!json) {
+        WriteError(text + "\n");
+        return;
+    }
+    JsonLine refused(Event::Refused);
+    refused.Text(field::kText, text);
+    if (outcome) {
+        refused.Text(field::kOutcome, OutcomeName(*outcome));
+    }
+    WriteOutput(refused.Line());
+}
+
+void ShowImageSet(const ImageSetReport& set, bool json, bool asRefusal) {
     // The regions the program knows, before the files: a script learns the layout from the
     // program itself, whatever files it has.
     for (const ImageRegion& region : kImageRegions) {
         if (json) {
-            WriteOutput(JsonLine("region")
-                            .Text("id", region.id)
-                            .Count("start", region.StartAddress())
-                            .Count("size", region.SizeInBytes())
-                            .Boolean("multi_part", region.setsMultiPartFlag)
+            WriteOutput(JsonLine(Event::Region)
+                            .Text(field::kId, region.id)
+                            .Count(field::kStart, region.StartAddress())
+                            .Count(field::kSize, region.SizeInBytes())
+                            .Boolean(field::kMultiPart, region.setsMultiPartFlag)
                             .Line());
         }
     }
@@ -95,36 +149,82 @@ void ShowImageSet(const ImageSetReport& set, bool json) {
         const std::string name = Utf8FromWide(file.name);
         const bool fits = file.region != nullptr && file.check != ImageFileCheck::TooLarge;
         if (json) {
-            JsonLine line("file");
-            line.Text("name", name).Boolean("needed", file.needed).Text("state", FileState(file));
-            line.Text("id", file.id).Text("region", RegionText(file.region));
-            line.Count("data_size", file.dataSize)
-                .Boolean("fits", fits)
-                .Text("sha256", file.sha256);
-            WriteOutput(line.Line());
+            WriteOutput(JsonLine(Event::File)
+                            .Text(field::kName, name)
+                            .Boolean(field::kNeeded, file.needed)
+                            .Text(field::kState, FileState(file))
+                            .Text(field::kId, file.id)
+                            .Text(field::kRegion, RegionText(file.region))
+                            .Count(field::kDataSize, file.dataSize)
+                            .Boolean(field::kFits, fits)
+                            .Text(field::kSha256, file.sha256)
+                            .Line());
             continue;
         }
-        char row[256];
+        char row[320];
         std::snprintf(row, sizeof row, "%-30s %-4s %-19s %9llu bytes  %-30s %s\n", name.c_str(),
                       file.id.c_str(), RegionText(file.region).c_str(),
                       static_cast<unsigned long long>(file.dataSize), FileState(file).c_str(),
                       file.sha256.c_str());
-        WriteOutput(row);
+        Write(asRefusal, row);
     }
     const std::size_t written = set.FilesToWrite().size();
-    const std::string verdict =
-        set.updateWouldStart
-            ? Said(kUpdateWouldStart, {std::to_string(written), std::to_string(set.bytesToWrite)})
-            : Said(kUpdateWouldBeRefused);
     if (json) {
-        WriteOutput(JsonLine("verdict")
-                        .Boolean("update_would_start", set.updateWouldStart)
-                        .Count("files", written)
-                        .Count("bytes_to_write", set.bytesToWrite)
+        WriteOutput(JsonLine(Event::Verdict)
+                        .Boolean(field::kUpdateWouldStart, set.updateWouldStart)
+                        .Count(field::kFiles, written)
+                        .Count(field::kBytesToWrite, set.bytesToWrite)
                         .Line());
-    } else {
-        WriteOutput(verdict + "\n");
+        return;
     }
+    Write(asRefusal,
+          (set.updateWouldStart ? Said(kUpdateWouldStart,
+                                       {std::to_string(written), std::to_string(set.bytesToWrite)})
+                                : Said(kUpdateWouldBeRefused)) +
+              "\n");
+}
+
+bool ReadExpectedSet(const Arguments& arguments, std::optional<ApprovedSet>& approved) {
+    if (arguments.expectFile.empty()) {
+        return true;
+    }
+    std::string text;
+    if (!ReadNamedFile(arguments.expectFile, kSumsUnreadable, arguments.json, text)) {
+        return false;
+    }
+    std::string problem;
+    approved = ReadApprovedSet(text, problem);
+    if (!approved) {
+        Refuse(arguments.json, Said(kSumsRefused, {arguments.expectFile, problem}));
+        return false;
+    }
+    return true;
+}
+
+bool SetMayBeWritten(const Arguments& arguments, const ImageSetReport& set,
+                     const std::optional<ApprovedSet>& approved) {
+    if (!set.updateWouldStart) {
+        ShowImageSet(set, arguments.json, true);
+        return false;
+    }
+    std::string problem;
+    if (approved && !SetMatchesApproved(set, *approved, problem)) {
+        Refuse(arguments.json, Said(kSetNotApproved, {arguments.expectFile, problem}),
+               Outcome::NotApproved);
+        return false;
+    }
+    return true;
+}
+
+bool RecordFileUsable(const Arguments& arguments) {
+    if (RecordFile(arguments.recordFile).Usable()) {
+        return true;
+    }
+    Refuse(arguments.json,
+           KindOfPath(WideFromUtf8(arguments.recordFile).c_str()) == PathKind::NotAFile
+               ? Said(kNotAFile, {arguments.recordFile})
+               : Said(kRecordFileUnusable, {arguments.recordFile}));
+    return false;
 }
 
 std::vector<ImageToReport> ImagesToReport(const ImageSetReport& set) {
@@ -161,37 +261,12 @@ int ReportFatalStop(ConsoleReport& report) {
     const std::uint8_t code = RecordedFatalCode().value_or(0);
     const std::wstring words =
         code >= 1 && code <= std::size(kFatalTexts) ? kFatalTexts[code - 1].words : L"";
-    report.Event(JsonLine("fatal")
-                     .Count("code", code)
-                     .Text("text", Utf8FromWide(words))
-                     .Decimal("seconds", report.Seconds(), 1),
+    report.Event(JsonLine(Event::Fatal)
+                     .Count(field::kCode, code)
+                     .Text(field::kText, Utf8FromWide(words))
+                     .Decimal(field::kSeconds, report.Seconds(), 1),
                  Said(kFatalStopLine, {std::to_string(code), Utf8FromWide(words)}));
     return kExitFatalBase + code;
-}
-
-bool SetMayBeWritten(const Arguments& arguments, const ImageSetReport& set) {
-    if (!set.updateWouldStart) {
-        ShowImageSet(set, arguments.json);
-        return false;
-    }
-    if (arguments.expectFile.empty()) {
-        return true;
-    }
-    std::string approved;
-    if (!ReadWholeFile(WideFromUtf8(arguments.expectFile).c_str(), approved)) {
-        Tell(arguments.json, "refused", Said(kSumsUnreadable, {arguments.expectFile}));
-        return false;
-    }
-    std::string differing;
-    if (!SetMatchesSums(set, approved, differing)) {
-        Tell(arguments.json, "refused", Said(kSetNotApproved, {arguments.expectFile, differing}));
-        return false;
-    }
-    return true;
-}
-
-void Tell(bool json, const char* event, const std::string& text) {
-    WriteOutput(json ? JsonLine(event).Text("text", text).Line() : text + "\n");
 }
 
 }  // namespace quorvanex::cli

@@ -1,8 +1,10 @@
-// What the commands share: the folder of the images, the look at the image set, the report's
-// style, the count of frames sent, and the end of an update in a fatal stop.
+// What the commands share: the files named on the command line, the folder of the images, the look
+// at the image set and the approved set, the report's style, the count of frames sent, refusals,
+// and the end of an update in a fatal stop.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,11 +15,45 @@
 
 namespace quorvanex::cli {
 
+enum ExitCode : int {
+    kExitDone = 0,
+    kExitUsage = 2,  // also a folder or a file named on the command line that cannot be used
+    kExitImagesRefused = 3,  // also a set that is not the approved one
+    kExitNoDevice = 4,
+    kExitRehearsalMismatch = 5,
+    kExitUnitsNotUpdated = 6,  // update --all: a unit was not updated
+    kExitRecordNotWritten = 7,
+    kExitStopped = 8,     // the operator stopped the update while it wrote
+    kExitFatalBase = 10,  // plus the fatal code
+};
+
+// The files named by the options taken from the current folder, before the command moves to the
+// image folder, as every command line takes a relative path.
+Arguments WithAbsolutePaths(Arguments arguments);
+
 // Makes the image folder the current one; false when it cannot, which has been told.
 bool EnterImageFolder(const Arguments& arguments);
 
-// The set as a table, or as JSON lines, and the verdict.
-void ShowImageSet(const ImageSetReport& set, bool json);
+// A refusal or an error that ends the command: with --json an event on standard output, with the
+// outcome when a unit's update ends in it; otherwise a sentence on standard error.
+void Refuse(bool json, const std::string& text, std::optional<Outcome> outcome = std::nullopt);
+
+// The set as a table, or as JSON lines, and the verdict; on standard error when it is the reason
+// for a refusal.
+void ShowImageSet(const ImageSetReport& set, bool json, bool asRefusal = false);
+
+// The approved set of --expect, read from its file or from standard input; nothing asked for gives
+// an empty optional and true. False when the file cannot be read or holds other lines, which has
+// been told.
+bool ReadExpectedSet(const Arguments& arguments, std::optional<ApprovedSet>& approved);
+
+// True when the set may be written: the update would start with it, and it is the approved set
+// when one is given. Otherwise the refused set, or the refusal, has been told.
+bool SetMayBeWritten(const Arguments& arguments, const ImageSetReport& set,
+                     const std::optional<ApprovedSet>& approved);
+
+// The record file can be written (checked before anything is touched); false has been told.
+bool RecordFileUsable(const Arguments& arguments);
 
 std::vector<ImageToReport> ImagesToReport(const ImageSetReport& set);
 ConsoleReport::Style ReportStyle(const Arguments& arguments);
@@ -29,20 +65,13 @@ std::uint64_t FramesWritten();
 // After a fatal stop: the fatal event, with the code and its text; returns the exit code.
 int ReportFatalStop(ConsoleReport& report);
 
-// True when the set may be written: the update would start with it, and either no approved set
-// is asked for (--expect) or the set's files match it line for line. Otherwise the refused set,
-// or the refusal, has been told.
-bool SetMayBeWritten(const Arguments& arguments, const ImageSetReport& set);
-
 // Loads the bridge library; when it cannot be loaded, its own notice is told as a line like any
 // other.
 bool BridgeReady(ConsoleReport& report);
 
 // The devices that the bridge sees, a line (or a JSON event) each: the index first and the kind
-// second, so that a script can pick the units by the first two words.
-void ListDevices(const std::vector<BridgeDevice>& devices, bool json);
-
-// A plain line or a JSON event outside an update: a problem that ends the command.
-void Tell(bool json, const char* event, const std::string& text);
+// second, so that a script can pick the units by the first two words. On standard error when they
+// explain a refusal.
+void ListDevices(const std::vector<BridgeDevice>& devices, bool json, bool asRefusal = false);
 
 }  // namespace quorvanex::cli

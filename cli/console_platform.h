@@ -1,5 +1,5 @@
-// What the command line needs from the platform: standard output as UTF-8 text, whether it is a
-// terminal, and a change of the current folder, where the image files are read.
+// What the command line needs from the platform: standard output and standard error as UTF-8
+// text, whether the output is a terminal, the current folder, and the operator's requests to stop.
 #pragma once
 
 #include <cstddef>
@@ -9,10 +9,28 @@
 namespace quorvanex::cli {
 
 bool OutputIsTerminal();
+// What was asked for: events, tables, sums.
 void WriteOutput(const std::string& utf8);
+// Errors, refusals, the usage and the warnings of a stop: never mixed into what was asked for.
+void WriteError(const std::string& utf8);
 // On a terminal: back to the start of the line this many lines up, to write them again.
 void MoveUpLines(std::size_t lines);
 bool ChangeCurrentFolder(const std::string& utf8);
+// The path taken from the current folder, as every command line takes a relative path; a path
+// that is absolute already comes back as it is.
+std::string AbsolutePath(const std::string& utf8);
+// Everything the standard input holds, up to its end.
+std::string ReadStandardInput();
+
+// The operator's requests to stop the program: Ctrl-C and Ctrl-Break, and the console window
+// closing (on a POSIX system SIGINT, and SIGTERM or SIGHUP). From the first call of
+// WatchStopRequests on, none of them ends the program by itself: the command counts them and
+// decides. A closing console or a terminated program counts as two, since it will not wait.
+void WatchStopRequests();
+unsigned StopRequests();
+// Called as the program ends after a request: a closing console waits for this (a few seconds at
+// most) so that the records are written before the system ends the program.
+void StopRequestsAnswered();
 
 // The command line's own work, given the words after the program's name; returns the exit code.
 int RunCommandLine(const std::vector<std::string>& words);

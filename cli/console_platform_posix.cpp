@@ -1,19 +1,41 @@
+#include <signal.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <iterator>
 #include <string>
 
 #include "cli/console_platform.h"
 
 namespace quorvanex::cli {
+namespace {
+
+volatile sig_atomic_t stopRequests = 0;
+
+void CountStopRequest(int signal) {
+    // SIGTERM and SIGHUP do not wait for a second one: the program is being ended.
+    stopRequests = stopRequests + (signal == SIGINT ? 1 : 2);
+}
+
+void Write(std::FILE* stream, const std::string& utf8) {
+    std::fwrite(utf8.data(), 1, utf8.size(), stream);
+    std::fflush(stream);
+}
+
+}  // namespace
 
 bool OutputIsTerminal() {
     return isatty(fileno(stdout)) != 0;
 }
 
 void WriteOutput(const std::string& utf8) {
-    std::fwrite(utf8.data(), 1, utf8.size(), stdout);
-    std::fflush(stdout);
+    Write(stdout, utf8);
+}
+
+void WriteError(const std::string& utf8) {
+    Write(stderr, utf8);
 }
 
 void MoveUpLines(std::size_t lines) {
@@ -23,5 +45,40 @@ void MoveUpLines(std::size_t lines) {
 bool ChangeCurrentFolder(const std::string& utf8) {
     return chdir(utf8.c_str()) == 0;
 }
+
+std::string AbsolutePath(const std::string& utf8) {
+    if (utf8.empty() || utf8.front() == '/') {
+        return utf8;
+    }
+    char folder[PATH_MAX];
+    return getcwd(folder, sizeof folder) != nullptr ? std::string(folder) + "/" + utf8 : utf8;
+}
+
+std::string ReadStandardInput() {
+    std::string text;
+    char chunk[4096];
+    for (std::size_t read; (read = std::fread(chunk, 1, sizeof chunk, stdin)) > 0;) {
+        text.append(chunk, read);
+    }
+    return text;
+}
+
+void WatchStopRequests() {
+    struct sigaction action = {};
+    action.sa_handler = &CountStopRequest;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(signal, &action, nullptr);
+    }
+    // A unit's process goes on when the program that reads its output has ended: its writes to
+    // the closed pipe fail, and must not end it.
+    signal(SIGPIPE, SIG_IGN);
+}
+
+unsigned StopRequests() {
+    return static_cast<unsigned>(stopRequests);
+}
+
+void StopRequestsAnswered() {}
 
 }  // namespace quorvanex::cli

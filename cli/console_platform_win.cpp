@@ -3,28 +3,67 @@
 
 #include <direct.h>
 #include <cstdio>
+#include <cstdlib>
 
 #include "cli/console_platform.h"
 #include "text/utf8.h"
 
 namespace quorvanex::cli {
+namespace {
+
+volatile LONG stopRequests = 0;
+volatile LONG answered = 0;
+
+// The system ends a program a few seconds after its console closes, whatever its handler does;
+// the handler waits a little less for the records to be written.
+constexpr DWORD kClosingWaitMilliseconds = 4000;
+// How often the closing console looks whether the command has answered.
+constexpr DWORD kClosingLookMilliseconds = 50;
+
+BOOL WINAPI CountStopRequest(DWORD event) {
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
+        InterlockedIncrement(&stopRequests);
+        return TRUE;
+    }
+    // The console is closing, or the user logging off: the program will not be asked twice.
+    InterlockedExchangeAdd(&stopRequests, 2);
+    for (DWORD waited = 0; answered == 0 && waited < kClosingWaitMilliseconds;
+         waited += kClosingLookMilliseconds) {
+        Sleep(kClosingLookMilliseconds);
+    }
+    return FALSE;
+}
+
+bool IsConsole(HANDLE handle) {
+    DWORD mode = 0;
+    return GetConsoleMode(handle, &mode) != 0;
+}
+
+// The console shows UTF-16 whatever its code page; WriteFile would go through the page.
+void Write(DWORD which, std::FILE* stream, const std::string& utf8) {
+    const HANDLE handle = GetStdHandle(which);
+    if (IsConsole(handle)) {
+        const std::wstring wide = WideFromUtf8(utf8);
+        DWORD written = 0;
+        WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    std::fwrite(utf8.data(), 1, utf8.size(), stream);
+    std::fflush(stream);
+}
+
+}  // namespace
 
 bool OutputIsTerminal() {
-    DWORD mode = 0;
-    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+    return IsConsole(GetStdHandle(STD_OUTPUT_HANDLE));
 }
 
 void WriteOutput(const std::string& utf8) {
-    if (OutputIsTerminal()) {
-        // The console shows UTF-16 whatever its code page; WriteFile would go through the page.
-        const std::wstring wide = WideFromUtf8(utf8);
-        DWORD written = 0;
-        WriteConsoleW(GetStdHandle(STD_OUTPUT_HANDLE), wide.data(), static_cast<DWORD>(wide.size()),
-                      &written, nullptr);
-        return;
-    }
-    std::fwrite(utf8.data(), 1, utf8.size(), stdout);
-    std::fflush(stdout);
+    Write(STD_OUTPUT_HANDLE, stdout, utf8);
+}
+
+void WriteError(const std::string& utf8) {
+    Write(STD_ERROR_HANDLE, stderr, utf8);
 }
 
 void MoveUpLines(std::size_t lines) {
@@ -43,6 +82,42 @@ void MoveUpLines(std::size_t lines) {
 
 bool ChangeCurrentFolder(const std::string& utf8) {
     return _wchdir(WideFromUtf8(utf8).c_str()) == 0;
+}
+
+std::string AbsolutePath(const std::string& utf8) {
+    if (utf8.empty()) {
+        return utf8;
+    }
+    wchar_t* full = _wfullpath(nullptr, WideFromUtf8(utf8).c_str(), 0);
+    if (full == nullptr) {
+        return utf8;
+    }
+    const std::string absolute = Utf8FromWide(full);
+    std::free(full);
+    return absolute;
+}
+
+std::string ReadStandardInput() {
+    std::string text;
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    char chunk[4096];
+    DWORD read = 0;
+    while (ReadFile(input, chunk, sizeof chunk, &read, nullptr) && read > 0) {
+        text.append(chunk, read);
+    }
+    return text;
+}
+
+void WatchStopRequests() {
+    SetConsoleCtrlHandler(&CountStopRequest, TRUE);
+}
+
+unsigned StopRequests() {
+    return static_cast<unsigned>(stopRequests);
+}
+
+void StopRequestsAnswered() {
+    InterlockedExchange(&answered, 1);
 }
 
 }  // namespace quorvanex::cli

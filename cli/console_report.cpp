@@ -5,9 +5,12 @@
 
 #include "cli/cli_texts.h"
 #include "cli/console_platform.h"
+#include "cli/sha256.h"
+#include "protocol/image_regions.h"
 #include "protocol/protocol_texts.h"
 #include "seam/system_time.h"
 #include "text/utf8.h"
+#include "update/device_change.h"
 
 namespace quorvanex::cli {
 namespace {
@@ -51,7 +54,41 @@ std::string Hex(std::uint8_t byte) {
     return text;
 }
 
+std::string Kibibytes(std::uint64_t bytes) {
+    return std::to_string((bytes + 512) / 1024);
+}
+
 }  // namespace
+
+std::string ProgressWords(const ProgressFigures& progress, std::size_t width) {
+    const int percent = progress.imageTotal > 0
+                            ? static_cast<int>(progress.imageDone * 100 / progress.imageTotal)
+                            : 100;
+    char figures[96];
+    std::snprintf(figures, sizeof figures, " %3d%%  %s of %s KiB  %.1f KiB/s", percent,
+                  Kibibytes(progress.imageDone).c_str(), Kibibytes(progress.imageTotal).c_str(),
+                  progress.rate / 1024);
+    const std::string eta = "  ETA " + Duration(progress.eta);
+    std::string words = progress.image + figures;
+    if (width != 0 && words.size() + eta.size() > width) {
+        // The name gives way first, then the figures: the time left is what a glance looks for.
+        const std::size_t room = width > eta.size() ? width - eta.size() : 0;
+        std::string name = progress.image;
+        const std::size_t figuresLength = std::char_traits<char>::length(figures);
+        name.resize(room > figuresLength + 8 ? room - figuresLength : std::min(name.size(), room));
+        words = (name + figures).substr(0, room);
+    }
+    return words + eta;
+}
+
+std::string BoxWords(const std::string& caption, const std::string& text, std::uint32_t count) {
+    std::string words =
+        "Box" + (caption.empty() ? "" : " \"" + caption + "\"") + (text.empty() ? "" : ": " + text);
+    if (count > 1) {
+        words += " (" + std::to_string(count) + " times)";
+    }
+    return words;
+}
 
 std::string Duration(double seconds) {
     const auto whole = static_cast<long>(seconds + 0.5);
@@ -118,12 +155,14 @@ void ConsoleReport::ShowStatusLine(const wchar_t* text, const StatusText& row) {
         return;
     }
     if (const ControlCommandLine* command = ControlCommandOf(row)) {
-        Emit(JsonLine("state").Text("code", Hex(command->code)).Text("text", words), words);
+        Emit(
+            JsonLine(Event::State).Text(field::kCode, Hex(command->code)).Text(field::kText, words),
+            words);
     } else if (IsRetransmitLine(row)) {
         ++resends_;
-        Emit(JsonLine("resend").Text("text", words), words);
+        Emit(JsonLine(Event::Resend).Text(field::kText, words), words);
     } else {
-        Emit(JsonLine("line").Text("text", words), words);
+        Emit(JsonLine(Event::Line).Text(field::kText, words), words);
     }
 }
 
@@ -144,24 +183,54 @@ void ConsoleReport::FlushNotice() {
     }
     const std::string caption = Trimmed(pendingCaption_.c_str());
     const std::string text = Trimmed(pendingText_.c_str());
-    std::string plain =
-        "Box" + (caption.empty() ? "" : " \"" + caption + "\"") + (text.empty() ? "" : ": " + text);
-    if (pendingCount_ > 1) {
-        plain += " (" + std::to_string(pendingCount_) + " times)";
-    }
+    const std::string plain = BoxWords(caption, text, pendingCount_);
     const std::uint32_t count = pendingCount_;
     pendingCount_ = 0;
-    Emit(JsonLine("notice")
-             .Text("caption", Utf8FromWide(pendingCaption_))
-             .Text("text", Utf8FromWide(pendingText_))
-             .Count("count", count),
+    Emit(JsonLine(Event::Notice)
+             .Text(field::kCaption, Utf8FromWide(pendingCaption_))
+             .Text(field::kText, Utf8FromWide(pendingText_))
+             .Count(field::kCount, count),
          plain);
 }
 
 void ConsoleReport::Pause(std::uint32_t milliseconds) {
     // A pause ends an exchange: a notice after it is told on its own.
     FlushNotice();
+    LookForStop();
     clock_.Pause(milliseconds);
+}
+
+std::uint32_t ConsoleReport::TickCount() {
+    LookForStop();
+    return clock_.TickCount();
+}
+
+void ConsoleReport::LookForStop() {
+    const unsigned requests = stopRequests_ ? stopRequests_() : 0;
+    if (requests == 0) {
+        return;
+    }
+    // Nothing sent yet, or the device told that it is done: nothing is lost by stopping.
+    if (!DeviceBeingChanged() || requests >= 2) {
+        throw UpdateStopped{};
+    }
+    if (!stopWarned_) {
+        stopWarned_ = true;
+        WriteError(Said(kStopWhileWriting) + "\n");
+    }
+}
+
+void ConsoleReport::ImageLoaded(const wchar_t* file, const char* id, const std::uint8_t* data,
+                                std::size_t size) {
+    Sha256 hash;
+    hash.Add(reinterpret_cast<const std::uint8_t*>(id), kImageIdLength);
+    hash.Add(data, size);
+    const std::string name = Utf8FromWide(file);
+    const std::string digest = hash.HexDigest();
+    if (approved_ && !approved_->Approves(name, digest)) {
+        throw ImageNotApproved{name};
+    }
+    loaded_.push_back({name, digest});
 }
 
 void ConsoleReport::EndProcess(int exitCode) {
@@ -191,7 +260,12 @@ void ConsoleReport::ReportProgress(const wchar_t* file, std::uint64_t bytesDone,
         eraseStartSeconds_ = now;
         lastPageSeconds_ = -1;
         const std::string name = Utf8FromWide(images_[currentImage_].name);
-        Emit(JsonLine("erase").Text("image", name), Said(kErasingRegion, {name}));
+        JsonLine erase(Event::Erase);
+        erase.Text(field::kImage, name);
+        if (!loaded_.empty() && loaded_.back().name == name) {
+            erase.Text(field::kSha256, loaded_.back().sha256);
+        }
+        Emit(erase, Said(kErasingRegion, {name}));
         return;
     }
     if (lastPageSeconds_ < 0) {
@@ -221,16 +295,9 @@ double ConsoleReport::SecondsLeft() const {
     return writing + erasing * static_cast<double>(images_.size() - 1 - currentImage_);
 }
 
-std::string ConsoleReport::ProgressText(std::size_t image) const {
-    const std::uint64_t size = images_[image].bytes;
-    const int percent = size > 0 ? static_cast<int>(imageDone_ * 100 / size) : 100;
-    char text[160];
-    std::snprintf(text, sizeof text, "%s %3d%%  %llu of %llu bytes  %.1f KiB/s  ETA %s",
-                  Utf8FromWide(images_[image].name).c_str(), percent,
-                  static_cast<unsigned long long>(imageDone_),
-                  static_cast<unsigned long long>(size), Rate() / 1024,
-                  Duration(SecondsLeft()).c_str());
-    return text;
+ProgressFigures ConsoleReport::Progress(std::size_t image) const {
+    return {Utf8FromWide(images_[image].name), imageDone_, images_[image].bytes, Rate(),
+            SecondsLeft()};
 }
 
 void ConsoleReport::ShowProgress(std::size_t image, bool imageDone) {
@@ -246,25 +313,25 @@ void ConsoleReport::ShowProgress(std::size_t image, bool imageDone) {
     lastShownSeconds_ = now;
     lastShownTenth_ = tenth;
     if (style_ == Style::Json) {
-        Emit(JsonLine("progress")
-                 .Text("image", Utf8FromWide(images_[image].name))
-                 .Count("image_done", imageDone_)
-                 .Count("image_total", size)
-                 .Count("done", finishedBytes_ + imageDone_)
-                 .Count("total", totalBytes_)
-                 .Decimal("rate", Rate(), 0)
-                 .Decimal("eta", SecondsLeft(), 1)
-                 .Decimal("seconds", now, 1),
+        Emit(JsonLine(Event::Progress)
+                 .Text(field::kImage, Utf8FromWide(images_[image].name))
+                 .Count(field::kImageDone, imageDone_)
+                 .Count(field::kImageTotal, size)
+                 .Count(field::kDone, finishedBytes_ + imageDone_)
+                 .Count(field::kTotal, totalBytes_)
+                 .Decimal(field::kRate, Rate(), 0)
+                 .Decimal(field::kEta, SecondsLeft(), 1)
+                 .Decimal(field::kSeconds, now, 1),
              "");
         return;
     }
     if (style_ == Style::Lines) {
-        Emit(JsonLine(), ProgressText(image));
+        Emit(JsonLine(), ProgressWords(Progress(image)));
         return;
     }
     const int filled = size > 0 ? static_cast<int>(imageDone_ * kBarWidth / size) : kBarWidth;
     WriteOutput("\r[" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + "] " +
-                ProgressText(image) + "   ");
+                ProgressWords(Progress(image)) + "   ");
     barOnScreen_ = true;
     if (imageDone) {
         WriteOutput("\n");

@@ -3,10 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "cli/image_set.h"
 #include "cli/json_line.h"
+#include "cli/unit_record.h"
 #include "emulator/emulator_clock.h"
 #include "seam/operator_services.h"
 
@@ -53,6 +57,28 @@ class VirtualProgramClock final : public ProgramClock {
 struct ProcessEnd {
     int exitCode;
 };
+// Thrown when the operator has stopped the update (a second Ctrl-C while the device is being
+// written, the first before it is touched).
+struct UpdateStopped {};
+// Thrown when the bytes of an image loaded to be written are not the approved ones: nothing of
+// that image has been written, its region not erased.
+struct ImageNotApproved {
+    std::string name;
+};
+
+// How far the writing of one image has come, as a unit's line or row shows it.
+struct ProgressFigures {
+    std::string image;
+    std::uint64_t imageDone = 0;
+    std::uint64_t imageTotal = 0;
+    double rate = 0;  // bytes a second while pages are written
+    double eta = 0;   // seconds until the last page of the last image
+};
+// "NAME  45%  120 of 896 KiB  5.2 KiB/s  ETA 2:05". With a width, the words are shortened to fit
+// it, the ETA always kept whole at their end.
+std::string ProgressWords(const ProgressFigures& progress, std::size_t width = 0);
+// A box as a line: 'Box "caption": text', and how often it came when more than once.
+std::string BoxWords(const std::string& caption, const std::string& text, std::uint32_t count = 1);
 
 struct ImageToReport {
     std::wstring name;
@@ -65,15 +91,26 @@ class ConsoleReport final : public OperatorServices {
 
     ConsoleReport(ProgramClock& clock, Style style, std::vector<ImageToReport> images);
 
+    // The approved SHA-256 of each image by name: an image loaded with other bytes ends the
+    // update before its region is erased (ImageNotApproved).
+    void RequireApproved(ApprovedSet approved) { approved_ = std::move(approved); }
+    // Where the operator's requests to stop are counted (the console's, unless a test gives its
+    // own); they are looked at on every pause and tick of the update.
+    void WatchStops(std::function<unsigned()> stopRequests) {
+        stopRequests_ = std::move(stopRequests);
+    }
+
     void ShowStatusLine(const wchar_t* text, const StatusText& row) override;
     void ShowNotice(const wchar_t* text, const wchar_t* caption, NoticeIcon icon) override;
     void RequestMainWindowClose() override {}
     void Pause(std::uint32_t milliseconds) override;
     void OfferProcessor() override { clock_.OfferProcessor(); }
-    std::uint32_t TickCount() override { return clock_.TickCount(); }
+    std::uint32_t TickCount() override;
     [[noreturn]] void EndProcess(int exitCode) override;
     void ReportProgress(const wchar_t* file, std::uint64_t bytesDone,
                         std::uint64_t bytesTotal) override;
+    void ImageLoaded(const wchar_t* file, const char* id, const std::uint8_t* data,
+                     std::size_t size) override;
 
     // An event of the command's own (start, done, fatal): the JSON line or the plain text.
     void Event(const JsonLine& json, const std::string& plain);
@@ -81,13 +118,19 @@ class ConsoleReport final : public OperatorServices {
     void Finish();
 
     std::uint32_t Resends() const { return resends_; }
+    bool IsJson() const { return style_ == Style::Json; }
+    // The images whose bytes were loaded to be written, with their SHA-256, in order.
+    const std::vector<RecordedImage>& ImagesLoaded() const { return loaded_; }
     double Seconds() const { return clock_.Seconds(); }
 
   private:
     void Emit(const JsonLine& json, const std::string& plain);
     void FlushNotice();
     void ShowProgress(std::size_t image, bool imageDone);
-    std::string ProgressText(std::size_t image) const;
+    ProgressFigures Progress(std::size_t image) const;
+    // Ends the update when the operator asks to stop it: at once while the device is untouched,
+    // on the second request while it is being written, after telling what stopping means.
+    void LookForStop();
     // Bytes a second while pages are written, erases not counted.
     double Rate() const;
     // Until the last page of the last image is written.
@@ -116,6 +159,10 @@ class ConsoleReport final : public OperatorServices {
     int lastShownTenth_ = -1;
     bool barOnScreen_ = false;
     std::uint32_t resends_ = 0;
+    std::optional<ApprovedSet> approved_;
+    std::vector<RecordedImage> loaded_;
+    std::function<unsigned()> stopRequests_;
+    bool stopWarned_ = false;
 };
 
 // Seconds as minutes and seconds ("2:05"), as the progress lines show the time left.

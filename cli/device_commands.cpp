@@ -7,10 +7,11 @@
 #include "cli/console_platform.h"
 #include "cli/unit_record.h"
 #include "link/bridge_library.h"
+#include "link/device_connection.h"
 #include "link/device_list.h"
 #include "link/link_texts.h"
-#include "seam/binary_file.h"
 #include "text/utf8.h"
+#include "update/device_change.h"
 #include "update/exit_code.h"
 #include "update/update_run.h"
 
@@ -30,38 +31,96 @@ std::optional<BridgeDevice> ChooseDevice(const Arguments& arguments) {
     if (units.size() == 1) {
         return units.front();
     }
-    Tell(arguments.json, "refused",
-         units.empty()
-             ? (arguments.device ? Said(kDeviceNotAQuorvanex, {std::to_string(*arguments.device)})
-                                 : Utf8FromWide(kNotConnected.text))
-             : Said(kSeveralUnits));
-    ListDevices(devices, arguments.json);
+    Refuse(arguments.json,
+           units.empty()
+               ? (arguments.device ? Said(kDeviceNotAQuorvanex, {std::to_string(*arguments.device)})
+                                   : Utf8FromWide(kNotConnected.text))
+               : Said(kSeveralUnits),
+           arguments.device ? std::optional(Outcome::NotFound) : std::nullopt);
+    ListDevices(devices, arguments.json, true);
     return std::nullopt;
 }
 
-// One line a unit, appended, for the production line's records; with "-" for the file, a record
-// event on standard output for update --all, which keeps the records of its units.
-void WriteRecord(const Arguments& arguments, const BridgeDevice& device, const ImageSetReport& set,
-                 const char* outcome, std::uint8_t fatalCode, double seconds,
-                 std::uint32_t resends) {
-    if (arguments.recordFile.empty()) {
-        return;
+// The unit's one record line, appended (or a record event for "-"); with --json the record is
+// told as an event as well, so that update --all knows that its unit has written its own. A record
+// that cannot be written is told, never as a record, and the exit code then says so.
+int WriteRecord(const Arguments& arguments, const UnitRecord& record, int exitCode) {
+    const RecordFile records(arguments.recordFile);
+    if (!records.Wanted()) {
+        return exitCode;
     }
-    UnitRecord record;
-    record.device = device.index;
-    record.product = device.product.value_or("");
-    record.outcome = outcome;
-    record.fatalCode = fatalCode;
-    record.seconds = seconds;
-    record.frames = FramesWritten();
-    record.resends = resends;
-    if (arguments.recordFile == kRecordToOutput) {
-        WriteOutput(RecordLine(record, set, "record").Line());
-        return;
+    if (!records.Append(record)) {
+        const std::string text = Said(kRecordNotWritten, {arguments.recordFile});
+        if (arguments.json) {
+            WriteOutput(JsonLine(Event::RecordNotWritten)
+                            .Text(field::kText, text)
+                            .Text(field::kFile, arguments.recordFile)
+                            .Line());
+        } else {
+            WriteError(text + "\n");
+        }
+        return exitCode == kExitDone ? kExitRecordNotWritten : exitCode;
     }
-    if (!AppendRecordLine(arguments.recordFile, RecordLine(record, set).Line())) {
-        Tell(arguments.json, "record", Said(kRecordNotWritten, {arguments.recordFile}));
+    if (arguments.json && !records.ToOutput()) {
+        WriteOutput(RecordLine(record, true).Line());
     }
+    return exitCode;
+}
+
+// The update of the unit, on the report's side, told to its end; the record says how it ended.
+int RunChosenUpdate(const Arguments& arguments, ConsoleReport& report, UnitRecord& record) {
+    std::optional<UpdateOutcome> outcome;
+    // The report is the program's side only while the update runs, on every way out of it.
+    const ScopedOperatorServices installed(report);
+    try {
+        outcome = RunUpdateUnderLock(record.device);
+        report.Finish();
+    } catch (const ProcessEnd&) {
+        record.outcome = Outcome::Fatal;
+        record.fatalCode = RecordedFatalCode().value_or(0);
+        return ReportFatalStop(report);
+    } catch (const UpdateStopped&) {
+        record.outcome = Outcome::Interrupted;
+    } catch (const ImageNotApproved& refused) {
+        record.outcome = Outcome::NotApproved;
+        report.Finish();
+        CloseDevice();
+        MarkDeviceChangeEnded();
+        Refuse(arguments.json, Said(kImageNotApproved, {refused.name}), Outcome::NotApproved);
+        return kExitImagesRefused;
+    }
+    if (record.outcome == Outcome::Interrupted) {
+        report.Finish();
+        CloseDevice();
+        MarkDeviceChangeEnded();
+        report.Event(JsonLine(Event::Stopping).Text(field::kText, Said(kUpdateStopped)),
+                     Said(kUpdateStopped));
+        return kExitStopped;
+    }
+    switch (*outcome) {
+        case UpdateOutcome::Finished:
+            record.outcome = Outcome::Done;
+            report.Event(
+                JsonLine(Event::Done)
+                    .Decimal(field::kSeconds, report.Seconds(), 1)
+                    .Count(field::kFrames, FramesWritten()),
+                Said(kUpdateDoneIn, {std::to_string(static_cast<long>(report.Seconds()))}));
+            return kExitDone;
+        case UpdateOutcome::AnotherUpdateRuns:
+            record.outcome = Outcome::Busy;
+            return kExitNoDevice;
+        case UpdateOutcome::NotOpened:
+            record.outcome = Outcome::NotOpened;
+            Refuse(arguments.json, Said(kDeviceNotOpened, {std::to_string(record.device)}),
+                   Outcome::NotOpened);
+            return kExitNoDevice;
+        case UpdateOutcome::NotStarted:
+            break;
+    }
+    // Its files or the unit were there when they were looked at, and are gone now: the update
+    // told why in its boxes.
+    record.outcome = Outcome::Refused;
+    return kExitNoDevice;
 }
 
 }  // namespace
@@ -83,57 +142,69 @@ int RunDevices(const Arguments& arguments) {
 }
 
 int RunDeviceUpdate(const Arguments& arguments) {
+    WatchStopRequests();
     SystemProgramClock clock;
-    return RunDeviceUpdate(arguments, clock);
+    const int exitCode = RunDeviceUpdate(arguments, clock, &StopRequests);
+    StopRequestsAnswered();
+    return exitCode;
 }
 
-int RunDeviceUpdate(const Arguments& arguments, ProgramClock& clock) {
+int RunDeviceUpdate(const Arguments& arguments, ProgramClock& clock, unsigned (*stopRequests)()) {
+    // The files named are checked before anything is looked at or touched.
+    std::optional<ApprovedSet> approved;
+    if (!RecordFileUsable(arguments) || !ReadExpectedSet(arguments, approved)) {
+        return kExitUsage;
+    }
+    UnitRecord record;
+    record.run = arguments.run.empty() ? NewRunName() : arguments.run;
+    record.device = arguments.device.value_or(0);
+    // A unit named by its index (as update --all names each) has its record whatever ends it;
+    // without one there is no unit to record until one is chosen.
+    const auto refusedUnit = [&](Outcome outcome, int exitCode) {
+        record.outcome = outcome;
+        return arguments.device ? WriteRecord(arguments, record, exitCode) : exitCode;
+    };
+
     const ImageSetReport set = ExamineImageSet();
-    if (!SetMayBeWritten(arguments, set)) {
-        return kExitImagesRefused;
+    if (!SetMayBeWritten(arguments, set, approved)) {
+        return refusedUnit(set.updateWouldStart ? Outcome::NotApproved : Outcome::Refused,
+                           kExitImagesRefused);
     }
     ConsoleReport report(clock, ReportStyle(arguments), ImagesToReport(set));
     if (!BridgeReady(report)) {
-        return kExitNoDevice;
+        return refusedUnit(Outcome::NoLibrary, kExitNoDevice);
     }
     const std::optional<BridgeDevice> device = ChooseDevice(arguments);
     if (!device) {
-        return kExitNoDevice;
+        return refusedUnit(Outcome::NotFound, kExitNoDevice);
+    }
+    record.device = device->index;
+    record.product = device->product.value_or("");
+    if (stopRequests != nullptr && stopRequests() > 0) {
+        Refuse(arguments.json, Said(kUpdateStopped), Outcome::Interrupted);
+        return refusedUnit(Outcome::Interrupted, kExitStopped);
     }
     CountFrames();
     report.Event(
-        JsonLine("start")
-            .Text("command", "update")
-            .Count("device", device->index)
-            .Text("product", device->product.value_or(""))
-            .Count("total", set.bytesToWrite),
+        JsonLine(Event::Start)
+            .Text(field::kCommand, "update")
+            .Count(field::kDevice, device->index)
+            .Text(field::kProduct, record.product)
+            .Count(field::kTotal, set.bytesToWrite)
+            .Text(field::kRun, record.run),
         Said(kUpdatingDevice, {std::to_string(device->index), std::to_string(set.bytesToWrite)}));
-    std::optional<UpdateOutcome> outcome;
-    {
-        // The report is the program's side only while the update runs, on every way out of it.
-        const ScopedOperatorServices installed(report);
-        try {
-            outcome = RunUpdateUnderLock(device->index);
-            report.Finish();
-        } catch (const ProcessEnd&) {
-            // The fatal stop, told below.
-        }
+    if (approved) {
+        report.RequireApproved(*approved);
     }
-    if (!outcome) {
-        const int exitCode = ReportFatalStop(report);
-        WriteRecord(arguments, *device, set, "fatal", RecordedFatalCode().value_or(0),
-                    report.Seconds(), report.Resends());
-        return exitCode;
+    if (stopRequests != nullptr) {
+        report.WatchStops(stopRequests);
     }
-    if (*outcome != UpdateOutcome::Finished) {
-        const char* why = *outcome == UpdateOutcome::AnotherUpdateRuns ? "busy" : "not-opened";
-        WriteRecord(arguments, *device, set, why, 0, report.Seconds(), report.Resends());
-        return kExitNoDevice;
-    }
-    report.Event(JsonLine("done").Decimal("seconds", report.Seconds(), 1),
-                 Said(kUpdateDoneIn, {std::to_string(static_cast<long>(report.Seconds()))}));
-    WriteRecord(arguments, *device, set, "done", 0, report.Seconds(), report.Resends());
-    return kExitDone;
+    const int exitCode = RunChosenUpdate(arguments, report, record);
+    record.images = report.ImagesLoaded();
+    record.seconds = report.Seconds();
+    record.frames = FramesWritten();
+    record.resends = report.Resends();
+    return WriteRecord(arguments, record, exitCode);
 }
 
 }  // namespace quorvanex::cli

@@ -67,6 +67,7 @@ ImageSetReport ExamineImageSet() {
             file.dataSize = header.dataSize;
         }
         HashFile(kImageSetFiles[i], file);
+        file.notAFile = KindOfPath(kImageSetFiles[i]) == PathKind::NotAFile;
         if (file.needed) {
             report.bytesToWrite += file.dataSize;
         }
@@ -99,37 +100,81 @@ std::string SumLines(const ImageSetReport& set) {
 
 namespace {
 
-// The lines of a SHA256SUMS text as they are compared: without line ends, the digest in lower
-// case, empty lines left out.
-std::vector<std::string> ComparableLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    std::string line;
-    while (std::getline(stream, line)) {
-        line.erase(line.find_last_not_of("\r ") + 1);
-        const std::size_t digestEnd = line.find(' ');
-        std::transform(line.begin(), line.begin() + std::min(digestEnd, line.size()), line.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        if (!line.empty()) {
-            lines.push_back(line);
-        }
-    }
-    return lines;
+bool IsDigest(const std::string& word) {
+    return word.size() == 64 && word.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+std::string LowerCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
 }
 
 }  // namespace
 
-bool SetMatchesSums(const ImageSetReport& set, const std::string& approved, std::string& problem) {
-    const std::vector<std::string> wanted = ComparableLines(approved);
-    const std::vector<std::string> found = ComparableLines(SumLines(set));
-    for (std::size_t i = 0; i < std::max(wanted.size(), found.size()); ++i) {
-        if (i < wanted.size() && i < found.size() && wanted[i] == found[i]) {
+bool ApprovedSet::Approves(const std::string& name, const std::string& digest) const {
+    const auto found = digests.find(name);
+    return found != digests.end() && found->second == digest;
+}
+
+std::string ApprovedSet::Lines() const {
+    std::string lines;
+    for (const auto& [name, digest] : digests) {
+        lines += digest + "  " + name + "\n";
+    }
+    return lines;
+}
+
+std::optional<ApprovedSet> ReadApprovedSet(const std::string& text, std::string& problem) {
+    static const std::string kByteOrderMark = "\xEF\xBB\xBF";
+    std::istringstream stream(text.rfind(kByteOrderMark, 0) == 0 ? text.substr(3) : text);
+    ApprovedSet approved;
+    std::size_t number = 0;
+    for (std::string line; std::getline(stream, line);) {
+        ++number;
+        line.erase(line.find_last_not_of("\r ") + 1);
+        if (line.empty()) {
             continue;
         }
-        // The name after the digest and its two blanks.
-        constexpr std::size_t kNameStart = 64 + 2;
-        const std::string& line = i < found.size() ? found[i] : wanted[i];
-        problem = line.substr(std::min(line.size(), kNameStart));
+        // The digest, a blank, then a blank (text mode) or an asterisk (binary mode), the name.
+        const std::string digest = LowerCase(line.substr(0, 64));
+        const bool separated =
+            line.size() > 66 && line[64] == ' ' && (line[65] == ' ' || line[65] == '*');
+        if (!IsDigest(digest) || !separated) {
+            problem = "line " + std::to_string(number) + " is not a SHA-256 line: " + line;
+            return std::nullopt;
+        }
+        const std::string name = line.substr(66);
+        if (!approved.digests.emplace(name, digest).second) {
+            problem = "line " + std::to_string(number) + " names " + name + " a second time";
+            return std::nullopt;
+        }
+    }
+    if (approved.digests.empty()) {
+        problem = "it holds no SHA-256 line";
+        return std::nullopt;
+    }
+    return approved;
+}
+
+bool SetMatchesApproved(const ImageSetReport& set, const ApprovedSet& approved,
+                        std::string& problem) {
+    std::map<std::string, std::string> unmatched = approved.digests;
+    for (const ImageFileReport* file : set.FilesToWrite()) {
+        const std::string name = Utf8FromWide(file->name);
+        const auto found = unmatched.find(name);
+        if (found == unmatched.end()) {
+            problem = name + " is not in the approved set";
+            return false;
+        }
+        if (found->second != file->sha256) {
+            problem = name + " differs from the approved one";
+            return false;
+        }
+        unmatched.erase(found);
+    }
+    if (!unmatched.empty()) {
+        problem = unmatched.begin()->first + " of the approved set is not written by this update";
         return false;
     }
     return true;

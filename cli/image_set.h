@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,7 +20,8 @@ struct ImageFileReport {
     std::string id;  // the first four bytes, as read, when the file has them
     const ImageRegion* region = nullptr;
     std::uint64_t dataSize = 0;
-    std::string sha256;  // of the whole file, when it could be read
+    std::string sha256;     // of the whole file, when it could be read
+    bool notAFile = false;  // a folder, a pipe or a device by the file's name
 };
 
 struct ImageSetReport {
@@ -40,9 +43,25 @@ std::string CheckWords(ImageFileCheck check);
 // digest in lower case, two blanks, the file's name, one line each.
 std::string SumLines(const ImageSetReport& set);
 
-// Whether the set's SHA-256 lines are those of the approved lines given, line for line (line
-// ends and the case of the digits aside). Otherwise problem names the first file that differs,
-// or the line that the set lacks.
-bool SetMatchesSums(const ImageSetReport& set, const std::string& approved, std::string& problem);
+// The approved set of an update: the SHA-256 of each file by its name, as SHA256SUMS lines give
+// them ("DIGEST  NAME", or "DIGEST *NAME" as sha256sum writes it in binary mode), line ends of
+// either kind, a UTF-8 byte-order mark (as Notepad writes one) and empty lines allowed.
+struct ApprovedSet {
+    std::map<std::string, std::string> digests;  // name: the digest in lower case
+
+    bool Approves(const std::string& name, const std::string& digest) const;
+    // The set again as SHA-256 lines, as it is handed on to the units' processes.
+    std::string Lines() const;
+};
+
+// The approved set, or nothing with the problem: a line that is not a SHA-256 line is named with
+// its number, and so is a file named twice.
+std::optional<ApprovedSet> ReadApprovedSet(const std::string& text, std::string& problem);
+
+// Whether the files that the set writes are the approved set, file by file. Otherwise problem
+// names the first file that differs, that the approved set lacks, or of the approved set that the
+// update would not write.
+bool SetMatchesApproved(const ImageSetReport& set, const ApprovedSet& approved,
+                        std::string& problem);
 
 }  // namespace quorvanex::cli

@@ -1,83 +1,68 @@
 #include "cli/json_line.h"
 
-#include <cstdio>
+#include <cmath>
 
 namespace quorvanex::cli {
 
-std::string JsonString(const std::string& text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        switch (c) {
-            case '"':
-                quoted += "\\\"";
-                break;
-            case '\\':
-                quoted += "\\\\";
-                break;
-            case '\n':
-                quoted += "\\n";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-                    quoted += escaped;
-                } else {
-                    quoted += c;
-                }
-        }
-    }
-    return quoted + "\"";
+std::string JsonText(const Json& json) {
+    return json.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-JsonLine::JsonLine(const char* event) {
-    if (event != nullptr) {
-        Text("event", event);
+std::optional<Json> ReadJsonObject(const std::string& line) {
+    Json json = Json::parse(line, nullptr, false);
+    if (json.is_discarded() || !json.is_object()) {
+        return std::nullopt;
     }
+    return json;
 }
 
-void JsonLine::Key(const char* key) {
-    if (text_.size() > 1) {
-        text_ += ",";
+std::string FieldText(const Json& object, const char* key) {
+    const auto found = object.find(key);
+    if (found == object.end()) {
+        return {};
     }
-    text_ += JsonString(key) + ":";
+    if (found->is_string()) {
+        return found->get<std::string>();
+    }
+    return found->is_number() ? JsonText(*found) : std::string();
+}
+
+JsonLine::JsonLine(Event event) {
+    json_[field::kEventField] = EventName(event);
 }
 
 JsonLine& JsonLine::Text(const char* key, const std::string& value) {
-    Key(key);
-    text_ += JsonString(value);
+    json_[key] = value;
     return *this;
 }
 
 JsonLine& JsonLine::Count(const char* key, std::uint64_t value) {
-    Key(key);
-    text_ += std::to_string(value);
+    json_[key] = value;
     return *this;
 }
 
 JsonLine& JsonLine::Decimal(const char* key, double value, int places) {
-    Key(key);
-    char number[48];
-    std::snprintf(number, sizeof number, "%.*f", places, value);
-    text_ += number;
+    if (places <= 0 || !std::isfinite(value)) {
+        json_[key] = std::isfinite(value) ? std::llround(value) : 0;
+        return *this;
+    }
+    const double scale = std::pow(10.0, places);
+    json_[key] = std::round(value * scale) / scale;
     return *this;
 }
 
 JsonLine& JsonLine::Boolean(const char* key, bool value) {
-    Key(key);
-    text_ += value ? "true" : "false";
+    json_[key] = value;
     return *this;
 }
 
 JsonLine& JsonLine::Null(const char* key) {
-    Key(key);
-    text_ += "null";
+    json_[key] = nullptr;
     return *this;
 }
 
-JsonLine& JsonLine::Raw(const char* key, const std::string& json) {
-    Key(key);
-    text_ += json;
+JsonLine& JsonLine::Value(const char* key, Json value) {
+    json_[key] = std::move(value);
     return *this;
 }
 

@@ -1,35 +1,50 @@
-// One JSON object on one line, as the command line's --json output and its records are written.
+// The JSON of the command line's --json output and of its records: one object on one line, its
+// event first, written and read with a well-kept JSON library.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/events.h"
 
 namespace quorvanex::cli {
 
-// A string as a JSON string literal, quotes included.
-std::string JsonString(const std::string& text);
+// Keeps the fields in the order they were added: the event first, as a reader's eye expects.
+using Json = nlohmann::ordered_json;
+
+// The object as one line of text, without the line end. Strings are written as valid JSON
+// whatever bytes they hold: a file name that is not UTF-8 gets U+FFFD where its bytes are not.
+std::string JsonText(const Json& json);
+
+// The line as one JSON object; nothing when it is not one.
+std::optional<Json> ReadJsonObject(const std::string& line);
+
+// The field's text: a string as it is, a number as written, anything else empty.
+std::string FieldText(const Json& object, const char* key);
 
 class JsonLine {
   public:
-    // Objects of the output begin with the event they tell; a record has none.
-    explicit JsonLine(const char* event = nullptr);
+    // An object without an event: a record line, or an item of a list.
+    JsonLine() = default;
+    explicit JsonLine(Event event);
 
     JsonLine& Text(const char* key, const std::string& value);
     JsonLine& Count(const char* key, std::uint64_t value);
+    // Rounded to the places given; a number without places when there are none.
     JsonLine& Decimal(const char* key, double value, int places);
     JsonLine& Boolean(const char* key, bool value);
     JsonLine& Null(const char* key);
-    // A value already written as JSON: an array or an object.
-    JsonLine& Raw(const char* key, const std::string& json);
+    JsonLine& Value(const char* key, Json value);
 
-    // The object, closed; with a line feed when it is a line of its own.
-    std::string Object() const { return text_ + "}"; }
-    std::string Line() const { return Object() + "\n"; }
+    const Json& Object() const { return json_; }
+    // The object's line, with its line end.
+    std::string Line() const { return JsonText(json_) + "\n"; }
 
   private:
-    void Key(const char* key);
-
-    std::string text_ = "{";
+    Json json_ = Json::object();
 };
 
 }  // namespace quorvanex::cli

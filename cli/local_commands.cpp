@@ -24,16 +24,18 @@ constexpr std::uint32_t kDefaultLatency = 1000;
 // been told.
 bool RehearsalScenario(const Arguments& arguments, emulator::Scenario& scenario) {
     std::string text;
-    if (!arguments.scenarioFile.empty() &&
-        !ReadWholeFile(WideFromUtf8(arguments.scenarioFile).c_str(), text)) {
-        Tell(arguments.json, "refused", Said(kScenarioUnreadable, {arguments.scenarioFile}));
+    const std::wstring path = WideFromUtf8(arguments.scenarioFile);
+    if (!arguments.scenarioFile.empty() && !ReadWholeFile(path.c_str(), text)) {
+        Refuse(arguments.json, KindOfPath(path.c_str()) == PathKind::NotAFile
+                                   ? Said(kNotAFile, {arguments.scenarioFile})
+                                   : Said(kScenarioUnreadable, {arguments.scenarioFile}));
         return false;
     }
     const emulator::ScenarioDefaults defaults = {emulator::TypicalTimings(kDefaultLatency), true,
                                                  true};
     std::string error;
     if (!emulator::ParseScenario(text, scenario, error, defaults)) {
-        Tell(arguments.json, "refused", Said(kScenarioRefused, {arguments.scenarioFile, error}));
+        Refuse(arguments.json, Said(kScenarioRefused, {arguments.scenarioFile, error}));
         return false;
     }
     if (arguments.latencyMicroseconds) {
@@ -77,19 +79,34 @@ bool FlashHoldsImages(const ImageSetReport& set, const emulator::EmulatedDevice&
     return true;
 }
 
+// The device that the update opened: the QUORVANEX of the scenario, wherever it stands in the
+// bridge's list.
+const emulator::EmulatedDevice* UpdatedDevice(emulator::EmulatedBridge& bridge) {
+    for (std::uint32_t index = 0; index < bridge.DeviceCount(); ++index) {
+        if (bridge.Device(index).OpenCount() > 0) {
+            return &bridge.Device(index);
+        }
+    }
+    return nullptr;
+}
+
 int RehearsalOutcome(UpdateOutcome outcome, const ImageSetReport& set, ConsoleReport& report,
                      emulator::EmulatedBridge& bridge) {
-    if (outcome != UpdateOutcome::Finished || bridge.DeviceCount() == 0) {
-        report.Event(JsonLine("refused").Text("text", Said(kUpdateDidNotStart)),
-                     Said(kUpdateDidNotStart));
+    const emulator::EmulatedDevice* device = UpdatedDevice(bridge);
+    if (outcome != UpdateOutcome::Finished || device == nullptr) {
+        report.Finish();
+        Refuse(report.IsJson(), Said(kUpdateDidNotStart));
         return kExitNoDevice;
     }
     const double seconds = report.Seconds();
-    if (!FlashHoldsImages(set, bridge.Device(0))) {
-        report.Event(JsonLine("mismatch").Decimal("seconds", seconds, 1), Said(kRehearsalMismatch));
+    if (!FlashHoldsImages(set, *device)) {
+        report.Event(JsonLine(Event::Mismatch).Decimal(field::kSeconds, seconds, 1),
+                     Said(kRehearsalMismatch));
         return kExitRehearsalMismatch;
     }
-    report.Event(JsonLine("done").Decimal("seconds", seconds, 1).Count("frames", FramesWritten()),
+    report.Event(JsonLine(Event::Done)
+                     .Decimal(field::kSeconds, seconds, 1)
+                     .Count(field::kFrames, FramesWritten()),
                  Said(kRehearsalDone, {std::to_string(static_cast<long>(seconds + 0.5))}));
     return kExitDone;
 }
@@ -102,14 +119,16 @@ int RunCheck(const Arguments& arguments) {
         WriteOutput(SumLines(set));
         return kExitDone;
     }
-    ShowImageSet(set, arguments.json);
+    // The sums of a refused set are never written where they were asked for: the table that says
+    // why goes to standard error instead.
+    ShowImageSet(set, arguments.json, arguments.sums);
     return set.updateWouldStart ? kExitDone : kExitImagesRefused;
 }
 
 int RunRehearsal(const Arguments& arguments) {
     const ImageSetReport set = ExamineImageSet();
     if (!set.updateWouldStart) {
-        ShowImageSet(set, arguments.json);
+        ShowImageSet(set, arguments.json, true);
         return kExitImagesRefused;
     }
     emulator::Scenario scenario;
@@ -124,14 +143,14 @@ int RunRehearsal(const Arguments& arguments) {
     CountFrames();
     ConsoleReport report(clock, ReportStyle(arguments), ImagesToReport(set));
     report.Event(
-        JsonLine("start")
-            .Text("command", "rehearse")
-            .Decimal("latency_ms",
+        JsonLine(Event::Start)
+            .Text(field::kCommand, "rehearse")
+            .Decimal(field::kLatencyMs,
                      scenario.devices.empty()
                          ? 0.0
                          : scenario.devices.front().timings.replyLatencyMicroseconds / 1000.0,
                      3)
-            .Count("total", set.bytesToWrite),
+            .Count(field::kTotal, set.bytesToWrite),
         Said(kRehearsing, {std::to_string(set.bytesToWrite)}));
     int exitCode = kExitDone;
     {

@@ -1,22 +1,31 @@
 // The record of one unit's update, one JSON line, for the production line's records: when, which
-// unit, which images with their SHA-256, how it ended, how long it took, the frames sent and how
-// many were sent again. The update of one unit writes it; update --all writes it for each of its
-// units, so that parallel units never interleave a line.
+// run and unit, the images with the SHA-256 of the bytes that were loaded to be written, how it
+// ended, how long it took, the frames sent and how many were sent again. A unit's update appends
+// its own line to the record file; update --all writes one only for a unit whose process could
+// not, so that every unit has exactly one line whatever ends the run.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "cli/image_set.h"
+#include "cli/events.h"
 #include "cli/json_line.h"
 
 namespace quorvanex::cli {
 
+struct RecordedImage {
+    std::string name;
+    std::string sha256;  // of the bytes that were loaded to be written, the ID first
+};
+
 struct UnitRecord {
+    std::string run;
     std::uint32_t device = 0;
     std::string product;
-    std::string outcome;  // done, fatal, busy, not-opened; crashed or not-started for --all
+    std::vector<RecordedImage> images;  // those whose bytes were loaded to be written, in order
+    Outcome outcome = Outcome::Done;
     std::uint8_t fatalCode = 0;
     double seconds = 0;
     // Unknown when the unit's own process could not tell them (it crashed, or never started).
@@ -24,15 +33,32 @@ struct UnitRecord {
     std::optional<std::uint32_t> resends;
 };
 
-// The record's fields after the event, if any: a record line has none, a record event is "record".
-JsonLine RecordLine(const UnitRecord& record, const ImageSetReport& set,
-                    const char* event = nullptr);
+// The record as a line of the file, or as a record event.
+JsonLine RecordLine(const UnitRecord& record, bool asEvent = false);
+UnitRecord RecordFromJson(const Json& json);
 
-// The record file's name that asks for the record as a "record" event on standard output.
-inline constexpr const char* kRecordToOutput = "-";
+// Where the records go: a file, or with "-" record events on standard output.
+class RecordFile {
+  public:
+    explicit RecordFile(std::string path) : path_(std::move(path)) {}
+    bool Wanted() const { return !path_.empty(); }
+    bool ToOutput() const;
+    const std::string& Path() const { return path_; }
+    // The file can be appended to (it is made when it is not there): checked before any unit is
+    // touched. True for standard output and for no records.
+    bool Usable() const;
+    // Appends the line; false when it could not be written.
+    bool Append(const UnitRecord& record) const;
+    // Whether the file holds a line of this run for this unit already.
+    bool Holds(const std::string& run, std::uint32_t device) const;
 
-// Appends the line to the record file; false when it cannot be written.
-bool AppendRecordLine(const std::string& recordFile, const std::string& line);
+  private:
+    std::string path_;
+};
+
+// A name for a run, unlike any other: the time in UTC and a random part, as "20261208T101500Z-
+// 3fa9c2d1".
+std::string NewRunName();
 
 // "The current time in UTC", as records carry it.
 std::string UtcNow();

@@ -71,12 +71,15 @@ def prepare_program_folder(build, folder):
     return folder
 
 
-def run_console_program(prefix, folder, arguments, scenario, timeout=120):
+def run_console_program(prefix, folder, arguments, scenario, timeout=120, errors=None):
     """The command line program in its folder, with the emulator's scenario; its exit code and
-    what it printed."""
+    what it printed on standard output. What it said on standard error is appended to the list
+    errors, when one is given."""
     env = dict(prefix.env, QUORVANEX_EMULATOR_SCENARIO=str(scenario))
     result = run(prefix.wine("quorvanex-cli.exe", *arguments), timeout=timeout, check=False,
                  env=env, cwd=folder)
+    if errors is not None:
+        errors.append(result.stderr)
     return result.returncode, result.stdout
 
 
@@ -186,13 +189,14 @@ class Program:
         if scenario is not None:
             env["QUORVANEX_EMULATOR_SCENARIO"] = str(scenario)
         self.process = subprocess.Popen(prefix.wine(executable, *arguments), cwd=folder, env=env,
-                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                         text=True, start_new_session=True)
         self.output = ""
+        self.errors = ""
 
     def wait(self, timeout):
         try:
-            self.output, _ = self.process.communicate(timeout=timeout)
+            self.output, self.errors = self.process.communicate(timeout=timeout)
         except subprocess.TimeoutExpired:
             self.kill()
             raise Failure(f"the program did not end within {timeout} s")
@@ -200,6 +204,15 @@ class Program:
 
     def running(self):
         return self.process.poll() is None
+
+    def interrupt(self):
+        """Ctrl-C in the program's console: Wine hands SIGINT to the program as CTRL_C_EVENT."""
+        os.kill(self.process.pid, signal.SIGINT)
+
+    def end_alone(self):
+        """Ends the program itself at once, as the task manager does, and none it started."""
+        os.kill(self.process.pid, signal.SIGKILL)
+        self.process.wait(timeout=10)
 
     def kill(self):
         if self.process.poll() is None:

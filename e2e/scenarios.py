@@ -462,8 +462,9 @@ def cli_update(run):
     (run.folder / "output.jsonl").write_text(output)
     expect(code == 0, f"exit code {code}")
     events = console_events(output)
-    expect(events[0]["event"] == "start" and events[-1]["event"] == "done",
-           f"events from {events[0]['event']} to {events[-1]['event']}")
+    expect(events[0]["event"] == "start" and events[-2]["event"] == "done" and
+           events[-1]["event"] == "record",
+           f"events from {events[0]['event']} to {events[-2]['event']}, {events[-1]['event']}")
     expect(sum(1 for e in events if e["event"] == "erase") == 5, "not five erases")
     snapshots = run.summary()["snapshots"]
     for snapshot, (name, data) in zip(snapshots, written.items()):
@@ -481,10 +482,13 @@ def cli_refuses_ambiguous_update(run):
     data = images.pattern(2000, 3)
     images.write(run.folder, images.MAIN_IMAGE, b"1A65" + data)
     scenario = run.scenario("device 2026\ndevice 1999\ndevice 2026\n" + QUICK)
-    code, output = run_console_program(run.context.prefix, run.folder, ["update"], scenario)
-    (run.folder / "refused.txt").write_text(output)
+    said = []
+    code, output = run_console_program(run.context.prefix, run.folder, ["update"], scenario,
+                                       errors=said)
+    (run.folder / "refused.txt").write_text(said[0])
     expect(code == 4, f"exit code {code} with two units and no --device")
-    expect(output.count("  QUORVANEX  ") == 2, f"the units were not listed:\n{output}")
+    expect(output == "", f"a refusal on standard output:\n{output}")
+    expect(said[0].count("  QUORVANEX  ") == 2, f"the units were not listed:\n{said[0]}")
     expect(run.summary()["calls"]["WriteFrame"] == "0", "a frame was sent")
     # The production line's script updates every unit at once, with a record each. It is started
     # from another folder, as a double click in Explorer may, and works in its own; a key answers
@@ -494,9 +498,11 @@ def cli_refuses_ambiguous_update(run):
     def run_script(scenario):
         env = dict(run.context.prefix.env, QUORVANEX_EMULATOR_SCENARIO=str(scenario))
         script = "Z:" + str(run.folder / "update-every-unit.cmd").replace("/", "\\")
-        return subprocess.run(run.context.prefix.wine("cmd", "/c", script), cwd=run.folder.parent,
-                              env=env, input="\n", timeout=120, capture_output=True,
-                              text=True).stdout
+        # The console window shows both what was asked for and the refusals.
+        result = subprocess.run(run.context.prefix.wine("cmd", "/c", script),
+                                cwd=run.folder.parent, env=env, input="\n", timeout=120,
+                                capture_output=True, text=True)
+        return result.stdout + result.stderr
 
     output = run_script(scenario)
     (run.folder / "script.txt").write_text(output)
@@ -558,6 +564,124 @@ def cli_update_all(run):
            [(0, "done", None), (1, "done", None), (2, "fatal", 6)], f"records {records}")
 
 
+# Three units whose erases are slow enough that they are still being written seconds after the
+# start; each unit writes its own snapshots and summary.
+ALL_UNITS = ("device 2026\ndevice 2026\ndevice 2026\n"
+             "reply-latency-us 200\nsector-erase-us 150000\nwrite-active-busy-us 100000\n"
+             "output-snapshots out/snapshot-{unit}\noutput-summary out/summary-{unit}.txt\n")
+
+
+def start_update_all(run, *arguments):
+    """update --all on three units with a multi-part set; returns the program and the images."""
+    written = images.write_multi_part_set(run.folder, 6000, [3000, 2500, 4100, 1999])
+    scenario = run.folder / "scenario-all.txt"
+    scenario.write_text(ALL_UNITS)
+    every = Program(run.context.prefix, run.folder, executable="quorvanex-cli.exe",
+                    scenario=scenario, arguments=["update", "--all", *arguments])
+    return every, written
+
+
+def records_of(run, name="records.jsonl"):
+    path = run.folder / name
+    return [json.loads(line) for line in path.read_text().splitlines()] if path.exists() else []
+
+
+def wait_for_records(run, count, timeout=120):
+    deadline = time.monotonic() + timeout
+    while len(records_of(run)) < count:
+        expect(time.monotonic() < deadline, f"{len(records_of(run))} records after {timeout} s")
+        time.sleep(0.5)
+    return records_of(run)
+
+
+def cli_update_all_stopped(run):
+    """Ctrl-C while the units are written: the first is answered and changes nothing, the second
+    stops every unit; one record a unit, each saying it was stopped, and the exit code says so."""
+    every, _ = start_update_all(run, "--json", "--record", "records.jsonl")
+    try:
+        time.sleep(4.0)
+        expect(every.running(), "update --all ended before it could be stopped")
+        every.interrupt()
+        time.sleep(2.0)
+        expect(every.running(), "the first Ctrl-C stopped update --all")
+        every.interrupt()
+        code = every.wait(timeout=60)
+    finally:
+        every.kill()
+    (run.folder / "output.jsonl").write_text(every.output)
+    expect("being written" in every.errors, f"the first Ctrl-C was not answered: {every.errors}")
+    expect(code == 8, f"exit code {code} after two Ctrl-C")
+    records = records_of(run)
+    expect(sorted(r["device"] for r in records) == [0, 1, 2], f"records {records}")
+    expect(all(r["outcome"] == "interrupted" for r in records), f"records {records}")
+
+
+def cli_update_all_parent_ended(run):
+    """The parent ended alone while its units are written: they finish on their own and each
+    writes its own record."""
+    every, written = start_update_all(run, "--record", "records.jsonl")
+    try:
+        time.sleep(4.0)
+        expect(every.running(), "update --all ended before it could be ended")
+        every.end_alone()
+        records = wait_for_records(run, 3)
+    finally:
+        every.kill()
+        run.context.prefix.end_all()
+    expect(sorted((r["device"], r["outcome"]) for r in records) ==
+           [(0, "done"), (1, "done"), (2, "done")], f"records {records}")
+    for unit in (0, 1, 2):
+        taken = [run.folder / "out" / f"snapshot-{unit}-{n}.bin" for n in range(5)]
+        for path, (name, data) in zip(taken, written.items()):
+            expect(path.exists() and path.read_bytes() == data, f"unit {unit}: {name} did not "
+                   "arrive")
+
+
+def cli_record_unwritable(run):
+    """A record file that cannot be written ends the run before any unit is touched."""
+    every, _ = start_update_all(run, "--record", "no-such-folder/records.jsonl")
+    code = every.wait(timeout=60)
+    expect(code == 2, f"exit code {code} with a record file that cannot be written")
+    expect("cannot be written" in every.errors, f"what it said: {every.errors}")
+    for unit in (0, 1, 2):
+        summary = (run.folder / "out" / f"summary-{unit}.txt")
+        expect(not summary.exists(), f"unit {unit} was opened")
+
+
+def cli_expect_image_replaced(run):
+    """A part file replaced after update --all checked the approved set: no unit writes it, each
+    stops before its region is erased, and the records carry the hashes of what was written."""
+    images.write_multi_part_set(run.folder, 6000, [3000, 2500, 4100, 1999])
+    code, sums = run_console_program(run.context.prefix, run.folder, ["check", "--sums"],
+                                     run.scenario(""))
+    expect(code == 0, f"check --sums ended with {code}")
+    (run.folder / "approved.sha256").write_text(sums)
+    approved = {line.split()[1]: line.split()[0] for line in sums.splitlines()}
+    every, _ = start_update_all(run, "--json", "--record", "records.jsonl", "--expect",
+                                "approved.sha256")
+    try:
+        time.sleep(3.0)
+        expect(every.running(), "update --all ended before the part could be replaced")
+        replaced = images.PART_FILES[2]
+        images.write(run.folder, replaced, b"1A70" + images.pattern(4100, 99))
+        code = every.wait(timeout=180)
+    finally:
+        every.kill()
+    (run.folder / "output.jsonl").write_text(every.output)
+    expect(code == 6, f"exit code {code} with a replaced part")
+    records = records_of(run)
+    expect(sorted(r["device"] for r in records) == [0, 1, 2], f"records {records}")
+    for record in records:
+        expect(record["outcome"] == "not-approved", f"record {record}")
+        names = [image["name"] for image in record["images"]]
+        expect(replaced not in names and len(names) == 3, f"images written {names}")
+        for image in record["images"]:
+            expect(image["sha256"] == approved[image["name"]], f"{image} is not approved")
+    for unit in (0, 1, 2):
+        expect(not (run.folder / "out" / f"snapshot-{unit}-3.bin").exists(),
+               f"unit {unit} went on past the replaced part")
+
+
 def guide_pictures_missing(folder):
     """The pictures that the operator guide shows and this run did not take: the guide's pictures
     come from the scenarios, so they stay true to the program."""
@@ -571,7 +695,9 @@ SCENARIOS = {f.__name__: f for f in (single_image, multi_part, part_file_refused
                                      second_program_refused, exit_while_a_box_waits,
                                      about_and_resize, planted_library_ignored,
                                      library_put_right, stand_in_without_scenario, non_latin_folder,
-                                     cli_update, cli_refuses_ambiguous_update, cli_update_all)}
+                                     cli_update, cli_refuses_ambiguous_update, cli_update_all,
+                                     cli_update_all_stopped, cli_update_all_parent_ended,
+                                     cli_record_unwritable, cli_expect_image_replaced)}
 
 
 class Context:

@@ -1,10 +1,10 @@
 // update --all: the parent's merging of its units' events, its rows and lines, its records and its
-// exit code, with units that finish, fail or crash. The units are scripted here; on a POSIX system
-// real child processes run the parent's plumbing once more.
+// exit code, with units that finish, fail, crash or are stopped. The units are scripted here, some
+// with the real output of the console report; on a POSIX system real child processes run the
+// parent's plumbing once more.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -13,8 +13,9 @@
 
 #include "cli/all_units.h"
 #include "cli/commands.h"
+#include "cli/console_platform.h"
 #include "cli/image_set.h"
-#include "cli/json_fields.h"
+#include "cli/json_line.h"
 #include "cli/sha256.h"
 #include "seam/binary_file.h"
 #include "tests/cli/command_run.h"
@@ -41,8 +42,10 @@ class ScriptedUnits final : public ChildProcesses {
     ScriptedUnits(std::vector<Script> scripts, emulator::VirtualClock* clock = nullptr)
         : scripts_(std::move(scripts)), clock_(clock) {}
 
-    bool Start(std::size_t child, const std::vector<std::string>& words) override {
+    bool Start(std::size_t child, const std::vector<std::string>& words,
+               const std::string& standardInput) override {
         started.push_back(words);
+        inputs.push_back(standardInput);
         if (child >= scripts_.size() || !scripts_[child].startable) {
             return false;
         }
@@ -57,10 +60,16 @@ class ScriptedUnits final : public ChildProcesses {
 
     void End(std::size_t child) override {
         ended.push_back(child);
+        // What it had not said yet is lost with it.
+        pending_.erase(
+            std::remove_if(pending_.begin(), pending_.end(),
+                           [child](const ChildOutput& output) { return output.child == child; }),
+            pending_.end());
         pending_.push_back({child, true, {}, 1});
     }
 
     std::vector<ChildOutput> Wait(std::uint32_t milliseconds) override {
+        ++waits;
         if (pending_.empty() && clock_ != nullptr) {
             clock_->AdvanceMicroseconds(std::uint64_t{milliseconds} * 1000);
         }
@@ -74,7 +83,9 @@ class ScriptedUnits final : public ChildProcesses {
     }
 
     std::vector<std::vector<std::string>> started;
+    std::vector<std::string> inputs;
     std::vector<std::size_t> ended;
+    unsigned waits = 0;
 
   private:
     std::vector<Script> scripts_;
@@ -82,36 +93,54 @@ class ScriptedUnits final : public ChildProcesses {
     std::vector<ChildOutput> pending_;
 };
 
-std::string Record(std::uint32_t device, const char* outcome, const char* fatalCode) {
-    return std::string("{\"event\":\"record\",\"time\":\"2026-12-08T10:00:00Z\",\"device\":") +
-           std::to_string(device) + ",\"product\":\"QUORVANEX\",\"images\":[],\"outcome\":\"" +
-           outcome + "\",\"fatal_code\":" + fatalCode +
-           ",\"seconds\":3.0,\"frames\":568,\"resends\":0}";
+std::string RecordEvent(std::uint32_t device, Outcome outcome, std::uint8_t fatalCode = 0) {
+    UnitRecord record;
+    record.run = "run-1";
+    record.device = device;
+    record.product = "QUORVANEX";
+    record.outcome = outcome;
+    record.fatalCode = fatalCode;
+    record.frames = 568;
+    record.resends = 0;
+    std::string line = RecordLine(record, true).Line();
+    line.pop_back();
+    return line;
 }
 
-// Unit 0 is done, unit 2 ends in the fatal stop of its erase, unit 3 crashes half way.
+// Unit 0 is done, unit 2 ends in the fatal stop of its erase, unit 3 crashes half way; units 0
+// and 2 write their own records and tell them.
 std::vector<ScriptedUnits::Script> DoneFatalCrashed() {
     return {
         {{R"({"event":"start","command":"update","device":0,"product":"QUORVANEX","total":3000})",
           R"({"event":"state","code":"DB","text":"Update process, please wait"})",
           R"({"event":"progress","image":"QUORVANEX-FPGA-2.45-1013.bin","image_done":3000,)"
           R"("image_total":3000,"done":3000,"total":3000,"rate":29013,"eta":0.0,"seconds":3.0})",
-          R"({"event":"done","seconds":4.0})", Record(0, "done", "null")},
+          R"({"event":"done","seconds":4.0})", RecordEvent(0, Outcome::Done)},
          0},
         {{R"({"event":"start","command":"update","device":2,"product":"QUORVANEX","total":3000})",
           R"({"event":"notice","caption":"Critical Error!!! ","text":"Sector erase error!","count":1})",
           R"({"event":"fatal","code":6,"text":"Chip Erase error","seconds":1.5})",
-          Record(2, "fatal", "6")},
+          RecordEvent(2, Outcome::Fatal, 6)},
          16},
         {{R"({"event":"start","command":"update","device":3,"product":"QUORVANEX","total":3000})",
-          R"({"event":"erase","image":"QUORVANEX-FPGA-2.45-1013.bin"})"},
+          R"({"event":"erase","image":"QUORVANEX-FPGA-2.45-1013.bin","sha256":"4f1c"})"},
          139},
     };
+}
+
+// The operator's requests to stop, as a test makes them: from the given wait of the units on.
+unsigned stopRequests = 0;
+unsigned stopFromWait = 0;
+const ScriptedUnits* stoppedUnits = nullptr;
+unsigned CountedStops() {
+    return stoppedUnits == nullptr || stoppedUnits->waits >= stopFromWait ? stopRequests : 0;
 }
 
 class AllUnitsTest : public test_support::EmulatedDeviceTest {
   protected:
     AllUnitsTest() {
+        stopRequests = 0;
+        stoppedUnits = nullptr;
         folder.Write("QUORVANEX-FPGA-2.45-1013.bin", test_support::ImageBytes("1A65", data));
         emulator::DeviceConfig other;
         other.serial = "1999";
@@ -124,75 +153,101 @@ class AllUnitsTest : public test_support::EmulatedDeviceTest {
 
     int UpdateAll(ChildProcesses& units, std::vector<std::string> words) {
         words.insert(words.begin(), {"update", "--all"});
-        return test_support::RunOnVirtualClock(words, clock, folder.Path(), output,
-                                               [&](const Arguments& arguments, ProgramClock& time) {
-                                                   return RunAllUnitUpdates(
-                                                       arguments, units, {"quorvanex-cli"}, time);
-                                               });
+        ::testing::internal::CaptureStderr();
+        const int exitCode = test_support::RunOnVirtualClock(
+            words, clock, folder.Path(), output,
+            [&](const Arguments& arguments, ProgramClock& time) {
+                return RunAllUnitUpdates(WithAbsolutePaths(arguments), units, {"quorvanex-cli"},
+                                         time, &CountedStops);
+            });
+        errors = ::testing::internal::GetCapturedStderr();
+        return exitCode;
     }
-    std::vector<JsonFields> Events() const {
-        std::vector<JsonFields> events;
+    static std::vector<Json> Lines(const std::string& text) {
+        std::vector<Json> lines;
         std::size_t start = 0;
-        for (std::size_t end; (end = output.find('\n', start)) != std::string::npos;
+        for (std::size_t end; (end = text.find('\n', start)) != std::string::npos;
              start = end + 1) {
-            const auto fields = ReadJsonFields(output.substr(start, end - start));
-            EXPECT_TRUE(fields) << output.substr(start, end - start);
-            events.push_back(fields.value_or(JsonFields{}));
+            const std::optional<Json> json = ReadJsonObject(text.substr(start, end - start));
+            EXPECT_TRUE(json) << text.substr(start, end - start);
+            lines.push_back(json.value_or(Json::object()));
         }
-        return events;
+        return lines;
     }
+    std::vector<Json> Records() const {
+        std::string lines;
+        ReadWholeFile(folder.PathOf("records.jsonl").c_str(), lines);
+        return Lines(lines);
+    }
+    std::string RecordsPath() const { return (folder.Path() / "records.jsonl").string(); }
 
     const Bytes data = test_support::PatternData(3000);
     test_support::ScratchFolder folder;
     std::string output;
+    std::string errors;
 };
 
 TEST_F(AllUnitsTest, EachUnitRunsApartAndEveryEventNamesItsUnitAndTheSummaryNamesTheFailed) {
     ScriptedUnits units(DoneFatalCrashed());
-    const std::string records = (folder.Path() / "records.jsonl").string();
-    EXPECT_EQ(UpdateAll(units, {"--json", "--record", records}), kExitUnitsNotUpdated);
+    EXPECT_EQ(UpdateAll(units, {"--json", "--record", RecordsPath(), "--run", "run-1"}),
+              kExitUnitsNotUpdated);
 
-    // One process a QUORVANEX, each asked for its own unit and its record as an event.
+    // One process a QUORVANEX, each for its own unit, writing its own record under the run.
     ASSERT_EQ(units.started.size(), 3u);
-    EXPECT_EQ(units.started[1], (std::vector<std::string>{"quorvanex-cli", "update", "--device",
-                                                          "2", "--json", "--record", "-"}));
+    EXPECT_EQ(units.started[1],
+              (std::vector<std::string>{"quorvanex-cli", "update", "--device", "2", "--json",
+                                        "--run", "run-1", "--record", RecordsPath()}));
     EXPECT_EQ(bridge.Calls(emulator::BridgeOperation::OpenBridgeDevice), 0u)
         << "the parent opens no unit";
 
-    const std::vector<JsonFields> events = Events();
+    const std::vector<Json> events = Lines(output);
     ASSERT_FALSE(events.empty());
-    EXPECT_EQ(events.front().at("event"), "start");
-    EXPECT_EQ(events.front().at("devices"), "[0,2,3]");
-    std::map<std::string, int> perUnit;
+    EXPECT_EQ(events.front()["event"], "start");
+    EXPECT_EQ(events.front()["devices"], Json({0, 2, 3}));
+    std::map<int, int> perUnit;
     for (std::size_t i = 1; i + 1 < events.size(); ++i) {
-        ASSERT_EQ(events[i].count("device"), 1u) << events[i].at("event");
-        ++perUnit[events[i].at("device")];
+        ASSERT_TRUE(events[i].contains("device")) << events[i].dump();
+        ++perUnit[events[i]["device"].get<int>()];
     }
-    EXPECT_EQ(perUnit["0"], 5) << "start, state, progress, done, record";
-    EXPECT_EQ(perUnit["3"], 3) << "start, erase, and the crash the parent tells";
-    const JsonFields& summary = events.back();
-    EXPECT_EQ(summary.at("event"), "summary");
-    EXPECT_EQ(summary.at("done"), "1");
-    EXPECT_EQ(summary.at("not_updated"), "[2,3]");
+    EXPECT_EQ(perUnit[0], 5) << "start, state, progress, done, record";
+    EXPECT_EQ(perUnit[3], 3) << "start, erase, and the end that the parent tells";
+    const Json& summary = events.back();
+    EXPECT_EQ(summary["event"], "summary");
+    EXPECT_EQ(summary["done"], 1);
+    EXPECT_EQ(summary["not_updated"], Json({2, 3}));
 
-    // One record a unit, each whole on its line: the units' own, and the parent's for the crash.
-    std::string lines;
-    ASSERT_TRUE(ReadWholeFile(folder.PathOf("records.jsonl").c_str(), lines));
-    std::vector<JsonFields> written;
-    for (std::size_t start = 0, end; (end = lines.find('\n', start)) != std::string::npos;
-         start = end + 1) {
-        written.push_back(ReadJsonFields(lines.substr(start, end - start)).value_or(JsonFields{}));
+    // The units wrote their own lines (here: nobody did, as they are scripted); the parent
+    // writes one only for the unit whose process could not, with what it knows of it.
+    const std::vector<Json> written = Records();
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_FALSE(written[0].contains("event")) << "a record carries no event";
+    EXPECT_EQ(written[0]["device"], 3);
+    EXPECT_EQ(written[0]["run"], "run-1");
+    EXPECT_EQ(written[0]["outcome"], "crashed");
+    EXPECT_TRUE(written[0]["frames"].is_null());
+    EXPECT_EQ(written[0]["images"][0]["sha256"], "4f1c") << "the image it began to write";
+}
+
+TEST_F(AllUnitsTest, AUnitThatWroteItsLineButCouldNotTellIsNotRecordedTwice) {
+    std::vector<ScriptedUnits::Script> scripts = DoneFatalCrashed();
+    scripts.resize(1);
+    scripts[0].lines.pop_back();  // its record event is lost, as if it crashed right after
+    scripts[0].exitCode = 139;
+    scripts.push_back(scripts[0]);
+    scripts.push_back(scripts[0]);
+    ScriptedUnits units(scripts);
+    // Unit 2's line is in the file already, as its own process wrote it.
+    UnitRecord own;
+    own.run = "run-1";
+    own.device = 2;
+    ASSERT_TRUE(RecordFile(RecordsPath()).Append(own));
+    UpdateAll(units, {"--record", RecordsPath(), "--run", "run-1"});
+    std::vector<int> devices;
+    for (const Json& record : Records()) {
+        devices.push_back(record["device"].get<int>());
     }
-    ASSERT_EQ(written.size(), 3u) << lines;
-    EXPECT_EQ(written[0].count("event"), 0u) << "a record carries no event";
-    EXPECT_EQ(written[0].at("outcome"), "done");
-    EXPECT_EQ(written[1].at("fatal_code"), "6");
-    EXPECT_EQ(written[2].at("device"), "3");
-    EXPECT_EQ(written[2].at("outcome"), "crashed");
-    EXPECT_EQ(written[2].at("frames"), "null");
-    const Bytes file = test_support::ImageBytes("1A65", data);
-    EXPECT_NE(written[2].at("images").find(Sha256Hex(file.data(), file.size())), std::string::npos)
-        << "the images of the set, as the parent checked them";
+    std::sort(devices.begin(), devices.end());
+    EXPECT_EQ(devices, (std::vector<int>{0, 2, 3})) << "one line a unit";
 }
 
 TEST_F(AllUnitsTest, WithoutJsonEveryLineNamesItsUnitAndATableEndsTheRun) {
@@ -204,12 +259,33 @@ TEST_F(AllUnitsTest, WithoutJsonEveryLineNamesItsUnitAndATableEndsTheRun) {
               std::string::npos)
         << output;
     EXPECT_NE(output.find("unit 2: Fatal stop 6: Chip Erase error\n"), std::string::npos);
-    EXPECT_NE(output.find("   2  fatal        6 Chip Erase error"), std::string::npos) << output;
-    EXPECT_NE(output.find("   3  crashed      exit code 139"), std::string::npos) << output;
+    EXPECT_NE(output.find("   2  fatal         6 Chip Erase error"), std::string::npos) << output;
+    EXPECT_NE(output.find("   3  crashed       exit code 139"), std::string::npos) << output;
     EXPECT_NE(output.find("Not updated: unit 2 (fatal 6 Chip Erase error), unit 3 (crashed, "
                           "exit code 139).\n"),
               std::string::npos)
         << output;
+}
+
+TEST_F(AllUnitsTest, AUnitRefusedByItsOwnProcessIsRecordedAsWhatHappenedNeverAsACrash) {
+    std::vector<ScriptedUnits::Script> scripts = DoneFatalCrashed();
+    // Unit 2 is held by another program; unit 3 is found but cannot be opened, and writes no
+    // record of its own.
+    scripts[1] = {{R"({"event":"notice","caption":"Update running","text":"An update is already )"
+                   R"(running. Wait until it has finished.","count":1})",
+                   RecordEvent(2, Outcome::Busy)},
+                  4};
+    scripts[2] = {{R"({"event":"refused","text":"Device 3 was found but could not be opened.",)"
+                   R"("outcome":"not-opened"})"},
+                  4};
+    ScriptedUnits units(scripts);
+    EXPECT_EQ(UpdateAll(units, {"--json", "--record", RecordsPath()}), kExitUnitsNotUpdated);
+    const Json summary = Lines(output).back();
+    EXPECT_EQ(summary["units_table"][1]["outcome"], "busy");
+    EXPECT_EQ(summary["units_table"][2]["outcome"], "not-opened");
+    const std::vector<Json> written = Records();
+    ASSERT_EQ(written.size(), 1u) << "the parent's line for unit 3 alone";
+    EXPECT_EQ(written[0]["outcome"], "not-opened");
 }
 
 TEST_F(AllUnitsTest, EveryUnitDoneEndsWithZeroAndAUnitThatCannotStartIsNamed) {
@@ -239,25 +315,193 @@ TEST_F(AllUnitsTest, AUnitThatSaysNothingForFarLongerThanAnyWaitIsEndedAsHung) {
     EXPECT_NE(output.find("Not updated: unit 2 (hung)."), std::string::npos) << output;
 }
 
-TEST_F(AllUnitsTest, ARefusedOrUnapprovedSetTouchesNoUnit) {
-    ScriptedUnits units(DoneFatalCrashed());
-    folder.Write("QUORVANEX-FPGA-2.45-1013.bin", test_support::ImageBytes("1B00", data));
-    EXPECT_EQ(UpdateAll(units, {}), kExitImagesRefused);
-    EXPECT_TRUE(units.started.empty());
+TEST_F(AllUnitsTest, AFirstCtrlCLetsTheUnitsFinishASecondStopsThemAndEachIsRecordedAsStopped) {
+    // Units that write for a long time: they hang after their first lines until they are ended.
+    std::vector<ScriptedUnits::Script> scripts = DoneFatalCrashed();
+    scripts[1] = {{scripts[1].lines.front()}, 0, true, true};
+    scripts[2] = {{scripts[2].lines.front()}, 0, true, true};
+    ScriptedUnits first(scripts, &clock);
+    stopRequests = 1;
+    EXPECT_EQ(UpdateAll(first, {"--record", RecordsPath()}), kExitUnitsNotUpdated);
+    EXPECT_TRUE(first.ended == (std::vector<std::size_t>{1, 2})) << "ended as hung, not stopped";
+    EXPECT_NE(errors.find("unit(s) are being written"), std::string::npos) << errors;
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << "said once";
 
-    // The approved set of another file: refused before any unit is started.
-    folder.Write("QUORVANEX-FPGA-2.45-1013.bin", test_support::ImageBytes("1A65", data));
-    const Bytes other = test_support::ImageBytes("1A65", test_support::PatternData(2999));
-    const std::string approved =
-        Sha256Hex(other.data(), other.size()) + "  QUORVANEX-FPGA-2.45-1013.bin\n";
-    folder.Write("approved.txt", Bytes(approved.begin(), approved.end()));
-    EXPECT_EQ(UpdateAll(units, {"--expect", (folder.Path() / "approved.txt").string()}),
-              kExitImagesRefused);
-    EXPECT_TRUE(units.started.empty());
-    EXPECT_NE(output.find("QUORVANEX-FPGA-2.45-1013.bin differs"), std::string::npos) << output;
+    std::filesystem::remove(RecordsPath());
+    ScriptedUnits second(scripts, &clock);
+    stopRequests = 2;
+    stoppedUnits = &second;
+    stopFromWait = 7;  // once unit 0 has told everything
+    EXPECT_EQ(UpdateAll(second, {"--record", RecordsPath()}), kExitStopped);
+    EXPECT_EQ(second.ended, (std::vector<std::size_t>{1, 2}));
+    EXPECT_LT(second.waits, 15u) << "stopped at once, not after an hour of silence";
+    std::map<int, std::string> outcomes;
+    for (const Json& record : Records()) {
+        outcomes[record["device"].get<int>()] = record["outcome"];
+    }
+    EXPECT_EQ(outcomes, (std::map<int, std::string>{{2, "interrupted"}, {3, "interrupted"}}))
+        << "unit 0 finished and wrote its own";
 }
 
-TEST(ApprovedSet, TheSumLinesOfASetAreWhatItIsCheckedAgainstLineForLine) {
+TEST_F(AllUnitsTest, TheFilesNamedAreCheckedBeforeAnyUnitIsTouched) {
+    ScriptedUnits units(DoneFatalCrashed());
+    // A record file in a folder that does not exist, a record file that is a folder, approved
+    // lines that cannot be read, and approved lines that are not SHA-256 lines.
+    std::filesystem::create_directory(folder.Path() / "a-folder");
+    folder.Write("stray.sha256", Bytes{'n', 'o', '\n'});
+    const std::string inFolder = (folder.Path() / "a-folder").string();
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"--record", (folder.Path() / "none" / "r.jsonl").string()},
+          {"--record", inFolder},
+          {"--expect", (folder.Path() / "none.sha256").string()},
+          {"--expect", (folder.Path() / "stray.sha256").string()}}) {
+        SCOPED_TRACE(words[1]);
+        EXPECT_EQ(UpdateAll(units, words), kExitUsage);
+        EXPECT_FALSE(errors.empty());
+        EXPECT_EQ(output, "") << "a refusal goes to standard error";
+    }
+    EXPECT_NE(errors.find("line 1 is not a SHA-256 line: no"), std::string::npos) << errors;
+    EXPECT_TRUE(units.started.empty());
+}
+
+TEST_F(AllUnitsTest, ARecordThatCannotBeWrittenIsToldAsSuchAndTheExitCodeSaysSo) {
+    std::vector<ScriptedUnits::Script> scripts = DoneFatalCrashed();
+    scripts[0].lines.pop_back();  // no unit tells a record: the parent writes every line
+    scripts[1] = scripts[0];
+    scripts[2] = scripts[0];
+    ScriptedUnits units(scripts);
+    const std::string records = RecordsPath();
+    // The file is fine when it is checked, and gone for a folder of its name when it is written.
+    struct Swap final : ChildProcesses {
+        ScriptedUnits& inner;
+        std::string path;
+        Swap(ScriptedUnits& units, std::string file) : inner(units), path(std::move(file)) {}
+        bool Start(std::size_t child, const std::vector<std::string>& words,
+                   const std::string& input) override {
+            std::filesystem::remove(path);
+            std::filesystem::create_directories(path);
+            return inner.Start(child, words, input);
+        }
+        std::vector<ChildOutput> Wait(std::uint32_t milliseconds) override {
+            return inner.Wait(milliseconds);
+        }
+        void End(std::size_t child) override { inner.End(child); }
+    } swapped(units, records);
+    EXPECT_EQ(UpdateAll(swapped, {"--json", "--record", records}), kExitRecordNotWritten);
+    std::size_t told = 0;
+    for (const Json& event : Lines(output)) {
+        EXPECT_NE(event["event"], "record") << "a record that was not written is no record";
+        told += event["event"] == "record_not_written" ? 1 : 0;
+    }
+    EXPECT_EQ(told, 3u);
+    EXPECT_EQ(Lines(output).back()["records_not_written"], Json({0, 2, 3}));
+}
+
+TEST_F(AllUnitsTest, RecordToOutputIsRecordEventsNotAFileNamedDash) {
+    ScriptedUnits units(DoneFatalCrashed());
+    UpdateAll(units, {"--record", "-"});
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "-"));
+    std::size_t records = 0;
+    std::size_t start = 0;
+    for (std::size_t end; (end = output.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::optional<Json> line = ReadJsonObject(output.substr(start, end - start));
+        records += line && (*line)["event"] == "record" ? 1 : 0;
+    }
+    EXPECT_EQ(records, 3u) << output;
+    EXPECT_EQ(units.started[0].back(), "-") << "each unit tells its record as an event";
+}
+
+TEST_F(AllUnitsTest, ARefusedOrUnapprovedSetTouchesNoUnitAndAnApprovedSetReachesEveryUnit) {
+    ScriptedUnits refused(DoneFatalCrashed());
+    folder.Write("QUORVANEX-FPGA-2.45-1013.bin", test_support::ImageBytes("1B00", data));
+    EXPECT_EQ(UpdateAll(refused, {}), kExitImagesRefused);
+    EXPECT_TRUE(refused.started.empty());
+
+    // The approved set of another file: refused before any unit is started.
+    const Bytes file = test_support::ImageBytes("1A65", data);
+    folder.Write("QUORVANEX-FPGA-2.45-1013.bin", file);
+    const Bytes other = test_support::ImageBytes("1A65", test_support::PatternData(2999));
+    const std::string otherSums =
+        Sha256Hex(other.data(), other.size()) + "  QUORVANEX-FPGA-2.45-1013.bin\n";
+    folder.Write("other.sha256", Bytes(otherSums.begin(), otherSums.end()));
+    EXPECT_EQ(UpdateAll(refused, {"--expect", "other.sha256"}), kExitImagesRefused);
+    EXPECT_TRUE(refused.started.empty());
+    EXPECT_NE(errors.find("QUORVANEX-FPGA-2.45-1013.bin differs"), std::string::npos) << errors;
+
+    // The approved set, as Notepad saves it, named relative to the current folder: every unit
+    // gets it, to check the bytes it loads against it.
+    const std::string sums =
+        "\xEF\xBB\xBF" + Sha256Hex(file.data(), file.size()) + " *QUORVANEX-FPGA-2.45-1013.bin\r\n";
+    folder.Write("approved.sha256", Bytes(sums.begin(), sums.end()));
+    ScriptedUnits units(DoneFatalCrashed());
+    const test_support::ScopedWorkingDirectory here(folder.Path());
+    EXPECT_EQ(UpdateAll(units, {"--expect", "approved.sha256"}), kExitUnitsNotUpdated) << errors;
+    ASSERT_EQ(units.started.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(units.started[0].end() - 2, units.started[0].end()),
+              (std::vector<std::string>{"--expect", "-"}));
+    EXPECT_EQ(units.inputs[2],
+              Sha256Hex(file.data(), file.size()) + "  QUORVANEX-FPGA-2.45-1013.bin\n");
+}
+
+TEST_F(AllUnitsTest, TheRealReportOfAUnitIsReadAsItsProcessTellsIt) {
+    // A whole update told by the console report as a unit's process tells it.
+    std::string told;
+    {
+        VirtualProgramClock time(clock);
+        ConsoleReport report(time, ConsoleReport::Style::Json,
+                             {{L"QUORVANEX-FPGA-2.45-1013.bin", data.size()}});
+        const ScopedOperatorServices installed(report);
+        ::testing::internal::CaptureStdout();
+        ShowNotice(L"Error Checking Queue", L" ", NoticeIcon::Warning);
+        ReportProgress(L"QUORVANEX-FPGA-2.45-1013.bin", 0, data.size());
+        ReportProgress(L"QUORVANEX-FPGA-2.45-1013.bin", data.size(), data.size());
+        report.Event(JsonLine(Event::Fatal)
+                         .Count(field::kCode, 7)
+                         .Text(field::kText, "Chip Write error")
+                         .Decimal(field::kSeconds, 1.25, 1),
+                     "");
+        UnitRecord record;
+        record.device = 2;
+        record.outcome = Outcome::Fatal;
+        record.fatalCode = 7;
+        WriteOutput(RecordLine(record, true).Line());
+        told = ::testing::internal::GetCapturedStdout();
+    }
+    // Every event carries only the fields that the table gives it.
+    for (const Json& event : Lines(told)) {
+        const std::optional<Event> named = EventNamed(event["event"]);
+        ASSERT_TRUE(named) << event.dump();
+        for (const auto& [key, value] : event.items()) {
+            const auto& fields = EventFields(*named);
+            EXPECT_TRUE(key == field::kEventField || key == field::kDevice ||
+                        std::find(fields.begin(), fields.end(), key) != fields.end())
+                << key << " is not a field of " << event["event"];
+        }
+    }
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = told.find('\n', start)) != std::string::npos; start = end + 1) {
+        lines.push_back(told.substr(start, end - start));
+    }
+    ScriptedUnits units({{lines, 17}, {lines, 17}, {lines, 17}});
+    EXPECT_EQ(UpdateAll(units, {"--json"}), kExitUnitsNotUpdated);
+    const Json summary = Lines(output).back();
+    for (const Json& unit : summary["units_table"]) {
+        EXPECT_EQ(unit["outcome"], "fatal") << "never taken for a crash";
+        EXPECT_EQ(unit["fatal_code"], 7);
+    }
+}
+
+TEST(UnitRows, KeepTheirEtaWithin79Columns) {
+    const ProgressFigures progress = {"QUORVANEX-FPGA-2.45-1013.bin", 917504, 917504, 123456.0,
+                                      754.0};
+    EXPECT_GT(ProgressWords(progress).size(), 79u - 9u) << "too long without a width";
+    const std::string row = ProgressWords(progress, 79 - 9);
+    EXPECT_LE(row.size(), 79u - 9u);
+    EXPECT_EQ(row.substr(row.size() - 11), "  ETA 12:34");
+}
+
+TEST(ApprovedSet, IsReadAsSha256sumWritesItAndEachDifferenceNamesItsFile) {
     test_support::ScratchFolder folder;
     test_support::WriteMultiPartSet(folder.Path(), {3000, 100, 120, 64, 33});
     test_support::ScopedWorkingDirectory inFolder(folder.Path());
@@ -266,42 +510,40 @@ TEST(ApprovedSet, TheSumLinesOfASetAreWhatItIsCheckedAgainstLineForLine) {
     ASSERT_EQ(std::count(sums.begin(), sums.end(), '\n'), 5);
     EXPECT_EQ(sums.substr(64, 2 + 28), "  QUORVANEX-FPGA-2.45-1013.bin");
 
-    std::string differing;
-    EXPECT_TRUE(SetMatchesSums(set, sums, differing));
-    // As a Windows editor might leave it, or with the digits in upper case: the same lines.
-    std::string crlf;
+    std::string problem;
+    const auto matches = [&](const std::string& text) {
+        const std::optional<ApprovedSet> approved = ReadApprovedSet(text, problem);
+        return approved && SetMatchesApproved(set, *approved, problem);
+    };
+    EXPECT_TRUE(matches(sums)) << problem;
+    // With Windows line ends and a byte-order mark, the digits in upper case, binary-mode
+    // asterisks, or in another order: the same set.
+    std::string windows = "\xEF\xBB\xBF";
     for (const char c : sums) {
-        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        windows += c == '\n' ? std::string("\r\n") : std::string(1, c);
     }
-    EXPECT_TRUE(SetMatchesSums(set, crlf, differing));
-    std::string upperDigits = sums;
-    std::transform(upperDigits.begin(), upperDigits.begin() + 64, upperDigits.begin(),
+    EXPECT_TRUE(matches(windows)) << problem;
+    std::string upper = sums;
+    std::transform(upper.begin(), upper.begin() + 64, upper.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    EXPECT_TRUE(SetMatchesSums(set, upperDigits, differing));
-    // The names keep their case.
-    std::string upperNames = sums;
-    std::transform(upperNames.begin(), upperNames.end(), upperNames.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    EXPECT_FALSE(SetMatchesSums(set, upperNames, differing));
+    EXPECT_TRUE(matches(upper)) << problem;
+    std::string binary = sums;
+    binary[65] = '*';
+    EXPECT_TRUE(matches(binary)) << problem;
+    const std::size_t secondLine = sums.find('\n') + 1;
+    EXPECT_TRUE(matches(sums.substr(secondLine) + sums.substr(0, secondLine))) << problem;
 
-    // One part left out of the approved lines, or two in another order: refused, and named.
-    std::string lacking = sums.substr(0, sums.rfind('\n', sums.size() - 2) + 1);
-    EXPECT_FALSE(SetMatchesSums(set, lacking, differing));
-    EXPECT_EQ(differing, "ZELMAR.0.1.OSD.04.bin");
-}
-
-TEST(JsonFieldsReader, ReadsTheTopLevelOfOneObject) {
-    const auto fields =
-        ReadJsonFields(R"({"event":"notice","text":"a \"quoted\" \u00e9","count":2,"ok":true,)"
-                       R"("images":[{"name":"a,b","x":"}"}],"none":null})");
-    ASSERT_TRUE(fields);
-    EXPECT_EQ(fields->at("text"), "a \"quoted\" \xc3\xa9");
-    EXPECT_EQ(fields->at("count"), "2");
-    EXPECT_EQ(fields->at("ok"), "true");
-    EXPECT_EQ(fields->at("images"), R"([{"name":"a,b","x":"}"}])");
-    EXPECT_EQ(fields->at("none"), "null");
-    EXPECT_FALSE(ReadJsonFields("Box: not an event"));
-    EXPECT_FALSE(ReadJsonFields(R"({"event":"cut)"));
+    // A part left out, a part changed, a file the update does not write, a stray line.
+    EXPECT_FALSE(matches(sums.substr(0, sums.rfind('\n', sums.size() - 2) + 1)));
+    EXPECT_EQ(problem, "ZELMAR.0.1.OSD.04.bin is not in the approved set");
+    std::string changed = sums;
+    changed[secondLine] = changed[secondLine] == 'a' ? 'b' : 'a';
+    EXPECT_FALSE(matches(changed));
+    EXPECT_EQ(problem, "ZELMAR.0.1.OSD.01.bin differs from the approved one");
+    EXPECT_FALSE(matches(sums + std::string(64, '0') + "  notes.txt\n"));
+    EXPECT_EQ(problem, "notes.txt of the approved set is not written by this update");
+    EXPECT_FALSE(matches(sums + "# approved by QA\n"));
+    EXPECT_EQ(problem, "line 6 is not a SHA-256 line: # approved by QA");
 }
 
 }  // namespace

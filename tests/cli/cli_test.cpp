@@ -10,7 +10,9 @@
 #include "cli/commands.h"
 #include "cli/console_platform.h"
 #include "cli/console_report.h"
+#include "cli/json_line.h"
 #include "cli/sha256.h"
+#include "link/device_connection.h"
 #include "protocol/image_regions.h"
 #include "protocol/protocol_texts.h"
 #include "seam/binary_file.h"
@@ -18,6 +20,7 @@
 #include "tests/support/emulated_device_test.h"
 #include "tests/support/image_files.h"
 #include "tests/support/process_state.h"
+#include "text/utf8.h"
 #include "update/image_set.h"
 
 namespace quorvanex::cli {
@@ -26,14 +29,14 @@ namespace {
 using test_support::Bytes;
 
 // One line of --json output: its fields as text, numbers and words unquoted.
-using Event = std::map<std::string, std::string>;
+using Fields = std::map<std::string, std::string>;
 
-std::vector<Event> Events(const std::string& output) {
+std::vector<Fields> Events(const std::string& output) {
     static const std::regex field(R"re("(\w+)":("((?:[^"\\]|\\.)*)"|[^,{}\[\]]+))re");
-    std::vector<Event> events;
+    std::vector<Fields> events;
     std::size_t start = 0;
     for (std::size_t end; (end = output.find('\n', start)) != std::string::npos; start = end + 1) {
-        Event event;
+        Fields event;
         const std::string line = output.substr(start, end - start);
         for (std::sregex_iterator it(line.begin(), line.end(), field), last; it != last; ++it) {
             event[(*it)[1]] = (*it)[3].matched ? (*it)[3].str() : (*it)[2].str();
@@ -52,13 +55,15 @@ class CommandLineTest : public ::testing::Test {
         words.insert(words.begin() + 1, folder.Path().string());
         test_support::ScopedWorkingDirectory stay(std::filesystem::current_path());
         ::testing::internal::CaptureStdout();
+        ::testing::internal::CaptureStderr();
         const int exitCode = RunCommandLine(words);
+        errors = ::testing::internal::GetCapturedStderr();
         output = ::testing::internal::GetCapturedStdout();
         return exitCode;
     }
-    std::vector<Event> EventsNamed(const std::string& name) const {
-        std::vector<Event> named;
-        for (const Event& event : Events(output)) {
+    std::vector<Fields> EventsNamed(const std::string& name) const {
+        std::vector<Fields> named;
+        for (const Fields& event : Events(output)) {
             if (event.count("event") && event.at("event") == name) {
                 named.push_back(event);
             }
@@ -72,6 +77,7 @@ class CommandLineTest : public ::testing::Test {
 
     test_support::ScratchFolder folder;
     std::string output;
+    std::string errors;
 };
 
 TEST(Sha256, KnownDigests) {
@@ -93,7 +99,7 @@ TEST_F(CommandLineTest, CheckTellsWhetherTheUpdateWouldStartAndWhatIsWrong) {
     EXPECT_EQ(Run({"check", "--json"}), 0);
     const auto files = EventsNamed("file");
     ASSERT_EQ(files.size(), 5u);
-    for (const Event& file : files) {
+    for (const Fields& file : files) {
         EXPECT_EQ(file.at("state"), "usable") << file.at("name");
         EXPECT_EQ(file.at("sha256").size(), 64u);
         EXPECT_EQ(file.at("region"), "0x100000-0x1DFFFF");
@@ -204,7 +210,8 @@ TEST_F(CommandLineTest, WordsThatAreNotACommandEndWithTheUsage) {
                                                {"rehearse", "--latency"},
                                                {"rehearse", "--latency", "fast"}}) {
         EXPECT_EQ(Run(words), 2) << words[0];
-        EXPECT_NE(output.find("Usage: quorvanex-cli"), std::string::npos);
+        EXPECT_NE(errors.find("Usage: quorvanex-cli"), std::string::npos);
+        EXPECT_EQ(output, "") << "a usage error writes nothing to standard output";
     }
 }
 
@@ -214,7 +221,7 @@ TEST_F(CommandLineTest, TheEtaForecastsTheEndOfTheWholeUpdate) {
     ASSERT_EQ(Run({"rehearse", "--json"}), 0);
     const double end = std::stod(EventsNamed("done").at(0).at("seconds"));
     std::size_t judged = 0;
-    for (const Event& progress : EventsNamed("progress")) {
+    for (const Fields& progress : EventsNamed("progress")) {
         if (progress.at("image") == "QUORVANEX-FPGA-2.45-1013.bin") {
             continue;  // the erase time of the parts is known once the first has been erased
         }
@@ -225,19 +232,48 @@ TEST_F(CommandLineTest, TheEtaForecastsTheEndOfTheWholeUpdate) {
     EXPECT_GT(judged, 100u);
 }
 
+// The operator's requests to stop during a device update: none, or one or two from the given
+// frame on.
+const emulator::EmulatedBridge* watchedBridge = nullptr;
+std::uint32_t framesBeforeUpdate = 0;
+std::uint32_t firstStopAtFrame = 0;
+std::uint32_t secondStopAtFrame = 0;
+unsigned StopsByFrame() {
+    const std::uint32_t frames =
+        watchedBridge->Calls(emulator::BridgeOperation::WriteFrame) - framesBeforeUpdate;
+    return (firstStopAtFrame != 0 && frames >= firstStopAtFrame ? 1u : 0u) +
+           (secondStopAtFrame != 0 && frames >= secondStopAtFrame ? 1u : 0u);
+}
+
 // The update command on the emulator, on its virtual clock: nothing here waits for real time.
 class DeviceUpdateTest : public test_support::EmulatedDeviceTest {
   protected:
+    DeviceUpdateTest() {
+        watchedBridge = &bridge;
+        firstStopAtFrame = secondStopAtFrame = 0;
+    }
     int Update(std::vector<std::string> words) {
         words.insert(words.begin(), "update");
-        return test_support::RunOnVirtualClock(words, clock, folder.Path(), output,
-                                               [](const Arguments& arguments, ProgramClock& time) {
-                                                   return RunDeviceUpdate(arguments, time);
-                                               });
+        framesBeforeUpdate = bridge.Calls(emulator::BridgeOperation::WriteFrame);
+        ::testing::internal::CaptureStderr();
+        const int exitCode = test_support::RunOnVirtualClock(
+            words, clock, folder.Path(), output,
+            [](const Arguments& arguments, ProgramClock& time) {
+                return RunDeviceUpdate(arguments, time, &StopsByFrame);
+            });
+        errors = ::testing::internal::GetCapturedStderr();
+        return exitCode;
     }
+    std::vector<Fields> Records() const {
+        std::string lines;
+        ReadWholeFile(folder.PathOf("records.jsonl").c_str(), lines);
+        return Events(lines);
+    }
+    std::string RecordsPath() const { return (folder.Path() / "records.jsonl").string(); }
 
     test_support::ScratchFolder folder;
     std::string output;
+    std::string errors;
 };
 
 TEST_F(DeviceUpdateTest, SeveralUnitsAreRefusedUntilOneIsChosenAndEachUnitLeavesARecord) {
@@ -264,17 +300,170 @@ TEST_F(DeviceUpdateTest, SeveralUnitsAreRefusedUntilOneIsChosenAndEachUnitLeaves
 
     std::string lines;
     ASSERT_TRUE(ReadWholeFile(folder.PathOf("records.jsonl").c_str(), lines));
-    const std::vector<Event> written = Events(lines);
-    ASSERT_EQ(written.size(), 2u) << lines;
+    const std::vector<Fields> written = Events(lines);
+    ASSERT_EQ(written.size(), 3u) << lines;
     EXPECT_EQ(written[0].at("device"), "0");
     EXPECT_EQ(written[0].at("outcome"), "done");
     EXPECT_EQ(written[0].at("fatal_code"), "null");
     EXPECT_EQ(written[0].at("sha256"), Sha256Hex(file.data(), file.size()));
-    EXPECT_EQ(written[1].at("device"), "2");
-    EXPECT_EQ(written[1].at("outcome"), "fatal");
-    EXPECT_EQ(written[1].at("fatal_code"), "7");
+    // The unit named that is not a QUORVANEX is recorded as what it is.
+    EXPECT_EQ(written[1].at("device"), "1");
+    EXPECT_EQ(written[1].at("outcome"), "not-found");
+    EXPECT_EQ(written[2].at("device"), "2");
+    EXPECT_EQ(written[2].at("outcome"), "fatal");
+    EXPECT_EQ(written[2].at("fatal_code"), "7");
     // Four control commands, three frames for each of six sectors, four pages, the fifth twice.
-    EXPECT_EQ(written[1].at("frames"), "28");
+    EXPECT_EQ(written[2].at("frames"), "28");
+}
+
+TEST_F(DeviceUpdateTest, AUnitFoundButNotOpenedIsToldAndRecorded) {
+    folder.Write("QUORVANEX-FPGA-2.45-1013.bin", test_support::ImageBytes("1A65", Bytes(300, 1)));
+    bridge.Attach(test_support::DeviceFromScenario("fault open-fails"));
+    EXPECT_EQ(Update({"--record", RecordsPath()}), kExitNoDevice);
+    EXPECT_NE(errors.find("Device 0 was found but could not be opened"), std::string::npos)
+        << errors;
+    ASSERT_EQ(Records().size(), 1u);
+    EXPECT_EQ(Records()[0].at("outcome"), "not-opened");
+}
+
+TEST_F(DeviceUpdateTest, APartReplacedAfterTheStartIsNeverWrittenAndTheRecordHasTheBytesWritten) {
+    test_support::WriteMultiPartSet(folder.Path(), {3000, 100, 100, 100, 100});
+    std::string sums;
+    std::string mainImage;
+    for (const wchar_t* name : kImageSetFiles) {
+        std::string bytes;
+        ASSERT_TRUE(ReadWholeFile(folder.PathOf(Utf8FromWide(name)).c_str(), bytes));
+        mainImage = mainImage.empty() ? bytes : mainImage;
+        sums += Sha256Hex(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()) +
+                "  " + Utf8FromWide(name) + "\n";
+    }
+    folder.Write("approved.sha256", Bytes(sums.begin(), sums.end()));
+    // The first part is replaced as the unit is opened: after the set was checked whole.
+    struct ReplacePartOnOpen final : emulator::EmulatedBridge::DeviceClaims {
+        test_support::ScratchFolder& folder;
+        explicit ReplacePartOnOpen(test_support::ScratchFolder& in) : folder(in) {}
+        bool Claim(std::uint32_t) override {
+            folder.Write("ZELMAR.0.1.OSD.01.bin", test_support::ImageBytes("1A70", Bytes(100, 9)));
+            return true;
+        }
+        void GiveBack(std::uint32_t) override {}
+    } replace(folder);
+    bridge.Attach();
+    bridge.SetDeviceClaims(&replace);
+    EXPECT_EQ(Update({"--json", "--expect", (folder.Path() / "approved.sha256").string(),
+                      "--record", RecordsPath()}),
+              kExitImagesRefused);
+    EXPECT_NE(output.find("ZELMAR.0.1.OSD.01.bin changed after it was checked"), std::string::npos)
+        << output << errors;
+    EXPECT_EQ(FirstDevice().Flash().EraseCount(), MultiPartRegion().sectorCount)
+        << "the main image's region alone was erased";
+    EXPECT_FALSE(DeviceIsOpen());
+    const std::vector<Fields> records = Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].at("outcome"), "not-approved");
+    EXPECT_EQ(records[0].at("name"), "QUORVANEX-FPGA-2.45-1013.bin") << "the one image written";
+    EXPECT_EQ(records[0].at("sha256"),
+              Sha256Hex(reinterpret_cast<const std::uint8_t*>(mainImage.data()), mainImage.size()));
+}
+
+TEST_F(DeviceUpdateTest, AFirstCtrlCWhileWritingIsAnsweredASecondStopsAndIsRecorded) {
+    const std::vector<Bytes> images =
+        test_support::WriteMultiPartSet(folder.Path(), {3000, 100, 100, 100, 100});
+    bridge.Attach();
+    firstStopAtFrame = 40;
+    EXPECT_EQ(Update({"--record", RecordsPath()}), kExitDone);
+    EXPECT_NE(errors.find("The QUORVANEX is being written"), std::string::npos) << errors;
+    EXPECT_EQ(Records().at(0).at("outcome"), "done");
+
+    test_support::ResetProcessState();
+    std::filesystem::remove(RecordsPath());
+    secondStopAtFrame = 60;
+    EXPECT_EQ(Update({"--json", "--record", RecordsPath()}), kExitStopped);
+    EXPECT_NE(output.find(R"("event":"stopping")"), std::string::npos) << output << errors;
+    EXPECT_EQ(Records().at(0).at("outcome"), "interrupted");
+    EXPECT_FALSE(DeviceIsOpen());
+    EXPECT_LT(bridge.Calls(emulator::BridgeOperation::WriteFrame) - framesBeforeUpdate, 70u)
+        << "stopped soon after the second request, at frame 60";
+
+    // Before anything is sent, one request stops the update: nothing would be lost.
+    test_support::ResetProcessState();
+    const std::uint32_t framesBefore = bridge.Calls(emulator::BridgeOperation::WriteFrame);
+    struct Once {
+        static unsigned Requests() { return 1; }
+    };
+    ::testing::internal::CaptureStderr();
+    const int exitCode = test_support::RunOnVirtualClock(
+        {"update"}, clock, folder.Path(), output,
+        [](const Arguments& arguments, ProgramClock& time) {
+            return RunDeviceUpdate(arguments, time, &Once::Requests);
+        });
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(exitCode, kExitStopped);
+    EXPECT_EQ(bridge.Calls(emulator::BridgeOperation::WriteFrame), framesBefore);
+}
+
+TEST_F(CommandLineTest, ARefusedSetNeverReachesWhatWasAskedFor) {
+    folder.Write("QUORVANEX-FPGA-2.45-1013.bin", test_support::ImageBytes("1B70", Bytes(9)));
+    EXPECT_EQ(Run({"check", "--sums"}), kExitImagesRefused);
+    EXPECT_EQ(output, "") << "the sums file stays empty";
+    EXPECT_NE(errors.find("has no valid image ID"), std::string::npos) << errors;
+}
+
+TEST_F(CommandLineTest, FilesAreTakenFromTheCurrentFolderAndAFolderIsNoFile) {
+    folder.Write("QUORVANEX-FPGA-2.45-1013.bin", test_support::ImageBytes("1A65", Bytes(300, 2)));
+    test_support::ScratchFolder here;
+    here.Write("scenario.txt", {'f', 'a', 'u', 'l', 't', ' ', 'n', 'o', 'n', 'e', '\n'});
+    const test_support::ScopedWorkingDirectory inHere(here.Path());
+    // The scenario named relative to the current folder, not to the image folder.
+    EXPECT_EQ(Run({"rehearse", "--scenario", "scenario.txt"}), kExitUsage);
+    EXPECT_NE(errors.find("scenario.txt: line 1"), std::string::npos) << errors;
+    EXPECT_NE(errors.find(here.Path().string()), std::string::npos) << errors;
+    // A folder given as the scenario, and one named like the image.
+    std::filesystem::create_directory(here.Path() / "a-folder");
+    EXPECT_EQ(Run({"rehearse", "--scenario", "a-folder"}), kExitUsage);
+    EXPECT_NE(errors.find("is a folder, a pipe or a device, not a file"), std::string::npos)
+        << errors;
+    std::filesystem::remove(folder.Path() / "QUORVANEX-FPGA-2.45-1013.bin");
+    std::filesystem::create_directory(folder.Path() / "QUORVANEX-FPGA-2.45-1013.bin");
+    EXPECT_EQ(Run({"check", "--json"}), kExitImagesRefused);
+    EXPECT_EQ(EventsNamed("file").at(0).at("state"), "not a file (a folder, a pipe or a device)");
+    EXPECT_EQ(EventsNamed("file").at(0).at("sha256"), "") << "no SHA-256 of nothing";
+}
+
+TEST_F(CommandLineTest, ARehearsalJudgesTheDeviceItUpdated) {
+    folder.Write("QUORVANEX-FPGA-2.45-1013.bin", test_support::ImageBytes("1A65", Bytes(300, 2)));
+    WriteScenario("device 1999\ndevice 2026\n");
+    EXPECT_EQ(Run({"rehearse", "--scenario", ScenarioPath()}), kExitDone) << output << errors;
+}
+
+TEST_F(CommandLineTest, OptionValuesAreTakenOnlyAsTheyAreMeant) {
+    for (const std::vector<std::string>& words :
+         std::vector<std::vector<std::string>>{{"rehearse", "--latency", "0x10"},
+                                               {"rehearse", "--latency", "1e3"},
+                                               {"rehearse", "--latency", "-1"},
+                                               {"rehearse", "--latency", "1999.001"},
+                                               {"update", "--record", "--json"},
+                                               {"rehearse", "--scenario", "-"}}) {
+        SCOPED_TRACE(words[1] + " " + words[2]);
+        EXPECT_EQ(Run(words), kExitUsage);
+        EXPECT_EQ(output, "");
+    }
+    EXPECT_NE(errors.find("needs a file name"), std::string::npos);
+    Run({"rehearse", "--latency", "2000"});
+    EXPECT_EQ(output, "");
+    EXPECT_NE(errors.find("every exchange would fail"), std::string::npos) << errors;
+    // The wait counts whole milliseconds: the slowest reply that it always sees.
+    folder.Write("QUORVANEX-FPGA-2.45-1013.bin", test_support::ImageBytes("1A65", Bytes(30, 2)));
+    EXPECT_EQ(Run({"rehearse", "--latency", "1999"}), kExitDone) << errors;
+    EXPECT_EQ(Run({"rehearse", "--latency", "1999.5"}), kExitUsage) << errors;
+}
+
+TEST(JsonOutput, StaysValidWhateverBytesAFileNameHolds) {
+    const std::string line =
+        JsonLine(Event::Refused).Text(field::kText, "The folder \xff\xfe cannot be opened.").Line();
+    const std::optional<Json> read = ReadJsonObject(line.substr(0, line.size() - 1));
+    ASSERT_TRUE(read) << line;
+    EXPECT_EQ((*read)["text"], "The folder \xEF\xBF\xBD\xEF\xBF\xBD cannot be opened.");
 }
 
 TEST(ConsoleReportEvents, FollowFromTheRowPaintedNotFromItsWords) {
@@ -289,7 +478,7 @@ TEST(ConsoleReportEvents, FollowFromTheRowPaintedNotFromItsWords) {
                           kFlashWriteStartedLine);
     report.ShowStatusLine(L"Flash write:  2.0 %", kProgressLine);
     report.Finish();
-    const std::vector<Event> events = Events(::testing::internal::GetCapturedStdout());
+    const std::vector<Fields> events = Events(::testing::internal::GetCapturedStdout());
     ASSERT_EQ(events.size(), 3u) << "the progress line is told as progress, not as a line";
     EXPECT_EQ(events[0].at("event"), "state");
     EXPECT_EQ(events[0].at("code"), "D6");

@@ -1,0 +1,275 @@
+// The commands of quorvanex-cli, one row each, and the options they take: what parsing, running
+// and the help read.
+#include <cstdlib>
+#include <iterator>
+
+#include "cli/all_units.h"
+#include "cli/arguments.h"
+#include "cli/commands.h"
+#include "cli/console_platform.h"
+#include "link/command_exchange.h"
+
+namespace quorvanex::cli {
+namespace {
+
+enum class Value { None, Index, File, FileOrStream, Milliseconds, Word };
+
+struct OptionRow {
+    const char* name;
+    Value value;
+    // Stores the value read; false with the problem written when it is wrong.
+    bool (*read)(const std::string& value, Arguments& arguments, std::string& problem);
+};
+
+std::optional<std::uint32_t> WholeNumber(const std::string& word) {
+    if (word.empty() || word.size() > 9 ||
+        word.find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(std::strtoul(word.c_str(), nullptr, 10));
+}
+
+// Milliseconds as plain decimal digits, with a fraction after one point ("1", "0.125"), as
+// microseconds; nothing for anything else ("0x10", "1e3", "-1", ".5").
+std::optional<std::uint32_t> Milliseconds(const std::string& word) {
+    const std::size_t point = word.find('.');
+    const std::string whole = word.substr(0, point);
+    const std::string fraction = point == std::string::npos ? "" : word.substr(point + 1);
+    const bool digits = !whole.empty() && whole.size() <= 6 &&
+                        whole.find_first_not_of("0123456789") == std::string::npos &&
+                        fraction.find_first_not_of("0123456789") == std::string::npos &&
+                        (point == std::string::npos || !fraction.empty());
+    if (!digits) {
+        return std::nullopt;
+    }
+    const double milliseconds = std::strtod(word.c_str(), nullptr);
+    return static_cast<std::uint32_t>(milliseconds * 1000 + 0.5);
+}
+
+const OptionRow kOptions[] = {
+    {"--json", Value::None,
+     [](const std::string&, Arguments& arguments, std::string&) { return arguments.json = true; }},
+    {"--sums", Value::None,
+     [](const std::string&, Arguments& arguments, std::string&) { return arguments.sums = true; }},
+    {"--all", Value::None,
+     [](const std::string&, Arguments& arguments, std::string&) {
+         return arguments.allUnits = true;
+     }},
+    {"--device", Value::Index,
+     [](const std::string& value, Arguments& arguments, std::string& problem) {
+         arguments.device = WholeNumber(value);
+         if (!arguments.device) {
+             problem = "--device takes a device index, as 'devices' lists them: " + value;
+         }
+         return arguments.device.has_value();
+     }},
+    {"--record", Value::FileOrStream,
+     [](const std::string& value, Arguments& arguments, std::string&) {
+         arguments.recordFile = value;
+         return true;
+     }},
+    {"--expect", Value::FileOrStream,
+     [](const std::string& value, Arguments& arguments, std::string&) {
+         arguments.expectFile = value;
+         return true;
+     }},
+    {"--scenario", Value::File,
+     [](const std::string& value, Arguments& arguments, std::string&) {
+         arguments.scenarioFile = value;
+         return true;
+     }},
+    {"--run", Value::Word,
+     [](const std::string& value, Arguments& arguments, std::string&) {
+         arguments.run = value;
+         return true;
+     }},
+    {"--latency", Value::Milliseconds,
+     [](const std::string& value, Arguments& arguments, std::string& problem) {
+         arguments.latencyMicroseconds = Milliseconds(value);
+         if (!arguments.latencyMicroseconds) {
+             problem =
+                 "--latency takes milliseconds as plain decimal digits, as 1 or 0.125: " + value;
+             return false;
+         }
+         // The program waits this long for a reply to begin, counted in whole milliseconds
+         // from a tick that may be nearly one old: a reply later than a millisecond less is not
+         // always seen, and with every reply that late a rehearsal could only fail.
+         constexpr std::uint32_t kSlowestReplySeenMicroseconds =
+             (kReplyWaitMilliseconds - 1) * 1000;
+         if (*arguments.latencyMicroseconds > kSlowestReplySeenMicroseconds) {
+             problem = "--latency " + value + " is beyond the " +
+                       std::to_string(kReplyWaitMilliseconds - 1) +
+                       " ms within which the program always sees a reply: every exchange would "
+                       "fail";
+             return false;
+         }
+         return true;
+     }},
+};
+
+struct CommandRow {
+    const char* name;
+    bool takesFolder;
+    std::vector<const char*> options;
+    // The command's lines of the help.
+    const char* usage;
+    int (*run)(const Arguments& arguments);
+};
+
+int RunHelp(const Arguments&) {
+    WriteOutput(UsageText());
+    return kExitDone;
+}
+
+int RunUpdate(const Arguments& arguments) {
+    return arguments.allUnits ? RunAllUnitUpdates(arguments) : RunDeviceUpdate(arguments);
+}
+
+const CommandRow kCommands[] = {
+    {"check",
+     true,
+     {"--json", "--sums"},
+     "  check [FOLDER] [--json]        look at the image files in FOLDER (default: the current\n"
+     "                                 folder); touches no device\n"
+     "  check [FOLDER] --sums          the SHA-256 lines of the files the update writes, as in\n"
+     "                                 the release's SHA256SUMS: the approved set for --expect\n",
+     &RunCheck},
+    {"devices",
+     false,
+     {"--json"},
+     "  devices [--json]               list the devices that the USB bridge sees\n",
+     &RunDevices},
+    {"update",
+     true,
+     {"--device", "--all", "--json", "--record", "--expect", "--run"},
+     "  update [FOLDER] [--device N] [--json] [--record FILE] [--expect SUMS]\n"
+     "                                 update one QUORVANEX with the image files in FOLDER;\n"
+     "                                 --record - writes the record as a JSON event, --expect -\n"
+     "                                 reads the approved lines from standard input\n"
+     "  update [FOLDER] --all [--json] [--record FILE] [--expect SUMS]\n"
+     "                                 update every attached QUORVANEX at once, each in a process\n"
+     "                                 of its own; a first Ctrl-C lets the units finish, a second\n"
+     "                                 stops them\n",
+     &RunUpdate},
+    {"rehearse",
+     true,
+     {"--latency", "--scenario", "--json"},
+     "  rehearse [FOLDER] [--latency MS] [--scenario FILE] [--json]\n"
+     "                                 the whole update against the built-in emulator; predicts\n"
+     "                                 how long the real one takes at that reply latency\n",
+     &RunRehearsal},
+    {"help", false, {}, "  help                           this text\n", &RunHelp},
+};
+
+const char* const kExitCodes =
+    "Exit codes: 0 done; 2 usage, or a folder or file named that cannot be used; 3 image set\n"
+    "refused, or not the approved set; 4 no QUORVANEX, several without --device, not opened,\n"
+    "busy, the bridge library missing, or a rehearsal that did not start; 5 a rehearsal whose\n"
+    "flash does not hold the images; 6 update --all: a unit was not updated (each is named);\n"
+    "7 a record could not be written; 8 stopped by the operator (Ctrl-C twice) while units were\n"
+    "being written; 10 + the fatal code after a fatal stop (11, 15, 16, 17).\n";
+
+const OptionRow* OptionNamed(const std::string& name) {
+    for (const OptionRow& option : kOptions) {
+        if (name == option.name) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+const CommandRow* CommandNamed(const std::string& name) {
+    for (const CommandRow& command : kCommands) {
+        if (name == command.name) {
+            return &command;
+        }
+    }
+    return nullptr;
+}
+
+bool TakesOption(const CommandRow& command, const std::string& name) {
+    for (const char* option : command.options) {
+        if (name == option) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A file's name where an option was given ("--record --json") is refused: the option would be
+// taken for the file and lost.
+bool ValueFits(const OptionRow& option, const std::string& value, std::string& problem) {
+    const bool fileName = option.value == Value::File || option.value == Value::FileOrStream;
+    if (fileName && value.rfind("--", 0) == 0) {
+        problem = std::string(option.name) + " needs a file name, not the option " + value;
+        return false;
+    }
+    if (option.value == Value::File && value == kStandardStream) {
+        problem = std::string(option.name) + " needs a file name";
+        return false;
+    }
+    if (value.empty()) {
+        problem = std::string(option.name) + " needs a value";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string UsageText() {
+    std::string usage = "Usage: quorvanex-cli COMMAND [FOLDER] [OPTIONS]\n\n";
+    for (const CommandRow& command : kCommands) {
+        usage += command.usage;
+    }
+    return usage + "\n" + kExitCodes;
+}
+
+std::optional<Arguments> ParseArguments(const std::vector<std::string>& words,
+                                        std::string& problem) {
+    if (words.empty()) {
+        problem = "no command given";
+        return std::nullopt;
+    }
+    const CommandRow* command = CommandNamed(words[0]);
+    if (command == nullptr) {
+        problem = "unknown command: " + words[0];
+        return std::nullopt;
+    }
+    Arguments arguments;
+    arguments.command = command->name;
+    for (std::size_t i = 1; i < words.size() && problem.empty(); ++i) {
+        const std::string& word = words[i];
+        if (word.rfind("--", 0) != 0) {
+            if (!command->takesFolder || !arguments.folder.empty()) {
+                problem = "unexpected word: " + word;
+            }
+            arguments.folder = word;
+            continue;
+        }
+        const OptionRow* option = OptionNamed(word);
+        if (option == nullptr || !TakesOption(*command, word)) {
+            problem = words[0] + " has no option " + word;
+        } else if (option->value == Value::None) {
+            option->read({}, arguments, problem);
+        } else if (i + 1 == words.size()) {
+            problem = word + " needs a value";
+        } else if (ValueFits(*option, words[i + 1], problem)) {
+            option->read(words[++i], arguments, problem);
+        }
+    }
+    if (problem.empty() && arguments.allUnits && arguments.device) {
+        problem = "--all and --device cannot go together";
+    }
+    if (problem.empty() && arguments.allUnits && arguments.expectFile == kStandardStream) {
+        problem = "--expect - reads standard input, which update --all keeps for its units";
+    }
+    return problem.empty() ? std::optional(arguments) : std::nullopt;
+}
+
+int RunCommand(const Arguments& arguments) {
+    const CommandRow* command = CommandNamed(arguments.command);
+    return command != nullptr ? command->run(arguments) : kExitUsage;
+}
+
+}  // namespace quorvanex::cli

@@ -1,0 +1,143 @@
+// The contract of the command line's --json output: between each unit's process and update --all,
+// which reads its units' events, and with every script that reads them. One table of the events,
+// each with the fields it may carry, and one of the outcomes of a unit; the writers and the readers
+// name both only from here, and a test holds the output of the real report to the table.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvanex::cli {
+
+// The fields, by the names the JSON carries.
+#define QUORVANEX_EVENT_FIELDS(X)                \
+    X(kEventField, "event")                      \
+    X(kBytesToWrite, "bytes_to_write")           \
+    X(kCaption, "caption")                       \
+    X(kCode, "code")                             \
+    X(kCommand, "command")                       \
+    X(kCount, "count")                           \
+    X(kDataSize, "data_size")                    \
+    X(kDevice, "device")                         \
+    X(kDevices, "devices")                       \
+    X(kDone, "done")                             \
+    X(kEta, "eta")                               \
+    X(kExitCode, "exit_code")                    \
+    X(kFatalCode, "fatal_code")                  \
+    X(kFatalText, "fatal_text")                  \
+    X(kFile, "file")                             \
+    X(kFiles, "files")                           \
+    X(kFits, "fits")                             \
+    X(kFrames, "frames")                         \
+    X(kId, "id")                                 \
+    X(kImage, "image")                           \
+    X(kImageDone, "image_done")                  \
+    X(kImageTotal, "image_total")                \
+    X(kImages, "images")                         \
+    X(kIndex, "index")                           \
+    X(kLatencyMs, "latency_ms")                  \
+    X(kMultiPart, "multi_part")                  \
+    X(kName, "name")                             \
+    X(kNeeded, "needed")                         \
+    X(kNotUpdated, "not_updated")                \
+    X(kOutcome, "outcome")                       \
+    X(kProduct, "product")                       \
+    X(kQuorvanex, "quorvanex")                   \
+    X(kRate, "rate")                             \
+    X(kRecordsNotWritten, "records_not_written") \
+    X(kRegion, "region")                         \
+    X(kResends, "resends")                       \
+    X(kRun, "run")                               \
+    X(kSeconds, "seconds")                       \
+    X(kSerial, "serial")                         \
+    X(kSha256, "sha256")                         \
+    X(kSize, "size")                             \
+    X(kStart, "start")                           \
+    X(kState, "state")                           \
+    X(kText, "text")                             \
+    X(kTime, "time")                             \
+    X(kTotal, "total")                           \
+    X(kUnits, "units")                           \
+    X(kUnitsTable, "units_table")                \
+    X(kUpdateWouldStart, "update_would_start")
+
+namespace field {
+#define QUORVANEX_EVENT_FIELD_NAME(name, text) inline constexpr const char* name = text;
+QUORVANEX_EVENT_FIELDS(QUORVANEX_EVENT_FIELD_NAME)
+#undef QUORVANEX_EVENT_FIELD_NAME
+}  // namespace field
+
+// The events: name in the code, name in the JSON, the fields it may carry besides "event" (and
+// "device", which update --all adds to every event of a unit), in parentheses.
+#define QUORVANEX_EVENTS(X)                                                                       \
+    X(Start, "start",                                                                             \
+      (field::kCommand, field::kDevice, field::kDevices, field::kProduct, field::kLatencyMs,      \
+       field::kTotal, field::kRun))                                                               \
+    X(State, "state", (field::kCode, field::kText))                                               \
+    X(Erase, "erase", (field::kImage, field::kSha256))                                            \
+    X(Progress, "progress",                                                                       \
+      (field::kImage, field::kImageDone, field::kImageTotal, field::kDone, field::kTotal,         \
+       field::kRate, field::kEta, field::kSeconds))                                               \
+    X(Resend, "resend", (field::kText))                                                           \
+    X(Notice, "notice", (field::kCaption, field::kText, field::kCount))                           \
+    X(Line, "line", (field::kText))                                                               \
+    X(Done, "done", (field::kSeconds, field::kFrames))                                            \
+    X(Fatal, "fatal", (field::kCode, field::kText, field::kSeconds))                              \
+    X(Refused, "refused", (field::kText, field::kOutcome))                                        \
+    X(Mismatch, "mismatch", (field::kSeconds))                                                    \
+    X(Record, "record",                                                                           \
+      (field::kTime, field::kRun, field::kProduct, field::kImages, field::kOutcome,               \
+       field::kFatalCode, field::kSeconds, field::kFrames, field::kResends))                      \
+    X(RecordNotWritten, "record_not_written", (field::kText, field::kFile))                       \
+    X(Stopping, "stopping", (field::kText))                                                       \
+    X(Device, "device", (field::kIndex, field::kSerial, field::kProduct, field::kQuorvanex))      \
+    X(Region, "region", (field::kId, field::kStart, field::kSize, field::kMultiPart))             \
+    X(File, "file",                                                                               \
+      (field::kName, field::kNeeded, field::kState, field::kId, field::kRegion, field::kDataSize, \
+       field::kFits, field::kSha256))                                                             \
+    X(Verdict, "verdict", (field::kUpdateWouldStart, field::kFiles, field::kBytesToWrite))        \
+    X(Output, "output", (field::kText))                                                           \
+    X(UnitEnded, "unit_ended", (field::kOutcome, field::kExitCode, field::kText))                 \
+    X(Summary, "summary",                                                                         \
+      (field::kUnits, field::kDone, field::kNotUpdated, field::kUnitsTable, field::kSeconds,      \
+       field::kRecordsNotWritten))
+
+enum class Event {
+#define QUORVANEX_EVENT_VALUE(name, text, fields) name,
+    QUORVANEX_EVENTS(QUORVANEX_EVENT_VALUE)
+#undef QUORVANEX_EVENT_VALUE
+};
+
+const char* EventName(Event event);
+std::optional<Event> EventNamed(const std::string& name);
+// The fields that the event may carry besides "event" and "device".
+const std::vector<const char*>& EventFields(Event event);
+
+// How a unit's update ended, as its record and the summary of update --all name it, with the
+// words that the table and the plain lines show.
+#define QUORVANEX_OUTCOMES(X)                                                              \
+    X(Done, "done", "updated")                                                             \
+    X(Fatal, "fatal", "fatal stop")                                                        \
+    X(NotApproved, "not-approved", "an image not the approved one, nothing of it written") \
+    X(Interrupted, "interrupted", "stopped by the operator while it was being written")    \
+    X(Busy, "busy", "another update holds it")                                             \
+    X(NotOpened, "not-opened", "found, but could not be opened")                           \
+    X(NotFound, "not-found", "no QUORVANEX at that index")                                 \
+    X(NoLibrary, "no-library", "the USB bridge library cannot be used")                    \
+    X(Refused, "refused", "the image set was refused")                                     \
+    X(Crashed, "crashed", "its process ended without telling how")                         \
+    X(NotStarted, "not-started", "its process could not be started")                       \
+    X(Hung, "hung", "said nothing for far too long, and was ended")
+
+enum class Outcome {
+#define QUORVANEX_OUTCOME_VALUE(name, text, words) name,
+    QUORVANEX_OUTCOMES(QUORVANEX_OUTCOME_VALUE)
+#undef QUORVANEX_OUTCOME_VALUE
+};
+
+const char* OutcomeName(Outcome outcome);
+const char* OutcomeWords(Outcome outcome);
+std::optional<Outcome> OutcomeNamed(const std::string& name);
+
+}  // namespace quorvanex::cli
