@@ -12,6 +12,7 @@ Usage: bench/all_units_timing.py [--build build/windows64] [--units 1 2 4] [--si
 import argparse
 import json
 import os
+import shutil
 import subprocess
 import sys
 import time
@@ -42,10 +43,13 @@ def timed_run(prefix, folder, units, arguments, offer=True):
     path = folder / f"scenario-{units}.txt"
     path.write_text(scenario(units))
     env = dict(prefix.env, QUORVANEX_EMULATOR_SCENARIO=str(path))
-    # Started from the folder with the images and the stand-in library; the variant without the
-    # offer by its path in the build, and each unit's process is that same program.
-    program = "quorvanex-cli.exe" if offer else str(folder.parent / "bench" /
-                                                     "quorvanex-cli-no-offer.exe")
+    # Started from the folder with the images and the stand-in library, which a program loads
+    # from its own folder: the variant without the offer is copied there from the build, and each
+    # unit's process is that same program.
+    program = "quorvanex-cli.exe"
+    if not offer:
+        program = "quorvanex-cli-no-offer.exe"
+        shutil.copy(folder.parent / "bench" / program, folder)
     # Into a file, not a pipe: minutes of events would fill a pipe that nobody reads meanwhile.
     output_path = folder / f"output-{units}{'' if offer else '-no-offer'}.jsonl"
     started = time.monotonic()

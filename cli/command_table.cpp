@@ -14,11 +14,14 @@ namespace {
 
 enum class Value { None, Index, File, FileOrStream, Milliseconds, Word };
 
+// An option: a flag, a text kept as it is, or a value read by a function of its own.
 struct OptionRow {
     const char* name;
     Value value;
+    bool Arguments::*flag = nullptr;
+    std::string Arguments::*text = nullptr;
     // Stores the value read; false with the problem written when it is wrong.
-    bool (*read)(const std::string& value, Arguments& arguments, std::string& problem);
+    bool (*read)(const std::string& value, Arguments& arguments, std::string& problem) = nullptr;
 };
 
 std::optional<std::uint32_t> WholeNumber(const std::string& word) {
@@ -47,15 +50,14 @@ std::optional<std::uint32_t> Milliseconds(const std::string& word) {
 }
 
 const OptionRow kOptions[] = {
-    {"--json", Value::None,
-     [](const std::string&, Arguments& arguments, std::string&) { return arguments.json = true; }},
-    {"--sums", Value::None,
-     [](const std::string&, Arguments& arguments, std::string&) { return arguments.sums = true; }},
-    {"--all", Value::None,
-     [](const std::string&, Arguments& arguments, std::string&) {
-         return arguments.allUnits = true;
-     }},
-    {"--device", Value::Index,
+    {"--json", Value::None, &Arguments::json},
+    {"--sums", Value::None, &Arguments::sums},
+    {"--all", Value::None, &Arguments::allUnits},
+    {"--record", Value::FileOrStream, nullptr, &Arguments::recordFile},
+    {"--expect", Value::FileOrStream, nullptr, &Arguments::expectFile},
+    {"--scenario", Value::File, nullptr, &Arguments::scenarioFile},
+    {"--run", Value::Word, nullptr, &Arguments::run},
+    {"--device", Value::Index, nullptr, nullptr,
      [](const std::string& value, Arguments& arguments, std::string& problem) {
          arguments.device = WholeNumber(value);
          if (!arguments.device) {
@@ -63,27 +65,7 @@ const OptionRow kOptions[] = {
          }
          return arguments.device.has_value();
      }},
-    {"--record", Value::FileOrStream,
-     [](const std::string& value, Arguments& arguments, std::string&) {
-         arguments.recordFile = value;
-         return true;
-     }},
-    {"--expect", Value::FileOrStream,
-     [](const std::string& value, Arguments& arguments, std::string&) {
-         arguments.expectFile = value;
-         return true;
-     }},
-    {"--scenario", Value::File,
-     [](const std::string& value, Arguments& arguments, std::string&) {
-         arguments.scenarioFile = value;
-         return true;
-     }},
-    {"--run", Value::Word,
-     [](const std::string& value, Arguments& arguments, std::string&) {
-         arguments.run = value;
-         return true;
-     }},
-    {"--latency", Value::Milliseconds,
+    {"--latency", Value::Milliseconds, nullptr, nullptr,
      [](const std::string& value, Arguments& arguments, std::string& problem) {
          arguments.latencyMicroseconds = Milliseconds(value);
          if (!arguments.latencyMicroseconds) {
@@ -250,12 +232,17 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& words,
         const OptionRow* option = OptionNamed(word);
         if (option == nullptr || !TakesOption(*command, word)) {
             problem = words[0] + " has no option " + word;
-        } else if (option->value == Value::None) {
-            option->read({}, arguments, problem);
+        } else if (option->flag != nullptr) {
+            arguments.*(option->flag) = true;
         } else if (i + 1 == words.size()) {
             problem = word + " needs a value";
         } else if (ValueFits(*option, words[i + 1], problem)) {
-            option->read(words[++i], arguments, problem);
+            const std::string& value = words[++i];
+            if (option->text != nullptr) {
+                arguments.*(option->text) = value;
+            } else {
+                option->read(value, arguments, problem);
+            }
         }
     }
     if (problem.empty() && arguments.allUnits && arguments.device) {

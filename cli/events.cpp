@@ -19,15 +19,22 @@ const EventRow kEventRows[] = {
 #undef QUORVANEX_FIELD_LIST
 };
 
-struct OutcomeRow {
-    const char* name;
-    const char* words;
+constexpr const char* kOutcomeNames[] = {
+#define QUORVANEX_OUTCOME_NAME(name, text) text,
+    QUORVANEX_OUTCOMES(QUORVANEX_OUTCOME_NAME)
+#undef QUORVANEX_OUTCOME_NAME
 };
-constexpr OutcomeRow kOutcomeRows[] = {
-#define QUORVANEX_OUTCOME_ROW(name, text, words) {text, words},
-    QUORVANEX_OUTCOMES(QUORVANEX_OUTCOME_ROW)
-#undef QUORVANEX_OUTCOME_ROW
-};
+
+// The value of the row whose name is the one given, the rows in the order of the enum.
+template <typename Value, typename Rows, typename NameOf>
+std::optional<Value> Named(const Rows& rows, const std::string& name, NameOf nameOf) {
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        if (name == nameOf(rows[i])) {
+            return static_cast<Value>(i);
+        }
+    }
+    return std::nullopt;
+}
 
 }  // namespace
 
@@ -36,12 +43,7 @@ const char* EventName(Event event) {
 }
 
 std::optional<Event> EventNamed(const std::string& name) {
-    for (std::size_t i = 0; i < std::size(kEventRows); ++i) {
-        if (name == kEventRows[i].name) {
-            return static_cast<Event>(i);
-        }
-    }
-    return std::nullopt;
+    return Named<Event>(kEventRows, name, [](const EventRow& row) { return row.name; });
 }
 
 const std::vector<const char*>& EventFields(Event event) {
@@ -49,20 +51,11 @@ const std::vector<const char*>& EventFields(Event event) {
 }
 
 const char* OutcomeName(Outcome outcome) {
-    return kOutcomeRows[static_cast<std::size_t>(outcome)].name;
-}
-
-const char* OutcomeWords(Outcome outcome) {
-    return kOutcomeRows[static_cast<std::size_t>(outcome)].words;
+    return kOutcomeNames[static_cast<std::size_t>(outcome)];
 }
 
 std::optional<Outcome> OutcomeNamed(const std::string& name) {
-    for (std::size_t i = 0; i < std::size(kOutcomeRows); ++i) {
-        if (name == kOutcomeRows[i].name) {
-            return static_cast<Outcome>(i);
-        }
-    }
-    return std::nullopt;
+    return Named<Outcome>(kOutcomeNames, name, [](const char* row) { return row; });
 }
 
 }  // namespace quorvanex::cli

@@ -114,30 +114,27 @@ std::optional<Event> EventNamed(const std::string& name);
 // The fields that the event may carry besides "event" and "device".
 const std::vector<const char*>& EventFields(Event event);
 
-// How a unit's update ended, as its record and the summary of update --all name it, with the
-// words that the table and the plain lines show.
-#define QUORVANEX_OUTCOMES(X)                                                              \
-    X(Done, "done", "updated")                                                             \
-    X(Fatal, "fatal", "fatal stop")                                                        \
-    X(NotApproved, "not-approved", "an image not the approved one, nothing of it written") \
-    X(Interrupted, "interrupted", "stopped by the operator while it was being written")    \
-    X(Busy, "busy", "another update holds it")                                             \
-    X(NotOpened, "not-opened", "found, but could not be opened")                           \
-    X(NotFound, "not-found", "no QUORVANEX at that index")                                 \
-    X(NoLibrary, "no-library", "the USB bridge library cannot be used")                    \
-    X(Refused, "refused", "the image set was refused")                                     \
-    X(Crashed, "crashed", "its process ended without telling how")                         \
-    X(NotStarted, "not-started", "its process could not be started")                       \
-    X(Hung, "hung", "said nothing for far too long, and was ended")
+// How a unit's update ended, as its record and the summary of update --all name it: updated; a
+// fatal stop; an image whose bytes were not the approved ones, nothing of it written; stopped by
+// the operator while it was being written; another update holds it; found but not opened; no
+// QUORVANEX at that index; the USB bridge library cannot be used; the image set refused; and, told
+// by update --all for a unit whose process could not: it ended without telling how, could not be
+// started, or said nothing for far too long and was ended.
+// clang-format off
+#define QUORVANEX_OUTCOMES(X)                                                                   \
+    X(Done, "done") X(Fatal, "fatal") X(NotApproved, "not-approved")                            \
+    X(Interrupted, "interrupted") X(Busy, "busy") X(NotOpened, "not-opened")                    \
+    X(NotFound, "not-found") X(NoLibrary, "no-library") X(Refused, "refused")                   \
+    X(Crashed, "crashed") X(NotStarted, "not-started") X(Hung, "hung")
+// clang-format on
 
 enum class Outcome {
-#define QUORVANEX_OUTCOME_VALUE(name, text, words) name,
+#define QUORVANEX_OUTCOME_VALUE(name, text) name,
     QUORVANEX_OUTCOMES(QUORVANEX_OUTCOME_VALUE)
 #undef QUORVANEX_OUTCOME_VALUE
 };
 
 const char* OutcomeName(Outcome outcome);
-const char* OutcomeWords(Outcome outcome);
 std::optional<Outcome> OutcomeNamed(const std::string& name);
 
 }  // namespace quorvanex::cli

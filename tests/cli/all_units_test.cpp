@@ -164,21 +164,9 @@ class AllUnitsTest : public test_support::EmulatedDeviceTest {
         return exitCode;
     }
     static std::vector<Json> Lines(const std::string& text) {
-        std::vector<Json> lines;
-        std::size_t start = 0;
-        for (std::size_t end; (end = text.find('\n', start)) != std::string::npos;
-             start = end + 1) {
-            const std::optional<Json> json = ReadJsonObject(text.substr(start, end - start));
-            EXPECT_TRUE(json) << text.substr(start, end - start);
-            lines.push_back(json.value_or(Json::object()));
-        }
-        return lines;
+        return test_support::JsonLines(text);
     }
-    std::vector<Json> Records() const {
-        std::string lines;
-        ReadWholeFile(folder.PathOf("records.jsonl").c_str(), lines);
-        return Lines(lines);
-    }
+    std::vector<Json> Records() const { return test_support::RecordsIn(folder); }
     std::string RecordsPath() const { return (folder.Path() / "records.jsonl").string(); }
 
     const Bytes data = test_support::PatternData(3000);

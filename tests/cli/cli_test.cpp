@@ -264,11 +264,7 @@ class DeviceUpdateTest : public test_support::EmulatedDeviceTest {
         errors = ::testing::internal::GetCapturedStderr();
         return exitCode;
     }
-    std::vector<Fields> Records() const {
-        std::string lines;
-        ReadWholeFile(folder.PathOf("records.jsonl").c_str(), lines);
-        return Events(lines);
-    }
+    std::vector<Json> Records() const { return test_support::RecordsIn(folder); }
     std::string RecordsPath() const { return (folder.Path() / "records.jsonl").string(); }
 
     test_support::ScratchFolder folder;
@@ -323,7 +319,7 @@ TEST_F(DeviceUpdateTest, AUnitFoundButNotOpenedIsToldAndRecorded) {
     EXPECT_NE(errors.find("Device 0 was found but could not be opened"), std::string::npos)
         << errors;
     ASSERT_EQ(Records().size(), 1u);
-    EXPECT_EQ(Records()[0].at("outcome"), "not-opened");
+    EXPECT_EQ(Records()[0]["outcome"], "not-opened");
 }
 
 TEST_F(DeviceUpdateTest, APartReplacedAfterTheStartIsNeverWrittenAndTheRecordHasTheBytesWritten) {
@@ -358,11 +354,12 @@ TEST_F(DeviceUpdateTest, APartReplacedAfterTheStartIsNeverWrittenAndTheRecordHas
     EXPECT_EQ(FirstDevice().Flash().EraseCount(), MultiPartRegion().sectorCount)
         << "the main image's region alone was erased";
     EXPECT_FALSE(DeviceIsOpen());
-    const std::vector<Fields> records = Records();
+    const std::vector<Json> records = Records();
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].at("outcome"), "not-approved");
-    EXPECT_EQ(records[0].at("name"), "QUORVANEX-FPGA-2.45-1013.bin") << "the one image written";
-    EXPECT_EQ(records[0].at("sha256"),
+    EXPECT_EQ(records[0]["outcome"], "not-approved");
+    ASSERT_EQ(records[0]["images"].size(), 1u) << "the one image written";
+    EXPECT_EQ(records[0]["images"][0]["name"], "QUORVANEX-FPGA-2.45-1013.bin");
+    EXPECT_EQ(records[0]["images"][0]["sha256"],
               Sha256Hex(reinterpret_cast<const std::uint8_t*>(mainImage.data()), mainImage.size()));
 }
 
@@ -373,14 +370,14 @@ TEST_F(DeviceUpdateTest, AFirstCtrlCWhileWritingIsAnsweredASecondStopsAndIsRecor
     firstStopAtFrame = 40;
     EXPECT_EQ(Update({"--record", RecordsPath()}), kExitDone);
     EXPECT_NE(errors.find("The QUORVANEX is being written"), std::string::npos) << errors;
-    EXPECT_EQ(Records().at(0).at("outcome"), "done");
+    EXPECT_EQ(Records().at(0)["outcome"], "done");
 
     test_support::ResetProcessState();
     std::filesystem::remove(RecordsPath());
     secondStopAtFrame = 60;
     EXPECT_EQ(Update({"--json", "--record", RecordsPath()}), kExitStopped);
     EXPECT_NE(output.find(R"("event":"stopping")"), std::string::npos) << output << errors;
-    EXPECT_EQ(Records().at(0).at("outcome"), "interrupted");
+    EXPECT_EQ(Records().at(0)["outcome"], "interrupted");
     EXPECT_FALSE(DeviceIsOpen());
     EXPECT_LT(bridge.Calls(emulator::BridgeOperation::WriteFrame) - framesBeforeUpdate, 70u)
         << "stopped soon after the second request, at frame 60";

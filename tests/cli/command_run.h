@@ -11,6 +11,8 @@
 
 #include "cli/arguments.h"
 #include "cli/console_report.h"
+#include "cli/json_line.h"
+#include "seam/binary_file.h"
 #include "tests/support/image_files.h"
 
 namespace quorvanex::test_support {
@@ -29,6 +31,25 @@ int RunOnVirtualClock(const std::vector<std::string>& words, emulator::VirtualCl
     const int exitCode = command(*arguments, time);
     output = ::testing::internal::GetCapturedStdout();
     return exitCode;
+}
+
+// Each line of the text as one JSON object; a line that is not one fails the test.
+inline std::vector<cli::Json> JsonLines(const std::string& text) {
+    std::vector<cli::Json> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::optional<cli::Json> json = cli::ReadJsonObject(text.substr(start, end - start));
+        EXPECT_TRUE(json) << text.substr(start, end - start);
+        lines.push_back(json.value_or(cli::Json::object()));
+    }
+    return lines;
+}
+
+// The lines of records.jsonl in the folder.
+inline std::vector<cli::Json> RecordsIn(const ScratchFolder& folder) {
+    std::string lines;
+    ReadWholeFile(folder.PathOf("records.jsonl").c_str(), lines);
+    return JsonLines(lines);
 }
 
 }  // namespace quorvanex::test_support
