@@ -18,14 +18,41 @@ MARKDOWN_VERSION = "3.4.1"
 # Debian's packages are seen by Debian's own Python, which may not be the python3 that runs this.
 DEBIAN_PYTHON = "/usr/bin/python3"
 
+# Long texts of the program wrap inside their cells, blanks kept (a status text's trailing blanks
+# are part of it); a path without a blank breaks anywhere rather than push the table off the page.
+# Pictures shrink to the page's width.
 STYLE = """body { font-family: Tahoma, Verdana, sans-serif; font-size: 10pt; max-width: 52em;
   margin: 1em auto; padding: 0 1em; color: #000; background: #fff; }
 h1 { font-size: 16pt; } h2 { font-size: 13pt; margin-top: 1.6em; } h3 { font-size: 11pt; }
-table { border-collapse: collapse; margin: 0.5em 0; }
-th, td { border: 1px solid #999; padding: 3px 6px; text-align: left; vertical-align: top; }
+table { border-collapse: collapse; margin: 0.5em 0; width: 100%; }
+th, td { border: 1px solid #999; padding: 3px 6px; text-align: left; vertical-align: top;
+  word-wrap: break-word; overflow-wrap: anywhere; }
 th { background: #e8e8e8; }
-code { font-family: "Courier New", monospace; background: #f0f0f0; white-space: pre; }
-img { border: 1px solid #999; margin: 0.3em 0; }"""
+code { font-family: "Courier New", monospace; background: #f0f0f0; white-space: pre-wrap;
+  word-wrap: break-word; overflow-wrap: anywhere; }
+pre code { display: block; padding: 4px; }
+img { border: 1px solid #999; margin: 0.3em 0; max-width: 100%; height: auto; }
+.toc ul { list-style: none; padding-left: 1.2em; }"""
+
+# A text of the program between backticks keeps its blanks at either end: Markdown would drop
+# them ("FLASH update ok " has one). Such a text is written as HTML whose blanks no browser drops
+# either. The backticks of a line are paired in order, as Markdown pairs them.
+def keep_outer_blanks(text):
+    lines = []
+    for line in text.split("\n"):
+        pieces = line.split("`")
+        if len(pieces) % 2 == 1:
+            for n in range(1, len(pieces), 2):
+                code = pieces[n]
+                words = code.strip(" ")
+                if words and words != code:
+                    blank = "&#160;"
+                    pieces[n] = ("\0<code>" + blank * (len(code) - len(code.lstrip(" "))) +
+                                 html.escape(words, quote=False) +
+                                 blank * (len(code) - len(code.rstrip(" "))) + "</code>\0")
+            line = "`".join(pieces).replace("`\0", "").replace("\0`", "")
+        lines.append(line)
+    return "\n".join(lines)
 
 
 def markdown_library():
@@ -46,7 +73,10 @@ def convert(text):
     markdown = markdown_library()
     title = re.search(r"^# (.+)$", text, re.MULTILINE)
     # Headings get ids, so that a support engineer can point to a section.
-    body = markdown.markdown(text, extensions=["tables", "toc"], output_format="html")
+    # Lists keep the numbers the guide gives them (a procedure goes on after a heading of its
+    # own); the table of contents stands where the guide says [TOC].
+    body = markdown.markdown(keep_outer_blanks(text), extensions=["tables", "toc", "sane_lists"],
+                             output_format="html")
     return ("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
             f"<title>{html.escape(title[1] if title else 'Operator guide')}</title>\n"
             f"<style>\n{STYLE}\n</style>\n</head>\n<body>\n{body}\n</body>\n</html>\n")

@@ -19,7 +19,8 @@ from pathlib import Path
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
 
-import check_guide_page  # noqa: E402
+import check_guide_page
+import check_guide_page_in_browser  # noqa: E402
 
 
 def staged_files(arguments, folder):
@@ -35,7 +36,12 @@ def staged_files(arguments, folder):
     for picture in sorted(Path(arguments.images).glob("*.png")):
         if f"images/guide/{picture.name}" in guide:
             shutil.copy(picture, images / picture.name)
+    # What the operator sees: no Markdown left, and the page readable in a browser at the widths of
+    # a narrow and a common window.
     page_problems = check_guide_page.problems(folder / "operator-guide.html")
+    for width in (600, 1000):
+        page_problems += check_guide_page_in_browser.problems(
+            folder / "operator-guide.html", Path(arguments.guide), width)
     if page_problems:
         raise SystemExit("the operator guide's page is not right:\n" + "\n".join(page_problems))
     files = sorted(p.relative_to(folder).as_posix() for p in folder.rglob("*") if p.is_file())
@@ -44,7 +50,8 @@ def staged_files(arguments, folder):
         raise SystemExit(f"the release must not carry a library: {', '.join(refused)}")
     sums = "".join(f"{hashlib.sha256((folder / f).read_bytes()).hexdigest()}  {f}\n"
                    for f in files)
-    (folder / "SHA256SUMS").write_text(sums, newline="\n")
+    # Windows line ends, which every Windows editor shows as lines; sha256sum -c reads them too.
+    (folder / "SHA256SUMS").write_text(sums, newline="\r\n")
     return files + ["SHA256SUMS"]
 
 
