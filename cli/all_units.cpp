@@ -34,7 +34,7 @@ struct Unit {
     BridgeDevice device;
     bool ended = false;
     int exitCode = 0;
-    std::string doing = "starting";
+    std::string doing = Said(kUnitStarting);
     std::optional<ProgressFigures> progress;  // from the unit's last progress event
     std::optional<Outcome> outcome;           // as the unit told it, or the parent decided
     std::uint8_t fatalCode = 0;
@@ -116,7 +116,7 @@ class AllUnits {
             units_.push_back(unit);
             if (!started) {
                 units_.back().outcome = Outcome::NotStarted;
-                units_.back().doing = "could not be started";
+                units_.back().doing = Said(kUnitCouldNotStart);
                 Ended(units_.back());
             }
         }
@@ -300,7 +300,7 @@ class AllUnits {
                 break;
             case Event::Progress:
                 unit.progress = ProgressOf(*json);
-                unit.doing = "writing " + unit.progress->image;
+                unit.doing = Said(kUnitWriting, {unit.progress->image});
                 plain = ProgressWords(*unit.progress);
                 break;
             case Event::Erase:
@@ -314,7 +314,7 @@ class AllUnits {
                 // As the update of one unit tells a box: the caption without its trailing blanks.
                 std::string caption = FieldText(*json, field::kCaption);
                 caption.erase(caption.find_last_not_of(' ') + 1);
-                unit.doing = "box: " + text;
+                unit.doing = Said(kUnitBox, {text});
                 plain = BoxWords(caption, text, json->value(field::kCount, 1u));
                 break;
             }

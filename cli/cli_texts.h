@@ -14,6 +14,38 @@ struct CommandLineText {
 
 #define QUORVANEX_COMMAND_LINE_TEXTS(X)                                                           \
     X(kUsageProblem, "quorvanex-cli: {}")                                                         \
+    X(kNoCommand, "no command given")                                                             \
+    X(kUnknownCommand, "unknown command: {}")                                                     \
+    X(kUnexpectedWord, "unexpected word: {}")                                                     \
+    X(kNoSuchOption, "{} has no option {}")                                                       \
+    X(kNeedsValue, "{} needs a value")                                                            \
+    X(kNeedsFileNotOption, "{} needs a file name, not the option {}")                             \
+    X(kNeedsFileName, "{} needs a file name")                                                     \
+    X(kAllWithDevice, "--all and --device cannot go together")                                    \
+    X(kExpectInputWithAll,                                                                        \
+      "--expect - reads standard input, which update --all keeps for its "                        \
+      "units")                                                                                    \
+    X(kDeviceIndexWanted, "--device takes a device index, as 'devices' lists them: {}")           \
+    X(kLatencyDigits, "--latency takes milliseconds as plain decimal digits, as 1 or 0.125: {}")  \
+    X(kLatencyTooSlow,                                                                            \
+      "--latency {} is beyond the {} ms within which the program always sees a "                  \
+      "reply: every exchange would fail")                                                         \
+    X(kStateUsable, "usable")                                                                     \
+    X(kStateMissing, "missing or not readable")                                                   \
+    X(kStateWrongId, "has no valid image ID")                                                     \
+    X(kStateTooLarge, "too large for its flash region")                                           \
+    X(kStateNotAFile, "not a file (a folder, a pipe or a device)")                                \
+    X(kStateNotNeeded, "not needed")                                                              \
+    X(kStateNotNeededPresent, "not needed, present")                                              \
+    X(kDeviceRow, "{}  {}  serial {}  {}")                                                        \
+    X(kDeviceKindQuorvanex, "QUORVANEX")                                                          \
+    X(kDeviceKindOther, "other    ")                                                              \
+    X(kSerialUnreadable, "(unreadable)")                                                          \
+    X(kNoProductString, "(no product string)")                                                    \
+    X(kUnitStarting, "starting")                                                                  \
+    X(kUnitCouldNotStart, "could not be started")                                                 \
+    X(kUnitWriting, "writing {}")                                                                 \
+    X(kUnitBox, "box: {}")                                                                        \
     X(kFolderCannotBeOpened, "The folder {} cannot be opened.")                                   \
     X(kNotAFile, "{} is a folder, a pipe or a device, not a file.")                               \
     X(kUpdateWouldStart, "The update would start: {} file(s), {} bytes to write.")                \

@@ -39,18 +39,20 @@ std::string RegionText(const ImageRegion* region) {
 
 std::string FileState(const ImageFileReport& file) {
     if (file.notAFile) {
-        return "not a file (a folder, a pipe or a device)";
+        return Said(kStateNotAFile);
     }
     if (!file.needed) {
-        return file.check == ImageFileCheck::CannotOpen ? "not needed" : "not needed, present";
+        return Said(file.check == ImageFileCheck::CannotOpen ? kStateNotNeeded
+                                                             : kStateNotNeededPresent);
     }
     return CheckWords(file.check);
 }
 
 std::string DeviceRow(const BridgeDevice& device) {
-    return std::to_string(device.index) + (device.isQuorvanex ? "  QUORVANEX  " : "  other      ") +
-           "serial " + device.serial.value_or("(unreadable)") + "  " +
-           device.product.value_or("(no product string)");
+    return Said(kDeviceRow, {std::to_string(device.index),
+                             Said(device.isQuorvanex ? kDeviceKindQuorvanex : kDeviceKindOther),
+                             device.serial.value_or(Said(kSerialUnreadable)),
+                             device.product.value_or(Said(kNoProductString))});
 }
 
 // A line of what was asked for, or of a refusal: standard output or standard error.

@@ -5,6 +5,7 @@
 
 #include "cli/all_units.h"
 #include "cli/arguments.h"
+#include "cli/cli_texts.h"
 #include "cli/commands.h"
 #include "cli/console_platform.h"
 #include "link/command_exchange.h"
@@ -61,7 +62,7 @@ const OptionRow kOptions[] = {
      [](const std::string& value, Arguments& arguments, std::string& problem) {
          arguments.device = WholeNumber(value);
          if (!arguments.device) {
-             problem = "--device takes a device index, as 'devices' lists them: " + value;
+             problem = Said(kDeviceIndexWanted, {value});
          }
          return arguments.device.has_value();
      }},
@@ -69,8 +70,7 @@ const OptionRow kOptions[] = {
      [](const std::string& value, Arguments& arguments, std::string& problem) {
          arguments.latencyMicroseconds = Milliseconds(value);
          if (!arguments.latencyMicroseconds) {
-             problem =
-                 "--latency takes milliseconds as plain decimal digits, as 1 or 0.125: " + value;
+             problem = Said(kLatencyDigits, {value});
              return false;
          }
          // The program waits this long for a reply to begin, counted in whole milliseconds
@@ -79,10 +79,7 @@ const OptionRow kOptions[] = {
          constexpr std::uint32_t kSlowestReplySeenMicroseconds =
              (kReplyWaitMilliseconds - 1) * 1000;
          if (*arguments.latencyMicroseconds > kSlowestReplySeenMicroseconds) {
-             problem = "--latency " + value + " is beyond the " +
-                       std::to_string(kReplyWaitMilliseconds - 1) +
-                       " ms within which the program always sees a reply: every exchange would "
-                       "fail";
+             problem = Said(kLatencyTooSlow, {value, std::to_string(kReplyWaitMilliseconds - 1)});
              return false;
          }
          return true;
@@ -183,15 +180,15 @@ bool TakesOption(const CommandRow& command, const std::string& name) {
 bool ValueFits(const OptionRow& option, const std::string& value, std::string& problem) {
     const bool fileName = option.value == Value::File || option.value == Value::FileOrStream;
     if (fileName && value.rfind("--", 0) == 0) {
-        problem = std::string(option.name) + " needs a file name, not the option " + value;
+        problem = Said(kNeedsFileNotOption, {option.name, value});
         return false;
     }
     if (option.value == Value::File && value == kStandardStream) {
-        problem = std::string(option.name) + " needs a file name";
+        problem = Said(kNeedsFileName, {option.name});
         return false;
     }
     if (value.empty()) {
-        problem = std::string(option.name) + " needs a value";
+        problem = Said(kNeedsValue, {option.name});
         return false;
     }
     return true;
@@ -210,12 +207,12 @@ std::string UsageText() {
 std::optional<Arguments> ParseArguments(const std::vector<std::string>& words,
                                         std::string& problem) {
     if (words.empty()) {
-        problem = "no command given";
+        problem = Said(kNoCommand);
         return std::nullopt;
     }
     const CommandRow* command = CommandNamed(words[0]);
     if (command == nullptr) {
-        problem = "unknown command: " + words[0];
+        problem = Said(kUnknownCommand, {words[0]});
         return std::nullopt;
     }
     Arguments arguments;
@@ -224,18 +221,18 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& words,
         const std::string& word = words[i];
         if (word.rfind("--", 0) != 0) {
             if (!command->takesFolder || !arguments.folder.empty()) {
-                problem = "unexpected word: " + word;
+                problem = Said(kUnexpectedWord, {word});
             }
             arguments.folder = word;
             continue;
         }
         const OptionRow* option = OptionNamed(word);
         if (option == nullptr || !TakesOption(*command, word)) {
-            problem = words[0] + " has no option " + word;
+            problem = Said(kNoSuchOption, {words[0], word});
         } else if (option->flag != nullptr) {
             arguments.*(option->flag) = true;
         } else if (i + 1 == words.size()) {
-            problem = word + " needs a value";
+            problem = Said(kNeedsValue, {word});
         } else if (ValueFits(*option, words[i + 1], problem)) {
             const std::string& value = words[++i];
             if (option->text != nullptr) {
@@ -246,10 +243,10 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& words,
         }
     }
     if (problem.empty() && arguments.allUnits && arguments.device) {
-        problem = "--all and --device cannot go together";
+        problem = Said(kAllWithDevice);
     }
     if (problem.empty() && arguments.allUnits && arguments.expectFile == kStandardStream) {
-        problem = "--expect - reads standard input, which update --all keeps for its units";
+        problem = Said(kExpectInputWithAll);
     }
     return problem.empty() ? std::optional(arguments) : std::nullopt;
 }

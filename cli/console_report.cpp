@@ -1,5 +1,6 @@
 #include "cli/console_report.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 
@@ -82,8 +83,11 @@ std::string ProgressWords(const ProgressFigures& progress, std::size_t width) {
 }
 
 std::string BoxWords(const std::string& caption, const std::string& text, std::uint32_t count) {
-    std::string words =
-        "Box" + (caption.empty() ? "" : " \"" + caption + "\"") + (text.empty() ? "" : ": " + text);
+    // A box's lines, one line of the console.
+    std::string oneLine = text;
+    std::replace(oneLine.begin(), oneLine.end(), '\n', ' ');
+    std::string words = "Box" + (caption.empty() ? "" : " \"" + caption + "\"") +
+                        (oneLine.empty() ? "" : ": " + oneLine);
     if (count > 1) {
         words += " (" + std::to_string(count) + " times)";
     }

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <sstream>
 
+#include "cli/cli_texts.h"
 #include "cli/sha256.h"
 #include "seam/binary_file.h"
 #include "text/utf8.h"
@@ -79,13 +80,13 @@ ImageSetReport ExamineImageSet() {
 std::string CheckWords(ImageFileCheck check) {
     switch (check) {
         case ImageFileCheck::Usable:
-            return "usable";
+            return Said(kStateUsable);
         case ImageFileCheck::CannotOpen:
-            return "missing or not readable";
+            return Said(kStateMissing);
         case ImageFileCheck::WrongId:
-            return "has no valid image ID";
+            return Said(kStateWrongId);
         case ImageFileCheck::TooLarge:
-            return "too large for its flash region";
+            return Said(kStateTooLarge);
     }
     return "unknown";
 }

@@ -10,11 +10,13 @@ pushd "%~dp0" 2>nul
 if errorlevel 1 goto no_folder
 
 set units=0
-for /f %%n in ('quorvanex-cli devices 2^>nul ^| find /c "  QUORVANEX  "') do set units=%%n
+rem Each row of "devices" names a device's kind in its second word.
+for /f "tokens=2" %%k in ('quorvanex-cli devices 2^>nul') do if "%%k"=="QUORVANEX" set /a units+=1
 if "%units%"=="0" goto update
 set answer=
 set /p answer=Update the %units% QUORVANEX unit(s) attached to this PC now? (Y/N) 
-if /i "%answer%"=="Y" goto update
+rem The first letter decides: Y or y, and Yes too.
+if /i "%answer:~0,1%"=="Y" goto update
 echo Nothing was updated.
 goto done
 

@@ -490,32 +490,46 @@ def cli_refuses_ambiguous_update(run):
     expect(output == "", f"a refusal on standard output:\n{output}")
     expect(said[0].count("  QUORVANEX  ") == 2, f"the units were not listed:\n{said[0]}")
     expect(run.summary()["calls"]["WriteFrame"] == "0", "a frame was sent")
-    # The production line's script updates every unit at once, with a record each. It is started
-    # from another folder, as a double click in Explorer may, and works in its own; a key answers
-    # its pause at the end.
+    # The production line's script updates every unit at once, with a record each, once asked. It
+    # is started from another drive than its folder's (a share gets a drive letter of its own the
+    # same way), as a double click in Explorer may, and works in its own folder.
     shutil.copy(SOURCES / "cli" / "update-every-unit.cmd", run.folder)
+    drive = run.context.prefix.path / "dosdevices" / "q:"
+    drive.unlink(missing_ok=True)
+    drive.symlink_to(run.folder)
 
-    def run_script(scenario):
+    def run_script(scenario, answer):
         env = dict(run.context.prefix.env, QUORVANEX_EMULATOR_SCENARIO=str(scenario))
-        script = "Z:" + str(run.folder / "update-every-unit.cmd").replace("/", "\\")
-        # The console window shows both what was asked for and the refusals.
-        result = subprocess.run(run.context.prefix.wine("cmd", "/c", script),
-                                cwd=run.folder.parent, env=env, input="\n", timeout=120,
-                                capture_output=True, text=True)
+        # The console window shows both what was asked for and the refusals; the answer to the
+        # question, then a key for the pause at the end.
+        result = subprocess.run(run.context.prefix.wine("cmd", "/c", r"q:\update-every-unit.cmd"),
+                                cwd=run.folder.parent, env=env, input=answer + "\n\n",
+                                timeout=120, capture_output=True, text=True)
         return result.stdout + result.stderr
 
-    output = run_script(scenario)
-    (run.folder / "script.txt").write_text(output)
-    records = [json.loads(line) for line in (run.folder / "records.jsonl").read_text().splitlines()]
-    expect(sorted((r["device"], r["outcome"]) for r in records) == [(0, "done"), (2, "done")],
-           f"records {records}")
-    expect("Every unit is done: 2 units" in output and "Exit code 0" in output,
-           f"the script's output:\n{output}")
-    # With no QUORVANEX attached it says so, and what the bridge sees, instead of nothing.
-    output = run_script(run.scenario("device 1999\n" + QUICK))
-    (run.folder / "script-no-unit.txt").write_text(output)
-    expect("QUORVANEX not connected!" in output and "  other  " in output and
-           "Exit code 4" in output, f"the script's output without a unit:\n{output}")
+    try:
+        output = run_script(scenario, "n")
+        (run.folder / "script-declined.txt").write_text(output)
+        expect("Update the 2 QUORVANEX unit(s) attached to this PC now? (Y/N)" in output and
+               "Nothing was updated." in output, f"the script's question:\n{output}")
+        expect(not (run.folder / "records.jsonl").exists(), "a record without an update")
+        output = run_script(scenario, "y")
+        (run.folder / "script.txt").write_text(output)
+        records = [json.loads(line)
+                   for line in (run.folder / "records.jsonl").read_text().splitlines()]
+        expect(sorted((r["device"], r["outcome"]) for r in records) == [(0, "done"), (2, "done")],
+               f"records {records}")
+        expect("Every unit is done: 2 units" in output and
+               "Every unit was updated, and each has its line in records.jsonl." in output and
+               "Exit code 0" in output, f"the script's output:\n{output}")
+        # With no QUORVANEX attached it asks nothing, and says so and what the bridge sees.
+        output = run_script(run.scenario("device 1999\n" + QUICK), "")
+        (run.folder / "script-no-unit.txt").write_text(output)
+        expect("QUORVANEX not connected!" in output and "  other  " in output and
+               "no QUORVANEX could be reached" in output and "Exit code 4" in output,
+               f"the script's output without a unit:\n{output}")
+    finally:
+        drive.unlink(missing_ok=True)
 
 
 def cli_update_all(run):

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "link/bridge_library.h"
+#include "link/bridge_library_texts.h"
 
 namespace quorvanex {
 namespace {
@@ -23,7 +24,6 @@ constexpr WORD kProgramMachine =
     kProgramIs64Bit ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
 const std::wstring kProgramBits = kProgramIs64Bit ? L"64" : L"32";
 const std::wstring kOtherBits = kProgramIs64Bit ? L"32" : L"64";
-const std::wstring kLibraryWanted = L"the " + kProgramBits + L"-bit USB bridge library";
 
 std::wstring FolderOf(const std::wstring& path) {
     return path.substr(0, path.find_last_of(L'\\') + 1);
@@ -75,20 +75,16 @@ std::wstring DescribeFailure(const std::wstring& programFolder, DWORD error) {
             case LibraryFile::Missing:
                 continue;
             case LibraryFile::NotALibrary:
-                return path + L" is not a Windows library. Put " + kLibraryWanted +
-                       L" there in its place and start the update again.";
+                return LibraryText(kLibraryNotALibrary, {path, kProgramBits});
             case LibraryFile::OtherProcessor:
-                return path + L" is not a " + kProgramBits + L"-bit library (a copy for " +
-                       kOtherBits + L"-bit Windows will not do). Put " + kLibraryWanted +
-                       L" there in its place and start the update again.";
+                return LibraryText(kLibraryOtherBitness,
+                                   {path, kProgramBits, kOtherBits, kProgramBits});
             case LibraryFile::ForThisProgram:
-                return path + L" could not be loaded (Windows error " + std::to_wstring(error) +
-                       L"). Install the USB bridge library again and start the update again.";
+                return LibraryText(kLibraryNotLoaded, {path, std::to_wstring(error)});
         }
     }
     const std::wstring folder = programFolder.substr(0, programFolder.find_last_not_of(L'\\') + 1);
-    return std::wstring(kBridgeLibraryName) + L" was not found in the folder " + folder +
-           L". Put " + kLibraryWanted + L" there and start the update again.";
+    return LibraryText(kLibraryNotFound, {folder, kProgramBits});
 }
 
 }  // namespace
@@ -123,15 +119,13 @@ BridgeLibraryLoad LoadBridgeLibraryFile(const std::wstring& programFolder,
 bool ResolveBridgeOperations(HMODULE library, BridgeOperations& operations, std::wstring& problem) {
     wchar_t path[MAX_PATH] = L"";
     GetModuleFileNameW(library, path, MAX_PATH);
-#define QUORVANEX_BRIDGE_RESOLVE(name, ordinal, parameters, arguments)                      \
-    operations.name = reinterpret_cast<name##Function*>(                                    \
-        reinterpret_cast<void*>(GetProcAddress(library, MAKEINTRESOURCEA(ordinal))));       \
-    if (operations.name == nullptr) {                                                       \
-        problem = std::wstring(path) + L" has no operation with ordinal " +                 \
-                  std::to_wstring(ordinal) +                                                \
-                  L": it is not the USB bridge library that this program needs. Install " + \
-                  kLibraryWanted + L" in its place and start the update again.";            \
-        return false;                                                                       \
+#define QUORVANEX_BRIDGE_RESOLVE(name, ordinal, parameters, arguments)                             \
+    operations.name = reinterpret_cast<name##Function*>(                                           \
+        reinterpret_cast<void*>(GetProcAddress(library, MAKEINTRESOURCEA(ordinal))));              \
+    if (operations.name == nullptr) {                                                              \
+        problem =                                                                                  \
+            LibraryText(kLibraryWithoutOperation, {path, std::to_wstring(ordinal), kProgramBits}); \
+        return false;                                                                              \
     }
     QUORVANEX_BRIDGE_OPERATIONS(QUORVANEX_BRIDGE_RESOLVE)
 #undef QUORVANEX_BRIDGE_RESOLVE

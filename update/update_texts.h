@@ -11,14 +11,14 @@ namespace quorvanex {
 // The worker's two lines as the update starts; the box of the confirmed update; the fatal stop's
 // box (its text a single blank); the refusal of a second update; and the refusals of the look at
 // the image files before anything is sent.
-#define QUORVANEX_UPDATE_TEXTS(LINE, NOTICE, PATH_NOTICE)                                       \
-    LINE(kUpdatingFirmwareLine, L"Updating Firmware", 39, 10)                                   \
-    LINE(kDoNotTurnPowerOffLine, L"Do NOT turn power OFF", 39, 30)                              \
-    NOTICE(kUpdateOkNotice, L"FLASH update ok ", kBlankCaption, Information)                    \
-    NOTICE(kFatalNotice, L" ", kCriticalErrorCaption, Warning)                                  \
-    NOTICE(kUpdateAlreadyRunning, L"An update is already running. Wait until it has finished.", \
-           kUpdateRunningCaption, Information)                                                  \
-    PATH_NOTICE(kImageWithWrongId, L"%ls has no valid image ID", kUpdateNotStartedCaption)      \
+#define QUORVANEX_UPDATE_TEXTS(LINE, NOTICE, PATH_NOTICE)                                        \
+    LINE(kUpdatingFirmwareLine, L"Updating Firmware", 39, 10)                                    \
+    LINE(kDoNotTurnPowerOffLine, L"Do NOT turn power OFF", 39, 30)                               \
+    NOTICE(kUpdateOkNotice, L"FLASH update ok ", kBlankCaption, Information)                     \
+    NOTICE(kFatalNotice, L" ", kCriticalErrorCaption, Warning)                                   \
+    NOTICE(kUpdateAlreadyRunning, L"An update is already running.\nWait until it has finished.", \
+           kUpdateRunningCaption, Information)                                                   \
+    PATH_NOTICE(kImageWithWrongId, L"%ls has no valid image ID", kUpdateNotStartedCaption)       \
     PATH_NOTICE(kImageTooLarge, L"%ls is too large for its flash region", kUpdateNotStartedCaption)
 QUORVANEX_TEXT_CONSTANTS(QUORVANEX_UPDATE_TEXTS)
 

@@ -18,14 +18,14 @@
 #include "emulator/emulated_bridge.h"
 #include "emulator/real_time_clock.h"
 #include "emulator/scenario.h"
+#include "emulator/stand_in/stand_in_texts.h"
+#include "link/bridge_library_texts.h"
 #include "seam/bridge_operations.h"
 #include "seam/critical_section.h"
 #include "text/utf8.h"
 
 namespace quorvanex::emulator {
 namespace {
-
-constexpr const wchar_t* kEmulatorCaption = L"QUORVANEX emulator";
 
 HMODULE thisLibrary = nullptr;
 
@@ -108,15 +108,14 @@ Scenario LoadScenario() {
     std::string text;
     if (!ReadWholeFile(path, text)) {
         if (named != nullptr) {
-            TellScenarioProblem(L"The scenario " + path +
-                                L" cannot be read. No device is attached.");
+            TellScenarioProblem(LibraryText(kScenarioCannotBeRead, {path}));
         }
         return Scenario{};
     }
     Scenario scenario;
     std::string error;
     if (!ParseScenario(text, scenario, error)) {
-        TellScenarioProblem(path + L": " + WideFromUtf8(error) + L". No device is attached.");
+        TellScenarioProblem(LibraryText(kScenarioIsWrong, {path, WideFromUtf8(error)}));
         return Scenario{};
     }
     return scenario;

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "cli/cli_texts.h"
+#include "emulator/stand_in/stand_in_texts.h"
+#include "link/bridge_library_texts.h"
 #include "operator_guide_table.h"
 #include "tests/support/text_pieces.h"
 #include "tests/text/every_operator_text.h"
@@ -39,8 +41,11 @@ void ExpectInGuide(const std::string& text, const std::string& placeholder = "%l
     }
 }
 
+// A text of several lines (a box's) is looked for line by line.
 void ExpectInGuide(const wchar_t* text) {
-    ExpectInGuide(Narrow(text));
+    for (const std::string& line : test_support::Split(Narrow(text), "\n")) {
+        ExpectInGuide(line);
+    }
 }
 
 TEST(OperatorGuide, ExplainsEveryStatusLine) {
@@ -65,6 +70,16 @@ TEST(OperatorGuide, ExplainsEveryBoxWithItsCaption) {
     ExpectInGuide("The update is still writing the flash.");
     ExpectInGuide("Close anyway?");
     EXPECT_NE(Narrow(kCloseWhileChangingQuestion).find("Close anyway?"), std::string::npos);
+}
+
+TEST(OperatorGuide, ExplainsWhyTheBridgeLibraryCannotBeUsedAndTheTestCopysBox) {
+    for (const wchar_t* text : kLibraryTexts) {
+        ExpectInGuide(text);
+    }
+    for (const wchar_t* text : {emulator::kEmulatorCaption, emulator::kScenarioCannotBeRead,
+                                emulator::kScenarioIsWrong}) {
+        ExpectInGuide(text);
+    }
 }
 
 TEST(OperatorGuide, NamesEveryFileOfTheImageSet) {

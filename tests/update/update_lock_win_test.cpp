@@ -67,7 +67,7 @@ TEST_F(UpdateLockTest, AnUpdateThatAnotherProgramRunsKeepsThisOneOffItsUnitAlone
         EXPECT_EQ(UpdateWorker(nullptr), 0u);
         EXPECT_EQ(host.NoticeTexts(),
                   std::vector<std::wstring>{
-                      L"An update is already running. Wait until it has finished."});
+                      L"An update is already running.\nWait until it has finished."});
         EXPECT_EQ(bridge.Calls(emulator::BridgeOperation::OpenBridgeDevice), 0u);
         EXPECT_EQ(bridge.Calls(emulator::BridgeOperation::WriteFrame), 0u);
         EXPECT_FALSE(UpdateRunning());

@@ -30,7 +30,8 @@ TEST_F(UpdateRunTest, ASecondUpdateIsRefusedWhileOneRunsAndAllowedAfterItEnds) {
     EXPECT_FALSE(StartUpdateWorker(&StartsThread));
     EXPECT_EQ(threadsStarted, 1);
     ASSERT_EQ(host.Notices().size(), 1u);
-    EXPECT_EQ(host.Notices()[0].text, L"An update is already running. Wait until it has finished.");
+    EXPECT_EQ(host.Notices()[0].text,
+              L"An update is already running.\nWait until it has finished.");
 
     // The worker's thread: no main image here, so it ends at once and the run with it.
     host.Clear();
