@@ -49,6 +49,26 @@ namespace quorvanex::emulator {
       "the frame is carried out, and its reply comes delay-us late: by default half a second "     \
       "after the host has stopped waiting for it")
 
+// When the device loses its power, by the frame that the cut is tied to: name, scenario word (the
+// last word of "power-cut"), what happens. From the cut on the device answers nothing (the USB
+// bridge chip, powered by the PC, still takes the host's frames); its flash keeps exactly what it
+// held. A flash operation cut in its course keeps the part it had done, in the order a serial
+// flash does it: an erase clears its sector 4 KiB after 4 KiB from the start, a page program
+// programs its bytes in order.
+#define QUORVANEX_POWER_CUTS(X)                                                              \
+    X(Before, "before", "as the frame is sent: it never reaches the device")                 \
+    X(During, "during",                                                                      \
+      "halfway through the frame's erase or page program (half its sector erased, half its " \
+      "bytes programmed); the frame is never answered")                                      \
+    X(After, "after",                                                                        \
+      "as the frame's reply leaves: a page is programmed whole, an erase has only begun")
+
+enum class PowerCutMoment {
+#define QUORVANEX_POWER_CUT_VALUE(name, word, description) name,
+    QUORVANEX_POWER_CUTS(QUORVANEX_POWER_CUT_VALUE)
+#undef QUORVANEX_POWER_CUT_VALUE
+};
+
 enum class ExchangeFault {
 #define QUORVANEX_EXCHANGE_FAULT_VALUE(name, word, parameter, fallback, description) name,
     QUORVANEX_EXCHANGE_FAULTS(QUORVANEX_EXCHANGE_FAULT_VALUE)
@@ -72,11 +92,18 @@ struct ExchangeFaultRule {
     std::vector<std::uint8_t> replyBytes;  // the bytes of a fault whose number is a reply
 };
 
+// The power of the device lost at the frame that the selector picks (its count is not used).
+struct PowerCut {
+    FrameSelector frames;
+    PowerCutMoment moment = PowerCutMoment::Before;
+};
+
 struct DeviceFaults {
 #define QUORVANEX_DEVICE_FAULT_MEMBER(name, word, description) bool name = false;
     QUORVANEX_DEVICE_FAULTS(QUORVANEX_DEVICE_FAULT_MEMBER)
 #undef QUORVANEX_DEVICE_FAULT_MEMBER
     std::vector<ExchangeFaultRule> exchanges;
+    std::optional<PowerCut> powerCut;
 };
 
 // What the faults that strike one frame have in store for its exchange: decided once, when the

@@ -84,7 +84,11 @@ void CopyDeviceString(const std::string& text, char* buffer) {
 }  // namespace
 
 EmulatedDevice::EmulatedDevice(DeviceConfig config)
-    : config_(std::move(config)), loader_(config_.timings) {
+    : EmulatedDevice(config, config.flash ? *config.flash
+                                          : std::vector<std::uint8_t>(SpiFlash::kSize, 0xFF)) {}
+
+EmulatedDevice::EmulatedDevice(DeviceConfig config, std::vector<std::uint8_t> flash)
+    : config_(std::move(config)), loader_(config_.timings, std::move(flash)) {
     loader_.SetNeverReady(config_.faults.neverReady);
     loader_.Flash().SetStuckBusy(config_.faults.statusStuckBusy);
     ruleMatches_.assign(config_.faults.exchanges.size(), 0);
@@ -110,9 +114,21 @@ ExchangePlan EmulatedBridge::PlanExchange(EmulatedDevice& device,
     return plan;
 }
 
+bool EmulatedBridge::PowerCutAt(EmulatedDevice& device, std::span<const std::uint8_t> frame) {
+    const std::optional<PowerCut>& cut = device.config_.faults.powerCut;
+    return cut && Selects(cut->frames, Loader::Classify(frame), frame) &&
+           ++device.powerCutMatches_ == cut->frames.occurrence;
+}
+
 std::uint32_t EmulatedBridge::Attach(DeviceConfig config) {
     CriticalSectionGuard guard(section_);
     devices_.push_back(std::make_unique<EmulatedDevice>(std::move(config)));
+    return static_cast<std::uint32_t>(devices_.size() - 1);
+}
+
+std::uint32_t EmulatedBridge::Attach(DeviceConfig config, std::vector<std::uint8_t> flash) {
+    CriticalSectionGuard guard(section_);
+    devices_.push_back(std::make_unique<EmulatedDevice>(std::move(config), std::move(flash)));
     return static_cast<std::uint32_t>(devices_.size() - 1);
 }
 
@@ -262,6 +278,50 @@ BridgeStatus EmulatedBridge::WriteFrame(BridgeHandle handle, const void* buffer,
     }
     const std::span<const std::uint8_t> frame(static_cast<const std::uint8_t*>(buffer),
                                               bytesToWrite);
+    const std::uint64_t now = clock_.NowMicroseconds();
+    // The bridge chip takes the frame whether or not the device behind it has power.
+    const auto takenWithoutAnswer = [&] {
+        *bytesWritten = bytesToWrite;
+        device->pending_ = ExchangePlan{};
+        device->pending_.answered = false;
+        trace_.push_back({now,
+                          index,
+                          TraceDirection::Frame,
+                          Loader::Classify(frame),
+                          {frame.begin(), frame.end()}});
+        return kBridgeSuccess;
+    };
+    if (device->poweredOff_) {
+        return takenWithoutAnswer();
+    }
+    if (PowerCutAt(*device, frame)) {
+        SpiFlash& flash = device->loader_.Flash();
+        device->poweredOff_ = true;
+        switch (device->config_.faults.powerCut->moment) {
+            case PowerCutMoment::Before:
+                flash.CutPower(now);
+                return takenWithoutAnswer();
+            case PowerCutMoment::During: {
+                const std::uint32_t operationsBefore = flash.EraseCount() + flash.ProgramCount();
+                device->loader_.Handle(frame, now);
+                const bool operationBegun =
+                    flash.EraseCount() + flash.ProgramCount() != operationsBefore;
+                flash.CutPower(operationBegun ? flash.MiddleOfOperation() : now);
+                return takenWithoutAnswer();
+            }
+            case PowerCutMoment::After: {
+                *bytesWritten = bytesToWrite;
+                device->pending_ = ExchangePlan{};
+                trace_.push_back({now,
+                                  index,
+                                  TraceDirection::Frame,
+                                  Loader::Classify(frame),
+                                  {frame.begin(), frame.end()}});
+                flash.CutPower(QueueAnswer(*device, index, frame, device->pending_, now));
+                return kBridgeSuccess;
+            }
+        }
+    }
     const ExchangePlan plan = PlanExchange(*device, frame);
     if (!plan.delivered) {
         *bytesWritten = 0;
@@ -269,7 +329,6 @@ BridgeStatus EmulatedBridge::WriteFrame(BridgeHandle handle, const void* buffer,
     }
     *bytesWritten = bytesToWrite;
     device->pending_ = plan;
-    const std::uint64_t now = clock_.NowMicroseconds();
     trace_.push_back(
         {now, index, TraceDirection::Frame, Loader::Classify(frame), {frame.begin(), frame.end()}});
     if (plan.answered) {
@@ -278,9 +337,9 @@ BridgeStatus EmulatedBridge::WriteFrame(BridgeHandle handle, const void* buffer,
     return plan.writeReportsFailure ? kEmulatedFailure : kBridgeSuccess;
 }
 
-void EmulatedBridge::QueueAnswer(EmulatedDevice& device, std::uint32_t index,
-                                 std::span<const std::uint8_t> frame, const ExchangePlan& plan,
-                                 std::uint64_t now) {
+std::uint64_t EmulatedBridge::QueueAnswer(EmulatedDevice& device, std::uint32_t index,
+                                          std::span<const std::uint8_t> frame,
+                                          const ExchangePlan& plan, std::uint64_t now) {
     LoaderAnswer answer =
         plan.carriedOut ? device.loader_.Handle(frame, now) : device.loader_.Answer(frame, now);
     if (plan.repliesInverted) {
@@ -301,6 +360,7 @@ void EmulatedBridge::QueueAnswer(EmulatedDevice& device, std::uint32_t index,
         trace_.push_back(
             {readyAt, index, TraceDirection::Reply, Loader::Classify(frame), answer.reply});
     }
+    return readyAt;
 }
 
 BridgeStatus EmulatedBridge::CheckReceiveQueue(BridgeHandle handle, std::uint32_t* bytesQueued,

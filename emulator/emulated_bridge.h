@@ -29,6 +29,9 @@ struct DeviceConfig {
     std::string product = "QUORVANEX emulator";
     DeviceTimings timings;
     DeviceFaults faults;
+    // The flash as the device powers up with it, from address 0 (the rest erased); none: erased.
+    // Shared, since a sweep powers many devices up with one flash.
+    std::shared_ptr<const std::vector<std::uint8_t>> flash;
 };
 
 // The bridge library's operations, by the names of its table.
@@ -50,12 +53,17 @@ inline constexpr BridgeStatus kEmulatedFailure = 0xFF;
 class EmulatedDevice {
   public:
     explicit EmulatedDevice(DeviceConfig config);
+    // With its flash powered up from these contents, their memory handed over (config.flash is
+    // not looked at).
+    EmulatedDevice(DeviceConfig config, std::vector<std::uint8_t> flash);
 
     const DeviceConfig& Config() const { return config_; }
     Loader& DeviceLoader() { return loader_; }
     const Loader& DeviceLoader() const { return loader_; }
     const SpiFlash& Flash() const { return loader_.Flash(); }
     bool IsOpen() const { return open_; }
+    // Its power was cut (faults.powerCut): it answers nothing any more.
+    bool PoweredOff() const { return poweredOff_; }
     // How often the device was opened, and the flags of its last set-up call.
     std::uint32_t OpenCount() const { return openCount_; }
     std::uint32_t SetUpFirstFlag() const { return setUpFlags_[0]; }
@@ -78,6 +86,8 @@ class EmulatedDevice {
     std::deque<QueuedByte> receiveQueue_;
     std::uint64_t repliesSent_ = 0;
     std::vector<std::uint32_t> ruleMatches_;
+    std::uint32_t powerCutMatches_ = 0;
+    bool poweredOff_ = false;
     // What the faults have in store for the exchange of the frame last written.
     ExchangePlan pending_;
 };
@@ -88,6 +98,8 @@ class EmulatedBridge {
 
     // Attaches one more device; returns its index.
     std::uint32_t Attach(DeviceConfig config = {});
+    // A device whose flash powers up from these contents, their memory handed over.
+    std::uint32_t Attach(DeviceConfig config, std::vector<std::uint8_t> flash);
     EmulatedDevice& Device(std::uint32_t index) { return *devices_.at(index); }
     std::uint32_t DeviceCount() const { return static_cast<std::uint32_t>(devices_.size()); }
     // The device count query itself fails.
@@ -139,10 +151,13 @@ class EmulatedBridge {
     static void Enqueue(EmulatedDevice& device, std::uint8_t value, std::uint64_t readyAt,
                         std::uint64_t replyNumber);
     ExchangePlan PlanExchange(EmulatedDevice& device, std::span<const std::uint8_t> frame);
+    // Whether the frame is the one at which the device's power is cut.
+    static bool PowerCutAt(EmulatedDevice& device, std::span<const std::uint8_t> frame);
     // The device answers the frame as the plan says, into its receive queue and the trace.
-    void QueueAnswer(EmulatedDevice& device, std::uint32_t index,
-                     std::span<const std::uint8_t> frame, const ExchangePlan& plan,
-                     std::uint64_t now);
+    // Returns when the reply leaves the device.
+    std::uint64_t QueueAnswer(EmulatedDevice& device, std::uint32_t index,
+                              std::span<const std::uint8_t> frame, const ExchangePlan& plan,
+                              std::uint64_t now);
     std::uint32_t ReadyBytes(const EmulatedDevice& device) const;
     std::uint64_t NextReplyTime(const EmulatedDevice& device) const;
 

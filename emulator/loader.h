@@ -45,6 +45,9 @@ struct RegionSnapshot {
 class Loader {
   public:
     explicit Loader(const DeviceTimings& timings) : timings_(timings) {}
+    // A loader whose flash powers up with the contents given (SpiFlash::PowerUpWith).
+    Loader(const DeviceTimings& timings, std::vector<std::uint8_t> flash)
+        : timings_(timings), flash_(std::move(flash)) {}
 
     static FrameKind Classify(std::span<const std::uint8_t> frame);
     // The acknowledgement of a write-enable or erase frame: the two's complement of its byte sum.

@@ -6,6 +6,9 @@
 #include <sstream>
 #include <string_view>
 
+#include "seam/binary_file.h"
+#include "text/utf8.h"
+
 namespace quorvanex::emulator {
 namespace {
 
@@ -37,6 +40,17 @@ constexpr ExchangeFaultRow kExchangeFaultRows[] = {
     {ExchangeFault::name, word, parameter, fallback, description},
     QUORVANEX_EXCHANGE_FAULTS(QUORVANEX_EXCHANGE_FAULT_ROW)
 #undef QUORVANEX_EXCHANGE_FAULT_ROW
+};
+
+struct PowerCutRow {
+    PowerCutMoment moment;
+    const char* word;
+    const char* description;
+};
+constexpr PowerCutRow kPowerCutRows[] = {
+#define QUORVANEX_POWER_CUT_ROW(name, word, description) {PowerCutMoment::name, word, description},
+    QUORVANEX_POWER_CUTS(QUORVANEX_POWER_CUT_ROW)
+#undef QUORVANEX_POWER_CUT_ROW
 };
 
 struct DeviceFaultRow {
@@ -148,6 +162,34 @@ std::optional<ExchangeFaultRule> ParseExchangeFault(const std::string& argument)
     return rule;
 }
 
+// <frames> <occurrence> <moment>
+std::optional<PowerCut> ParsePowerCut(const std::string& argument) {
+    std::istringstream words(argument);
+    std::string framesName;
+    std::string occurrenceWord;
+    std::string momentWord;
+    std::string extra;
+    words >> framesName >> occurrenceWord >> momentWord;
+    const auto frames = FramesNamed(framesName);
+    const auto occurrence = Number(occurrenceWord);
+    const PowerCutRow* row = RowNamed(kPowerCutRows, momentWord);
+    if (!frames || !occurrence || *occurrence == 0 || row == nullptr || (words >> extra)) {
+        return std::nullopt;
+    }
+    PowerCut cut{*frames, row->moment};
+    cut.frames.occurrence = *occurrence;
+    return cut;
+}
+
+// The whole file's bytes, or nothing when it cannot be read.
+std::optional<std::vector<std::uint8_t>> FileBytes(const std::string& path) {
+    std::string bytes;
+    if (!ReadWholeFile(WideFromUtf8(path).c_str(), bytes)) {
+        return std::nullopt;
+    }
+    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+}
+
 // Reads the statements of a scenario one at a time; the timings apply to every device at the end.
 class ScenarioReader {
   public:
@@ -226,6 +268,18 @@ class ScenarioReader {
                 device.faults.exchanges.push_back(*rule);
             }
             return rule ? "" : "cannot read exchange-fault " + argument;
+        }
+        if (keyword == "power-cut") {
+            device.faults.powerCut = ParsePowerCut(argument);
+            return device.faults.powerCut ? "" : "cannot read power-cut " + argument;
+        }
+        if (keyword == "flash-from") {
+            const auto bytes = FileBytes(argument);
+            if (!bytes || bytes->size() > SpiFlash::kSize) {
+                return "flash-from " + argument + ": not a readable file of at most 4 MiB";
+            }
+            device.flash = std::make_shared<const std::vector<std::uint8_t>>(std::move(*bytes));
+            return {};
         }
         return "unknown statement " + keyword;
     }
@@ -420,6 +474,11 @@ std::string ScenarioFaults() {
         }
         text += std::string(": ") + row.description + "\n";
     }
+    text += "power-cut <frames> <occurrence> <moment>, the device's power lost at that frame:\n";
+    for (const PowerCutRow& row : kPowerCutRows) {
+        text += std::string("  ") + row.word + ": " + row.description + "\n";
+    }
+    text += "flash-from <file>: the device powers up with the file as its flash, from address 0\n";
     text += "frames: any, control:<code>";
     for (FrameKind kind : StrikableFrameKinds()) {
         text += std::string(", ") + FrameKindWord(kind);

@@ -12,6 +12,9 @@
 //                                    a fault of single exchanges: the frames it strikes, the
 //                                    occurrence and the count (0: from then on; 1 when left out),
 //                                    and the number that the fault takes, if it takes one
+//   power-cut page-write 40 during   the device's power lost at a frame: before it arrives,
+//                                    during its erase or program, or after its reply
+//   flash-from old/flash.bin         the device powers up with this flash (from address 0)
 //   count-fails                      the device count query fails
 //   output-flash out/flash.bin       the whole flash of the first device
 //   output-snapshots out/snapshot    one file a write active: out/snapshot-0.bin, ...

@@ -6,6 +6,10 @@ namespace quorvanex::emulator {
 
 SpiFlash::SpiFlash() : memory_(kSize, 0xFF) {}
 
+SpiFlash::SpiFlash(std::vector<std::uint8_t> contents) : memory_(std::move(contents)) {
+    memory_.resize(kSize, 0xFF);
+}
+
 void SpiFlash::Record(FlashMisuse kind, std::uint32_t address, std::uint64_t now) {
     misuses_.push_back({kind, address, now});
 }
@@ -51,6 +55,7 @@ void SpiFlash::EraseSector(std::uint32_t address, std::uint64_t now,
         Record(FlashMisuse::MisalignedErase, address, now);
     }
     const std::uint32_t start = address - address % kSectorSize;
+    BeginOperation(Operation::Erase, start, kSectorSize, now, durationMicroseconds);
     std::fill_n(memory_.begin() + start, kSectorSize, std::uint8_t{0xFF});
     writeEnableLatch_ = false;
     busyUntil_ = now + durationMicroseconds;
@@ -64,6 +69,8 @@ void SpiFlash::ProgramPage(std::uint32_t address, std::span<const std::uint8_t> 
         return;
     }
     const std::uint32_t pageStart = address - address % kPageSize;
+    BeginOperation(Operation::Program, address, static_cast<std::uint32_t>(data.size()), now,
+                   durationMicroseconds);
     if (address % kPageSize + data.size() > kPageSize) {
         Record(FlashMisuse::PageBoundaryCrossed, address, now);
     }
@@ -81,6 +88,61 @@ void SpiFlash::ProgramPage(std::uint32_t address, std::span<const std::uint8_t> 
     busyUntil_ = now + durationMicroseconds;
     stuckNow_ = stuckBusy_;
     ++programCount_;
+}
+
+void SpiFlash::BeginOperation(Operation operation, std::uint32_t address, std::uint32_t length,
+                              std::uint64_t now, std::uint64_t duration) {
+    operation_ = operation;
+    operationAddress_ = address;
+    operationLength_ = length;
+    operationStart_ = now;
+    operationDuration_ = duration;
+    bytesBefore_.resize(length);
+    if (operation == Operation::Erase) {
+        std::copy_n(memory_.begin() + address, length, bytesBefore_.begin());
+        return;
+    }
+    for (std::uint32_t i = 0; i < length; ++i) {
+        bytesBefore_[i] = memory_[ByteOfOperation(i)];
+    }
+}
+
+std::uint32_t SpiFlash::ByteOfOperation(std::uint32_t i) const {
+    if (operation_ == Operation::Erase) {
+        return operationAddress_ + i;
+    }
+    // A page program wraps within its 256-byte page.
+    const std::uint32_t pageStart = operationAddress_ - operationAddress_ % kPageSize;
+    return pageStart + (operationAddress_ % kPageSize + i) % kPageSize;
+}
+
+void SpiFlash::CutPower(std::uint64_t now) {
+    if (operation_ != Operation::None && now < operationStart_ + operationDuration_) {
+        const std::uint64_t elapsed = now > operationStart_ ? now - operationStart_ : 0;
+        std::uint32_t done = static_cast<std::uint32_t>(
+            elapsed * operationLength_ / std::max<std::uint64_t>(operationDuration_, 1));
+        if (operation_ == Operation::Erase) {
+            constexpr std::uint32_t kSubsector = 4096;
+            done -= done % kSubsector;
+        }
+        if (operation_ == Operation::Erase) {
+            std::copy(bytesBefore_.begin() + done, bytesBefore_.end(),
+                      memory_.begin() + operationAddress_ + done);
+        } else {
+            for (std::uint32_t i = done; i < operationLength_; ++i) {
+                memory_[ByteOfOperation(i)] = bytesBefore_[i];
+            }
+        }
+    }
+    operation_ = Operation::None;
+    busyUntil_ = 0;
+    stuckNow_ = false;
+    writeEnableLatch_ = false;
+}
+
+void SpiFlash::PowerUpWith(const std::vector<std::uint8_t>& contents) {
+    memory_.assign(kSize, 0xFF);
+    std::copy_n(contents.begin(), std::min<std::size_t>(contents.size(), kSize), memory_.begin());
 }
 
 std::uint8_t SpiFlash::ReadStatus(std::uint64_t now) const {

@@ -37,6 +37,11 @@ class SpiFlash {
     static constexpr std::uint8_t kStatusWriteEnableLatch = 0x02;
 
     SpiFlash();
+    // Powered up with these contents, as PowerUpWith gives them; their memory becomes the flash's.
+    explicit SpiFlash(std::vector<std::uint8_t> contents);
+    // The contents, handed over with their memory: the flash holds nothing afterwards. A sweep
+    // of power cuts runs hundreds of devices in turn on the same few buffers.
+    std::vector<std::uint8_t> TakeContents() { return std::move(memory_); }
 
     void WriteEnable(std::uint64_t now);
     // 64 KiB block erase at the address; the write-in-progress bit stays set for the duration.
@@ -49,6 +54,17 @@ class SpiFlash {
 
     // A flash whose write-in-progress bit never clears again after the next erase or program.
     void SetStuckBusy(bool stuck) { stuckBusy_ = stuck; }
+
+    // The power is lost at this moment: an erase or a page program still running keeps the part
+    // it had done (an erase clears its sector 4 KiB after 4 KiB from its start, a program writes
+    // its bytes in order, each at an even pace over its duration), the rest of its bytes as they
+    // were; nothing more changes.
+    void CutPower(std::uint64_t now);
+    // The middle of the erase or program that runs, or of the last one.
+    std::uint64_t MiddleOfOperation() const { return operationStart_ + operationDuration_ / 2; }
+    // Contents as a flash powered up with them holds them: the bytes given from address 0, the
+    // rest erased.
+    void PowerUpWith(const std::vector<std::uint8_t>& contents);
 
     const std::vector<std::uint8_t>& Contents() const { return memory_; }
     std::span<const std::uint8_t> Read(std::uint32_t address, std::uint32_t length) const;
@@ -69,6 +85,18 @@ class SpiFlash {
     bool stuckBusy_ = false;
     bool stuckNow_ = false;
     std::uint64_t busyUntil_ = 0;
+    // The erase or program last begun: where, when, for how long, and what its bytes held before.
+    enum class Operation { None, Erase, Program };
+    Operation operation_ = Operation::None;
+    std::uint32_t operationAddress_ = 0;
+    std::uint32_t operationLength_ = 0;
+    std::uint64_t operationStart_ = 0;
+    std::uint64_t operationDuration_ = 0;
+    std::vector<std::uint8_t> bytesBefore_;
+    // Beginning an operation keeps what its bytes held; a page's may wrap within its page.
+    void BeginOperation(Operation operation, std::uint32_t address, std::uint32_t length,
+                        std::uint64_t now, std::uint64_t duration);
+    std::uint32_t ByteOfOperation(std::uint32_t i) const;
     std::vector<FlashMisuseRecord> misuses_;
     std::uint32_t eraseCount_ = 0;
     std::uint32_t programCount_ = 0;

@@ -209,6 +209,44 @@ TEST_F(EmulatedBridgeTest, ARepeatedReplyAndALateOneArriveWhereTheFaultsPutThem)
     EXPECT_EQ(FirstDeviceCodes(), (Bytes{0xD6, 0xD8, 0xDB})) << "every frame was carried out";
 }
 
+TEST_F(EmulatedBridgeTest, ADeviceWhosePowerIsCutAnswersNothingFromThenOn) {
+    const std::uint8_t normal[] = {0x01, 0x01, 0xD6};
+    for (const PowerCutMoment moment :
+         {PowerCutMoment::Before, PowerCutMoment::During, PowerCutMoment::After}) {
+        EmulatorClock& time = clock;
+        EmulatedBridge cutBridge(time);
+        DeviceConfig config;
+        config.faults.powerCut = PowerCut{{FrameKind::Control, std::nullopt, 2}, moment};
+        cutBridge.Attach(config);
+        BridgeHandle handle = nullptr;
+        ASSERT_EQ(cutBridge.OpenBridgeDevice(0, &handle), kBridgeSuccess);
+        std::uint32_t written = 0;
+        std::uint32_t queued = 0;
+        std::uint32_t status = 0;
+        const auto replies = [&] {
+            for (int poll = 0; poll < 10; ++poll) {
+                cutBridge.CheckReceiveQueue(handle, &queued, &status);
+            }
+            std::uint8_t reply[4];
+            std::uint32_t read = 0;
+            cutBridge.ReadReply(handle, reply, queued, &read, nullptr);
+            return read;
+        };
+        EXPECT_EQ(cutBridge.WriteFrame(handle, normal, 3, &written, nullptr), kBridgeSuccess);
+        EXPECT_EQ(replies(), 1u) << "before the cut";
+        // The bridge chip still takes the frames; the device answers the cut one only when the
+        // power goes after its reply, and none after it.
+        EXPECT_EQ(cutBridge.WriteFrame(handle, normal, 3, &written, nullptr), kBridgeSuccess);
+        EXPECT_EQ(replies(), moment == PowerCutMoment::After ? 1u : 0u);
+        EXPECT_TRUE(cutBridge.Device(0).PoweredOff());
+        EXPECT_EQ(cutBridge.WriteFrame(handle, normal, 3, &written, nullptr), kBridgeSuccess);
+        EXPECT_EQ(replies(), 0u);
+        EXPECT_EQ(cutBridge.Device(0).DeviceLoader().ControlCodes().size(),
+                  moment == PowerCutMoment::Before ? 1u : 2u)
+            << "carried out unless it never arrived";
+    }
+}
+
 TEST_F(EmulatedBridgeTest, OpenSetUpAndCloseFaultsReportFailure) {
     DeviceConfig failing;
     failing.faults.openFails = true;

@@ -61,11 +61,23 @@ TEST(Scenario, EveryFaultOfTheTablesIsReachableByItsWord) {
     text += "exchange-fault " word " any 1\n";
     QUORVANEX_EXCHANGE_FAULTS(QUORVANEX_EXCHANGE_FAULT_LINE)
 #undef QUORVANEX_EXCHANGE_FAULT_LINE
+#define QUORVANEX_POWER_CUT_LINE(name, word, description) \
+    text += "power-cut sector-erase 2 " word "\n";
+    QUORVANEX_POWER_CUTS(QUORVANEX_POWER_CUT_LINE)
+#undef QUORVANEX_POWER_CUT_LINE
     Scenario scenario;
     std::string error;
     ASSERT_TRUE(ParseScenario(text, scenario, error)) << error;
     const DeviceFaults& faults = scenario.devices.front().faults;
     const std::string listed = ScenarioFaults();
+    ASSERT_TRUE(faults.powerCut);
+    EXPECT_EQ(faults.powerCut->moment, PowerCutMoment::After) << "the last one given";
+    EXPECT_EQ(faults.powerCut->frames.kind, FrameKind::SectorErase);
+    EXPECT_EQ(faults.powerCut->frames.occurrence, 2u);
+    EXPECT_NE(listed.find("power-cut"), std::string::npos);
+    Scenario wrong;
+    EXPECT_FALSE(ParseScenario("device 2026\npower-cut page-write 0 during\n", wrong, error));
+    EXPECT_FALSE(ParseScenario("device 2026\npower-cut page-write 3 later\n", wrong, error));
 #define QUORVANEX_DEVICE_FAULT_SET(name, word, description) \
     EXPECT_TRUE(faults.name) << word;                       \
     EXPECT_NE(listed.find(word), std::string::npos) << word;

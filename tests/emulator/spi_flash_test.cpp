@@ -102,5 +102,35 @@ TEST(SpiFlash, RecordsMisalignedEraseAndPageWrapAndStuckBusy) {
     EXPECT_TRUE(flash.Busy(1000000000));
 }
 
+TEST(SpiFlash, APowerCutKeepsWhatAnEraseOrAProgramHadDoneAndNothingMore) {
+    std::vector<std::uint8_t> old(SpiFlash::kSize, 0x5A);
+    SpiFlash flash(old);
+    // An erase of 100 time units cut at 60: the first 36 KiB erased, 4 KiB after 4 KiB.
+    flash.WriteEnable(0);
+    flash.EraseSector(0x10000, 0, 100);
+    EXPECT_EQ(flash.MiddleOfOperation(), 50u);
+    flash.CutPower(60);
+    EXPECT_EQ(flash.Read(0x10000 + 0x8FFF, 1)[0], 0xFF);
+    EXPECT_EQ(flash.Read(0x10000 + 0x9000, 1)[0], 0x5A);
+    EXPECT_EQ(flash.Read(0x1FFFF, 1)[0], 0x5A);
+    EXPECT_FALSE(flash.Busy(60)) << "a flash without power works no more";
+
+    // A program of 8 bytes cut halfway: its first 4 bytes programmed, in order.
+    const std::uint8_t data[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    flash.WriteEnable(100);
+    flash.ProgramPage(0x10000, data, 100, 10);
+    flash.CutPower(flash.MiddleOfOperation());
+    EXPECT_EQ(flash.Read(0x10003, 1)[0], 4);
+    EXPECT_EQ(flash.Read(0x10004, 1)[0], 0xFF) << "as the erase left it";
+
+    // Cut after it ended, it is whole; the flash powers up again with what it held.
+    flash.WriteEnable(200);
+    flash.EraseSector(0x20000, 200, 10);
+    flash.CutPower(250);
+    EXPECT_EQ(flash.Read(0x2FFFF, 1)[0], 0xFF);
+    const SpiFlash again(flash.Contents());
+    EXPECT_EQ(again.Contents(), flash.Contents());
+}
+
 }  // namespace
 }  // namespace quorvanex::emulator
