@@ -25,7 +25,9 @@ struct Arguments {
                              // standard input
     std::optional<std::uint32_t> latencyMicroseconds;
     std::string scenarioFile;
-    std::string run;  // names the run in the records; made up when not given
+    bool powerCuts = false;              // rehearse: a power cut at every point, and a restore
+    std::optional<std::uint32_t> every;  // rehearse --power-cuts: every this many page frames
+    std::string run;                     // names the run in the records; made up when not given
 };
 
 // The whole help: every command's lines and the exit codes.

@@ -26,6 +26,8 @@ struct CommandLineText {
       "--expect - reads standard input, which update --all keeps for its "                        \
       "units")                                                                                    \
     X(kDeviceIndexWanted, "--device takes a device index, as 'devices' lists them: {}")           \
+    X(kEveryWanted, "--every takes a whole number of page frames, 1 or more: {}")                 \
+    X(kEveryWithoutPowerCuts, "--every goes with --power-cuts")                                   \
     X(kLatencyDigits, "--latency takes milliseconds as plain decimal digits, as 1 or 0.125: {}")  \
     X(kLatencyTooSlow,                                                                            \
       "--latency {} is beyond the {} ms within which the program always sees a "                  \
@@ -82,6 +84,12 @@ struct CommandLineText {
       "{} unit(s) are being written: a unit stopped now will not start until it is updated "      \
       "again. They go on; press Ctrl-C again to stop them anyway.")                               \
     X(kUpdateStopped, "Stopped by the operator.")                                                 \
+    X(kSweepPassed,                                                                               \
+      "Every one of the {} power cuts (a page frame in {} among them) left a QUORVANEX that the " \
+      "update restored, and none was told FLASH update ok without every image. {} s.")            \
+    X(kSweepFailed,                                                                               \
+      "The sweep failed, first at the power cut {}: the update run again did not restore the "    \
+      "QUORVANEX, or the operator was told FLASH update ok without every image.")                 \
     X(kUpdatingUnits, "Updating {} units at once: {}")                                            \
     X(kUnitLine, "unit {}: {}")                                                                   \
     X(kUnitEnded, "{}, exit code {}")                                                             \

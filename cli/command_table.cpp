@@ -54,10 +54,20 @@ const OptionRow kOptions[] = {
     {"--json", Value::None, &Arguments::json},
     {"--sums", Value::None, &Arguments::sums},
     {"--all", Value::None, &Arguments::allUnits},
+    {"--power-cuts", Value::None, &Arguments::powerCuts},
     {"--record", Value::FileOrStream, nullptr, &Arguments::recordFile},
     {"--expect", Value::FileOrStream, nullptr, &Arguments::expectFile},
     {"--scenario", Value::File, nullptr, &Arguments::scenarioFile},
     {"--run", Value::Word, nullptr, &Arguments::run},
+    {"--every", Value::Index, nullptr, nullptr,
+     [](const std::string& value, Arguments& arguments, std::string& problem) {
+         arguments.every = WholeNumber(value);
+         if (!arguments.every || *arguments.every == 0) {
+             problem = Said(kEveryWanted, {value});
+             return false;
+         }
+         return true;
+     }},
     {"--device", Value::Index, nullptr, nullptr,
      [](const std::string& value, Arguments& arguments, std::string& problem) {
          arguments.device = WholeNumber(value);
@@ -132,10 +142,13 @@ const CommandRow kCommands[] = {
      &RunUpdate},
     {"rehearse",
      true,
-     {"--latency", "--scenario", "--json"},
+     {"--latency", "--scenario", "--json", "--power-cuts", "--every"},
      "  rehearse [FOLDER] [--latency MS] [--scenario FILE] [--json]\n"
      "                                 the whole update against the built-in emulator; predicts\n"
-     "                                 how long the real one takes at that reply latency\n",
+     "                                 how long the real one takes at that reply latency\n"
+     "  rehearse [FOLDER] --power-cuts [--every N] [--scenario FILE] [--json]\n"
+     "                                 the update with the power cut at each point of it, and\n"
+     "                                 each time the whole update again: does it restore?\n",
      &RunRehearsal},
     {"help", false, {}, "  help                           this text\n", &RunHelp},
 };
@@ -241,6 +254,9 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& words,
                 option->read(value, arguments, problem);
             }
         }
+    }
+    if (problem.empty() && arguments.every && !arguments.powerCuts) {
+        problem = Said(kEveryWithoutPowerCuts);
     }
     if (problem.empty() && arguments.allUnits && arguments.device) {
         problem = Said(kAllWithDevice);

@@ -13,6 +13,7 @@ namespace quorvanex::cli {
 // The fields, by the names the JSON carries.
 #define QUORVANEX_EVENT_FIELDS(X)                \
     X(kEventField, "event")                      \
+    X(kBoxes, "boxes")                           \
     X(kBytesToWrite, "bytes_to_write")           \
     X(kCaption, "caption")                       \
     X(kCode, "code")                             \
@@ -23,11 +24,13 @@ namespace quorvanex::cli {
     X(kDevices, "devices")                       \
     X(kDone, "done")                             \
     X(kEta, "eta")                               \
+    X(kEvery, "every")                           \
     X(kExitCode, "exit_code")                    \
     X(kFatalCode, "fatal_code")                  \
     X(kFatalText, "fatal_text")                  \
     X(kFile, "file")                             \
     X(kFiles, "files")                           \
+    X(kFirstFailed, "first_failed")              \
     X(kFits, "fits")                             \
     X(kFrames, "frames")                         \
     X(kId, "id")                                 \
@@ -36,18 +39,24 @@ namespace quorvanex::cli {
     X(kImageTotal, "image_total")                \
     X(kImages, "images")                         \
     X(kIndex, "index")                           \
+    X(kLine, "line")                             \
     X(kLatencyMs, "latency_ms")                  \
     X(kMultiPart, "multi_part")                  \
     X(kName, "name")                             \
     X(kNeeded, "needed")                         \
     X(kNotUpdated, "not_updated")                \
     X(kOutcome, "outcome")                       \
+    X(kPassed, "passed")                         \
+    X(kPoint, "point")                           \
+    X(kPoints, "points")                         \
     X(kProduct, "product")                       \
     X(kQuorvanex, "quorvanex")                   \
     X(kRate, "rate")                             \
     X(kRecordsNotWritten, "records_not_written") \
     X(kRegion, "region")                         \
     X(kResends, "resends")                       \
+    X(kRestored, "restored")                     \
+    X(kRestoredPoints, "restored_points")        \
     X(kRun, "run")                               \
     X(kSeconds, "seconds")                       \
     X(kSerial, "serial")                         \
@@ -99,6 +108,12 @@ QUORVANEX_EVENT_FIELDS(QUORVANEX_EVENT_FIELD_NAME)
     X(Verdict, "verdict", (field::kUpdateWouldStart, field::kFiles, field::kBytesToWrite))        \
     X(Output, "output", (field::kText))                                                           \
     X(UnitEnded, "unit_ended", (field::kOutcome, field::kExitCode, field::kText))                 \
+    X(Cut, "cut",                                                                                 \
+      (field::kPoint, field::kLine, field::kBoxes, field::kExitCode, field::kRegion,              \
+       field::kRestored, field::kPassed))                                                         \
+    X(Sweep, "sweep",                                                                             \
+      (field::kPoints, field::kRestoredPoints, field::kEvery, field::kSeconds,                    \
+       field::kFirstFailed))                                                                      \
     X(Summary, "summary",                                                                         \
       (field::kUnits, field::kDone, field::kNotUpdated, field::kUnitsTable, field::kSeconds,      \
        field::kRecordsNotWritten))

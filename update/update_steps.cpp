@@ -8,6 +8,7 @@
 #include "seam/binary_file.h"
 #include "seam/operator_services.h"
 #include "update/device_change.h"
+#include "update/exit_code.h"
 #include "update/fatal_stop.h"
 #include "update/image_precheck.h"
 #include "update/update_texts.h"
@@ -112,6 +113,13 @@ UpdateOutcome RunUpdate(std::optional<std::uint32_t> deviceIndex, UnitClaim clai
     }
     Finish();
     return UpdateOutcome::Finished;
+}
+
+void ForgetPreviousUpdate() {
+    CloseDevice();
+    ClearMultiPartFlag();
+    ClearRecordedExitCode();
+    MarkDeviceChangeEnded();
 }
 
 }  // namespace quorvanex

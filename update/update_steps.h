@@ -27,4 +27,10 @@ enum class UpdateOutcome {
 // update that runs, and not touched.
 UpdateOutcome RunUpdate(std::optional<std::uint32_t> deviceIndex, UnitClaim claim = nullptr);
 
+// The process-wide values as a fresh process has them: no device open and the link lock deleted,
+// no multi-part flag, no recorded fatal stop, no device being changed. An update leaves them set,
+// and the program runs one update in its life; a program that runs many against the emulator (a
+// sweep of power cuts) starts each one from here.
+void ForgetPreviousUpdate();
+
 }  // namespace quorvanex

@@ -1,17 +1,11 @@
 #include "tests/support/process_state.h"
 
-#include "link/device_connection.h"
-#include "protocol/flash_programming.h"
-#include "update/device_change.h"
-#include "update/exit_code.h"
+#include "update/update_steps.h"
 
 namespace quorvanex::test_support {
 
 void ResetProcessState() {
-    CloseDevice();
-    ClearMultiPartFlag();
-    ClearRecordedExitCode();
-    MarkDeviceChangeEnded();
+    ForgetPreviousUpdate();
 }
 
 }  // namespace quorvanex::test_support

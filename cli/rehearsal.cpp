@@ -1,0 +1,83 @@
+#include "cli/rehearsal.h"
+
+#include <algorithm>
+
+#include "cli/cli_texts.h"
+#include "cli/command_support.h"
+#include "protocol/image_file.h"
+#include "seam/binary_file.h"
+#include "text/utf8.h"
+
+namespace quorvanex::cli {
+
+bool RehearsalScenario(const Arguments& arguments, emulator::Scenario& scenario) {
+    std::string text;
+    const std::wstring path = WideFromUtf8(arguments.scenarioFile);
+    if (!arguments.scenarioFile.empty() && !ReadWholeFile(path.c_str(), text)) {
+        Refuse(arguments.json, KindOfPath(path.c_str()) == PathKind::NotAFile
+                                   ? Said(kNotAFile, {arguments.scenarioFile})
+                                   : Said(kScenarioUnreadable, {arguments.scenarioFile}));
+        return false;
+    }
+    const emulator::ScenarioDefaults defaults = {emulator::TypicalTimings(kDefaultLatency), true,
+                                                 true};
+    std::string error;
+    if (!emulator::ParseScenario(text, scenario, error, defaults)) {
+        Refuse(arguments.json, Said(kScenarioRefused, {arguments.scenarioFile, error}));
+        return false;
+    }
+    if (arguments.latencyMicroseconds) {
+        for (emulator::DeviceConfig& device : scenario.devices) {
+            device.timings.replyLatencyMicroseconds = *arguments.latencyMicroseconds;
+        }
+    }
+    return true;
+}
+
+std::vector<std::vector<std::uint8_t>> LoadImagesOfSet(const ImageSetReport& set) {
+    std::vector<std::vector<std::uint8_t>> images;
+    for (const ImageFileReport* file : set.FilesToWrite()) {
+        BinaryFile opened;
+        std::vector<std::uint8_t> data;
+        const ImageFileHeader header = ReadImageFileHeader(opened, file->name.c_str());
+        if (header.check == ImageFileCheck::Usable) {
+            LoadImageData(opened, header.dataSize, data);
+        }
+        images.push_back(std::move(data));
+    }
+    return images;
+}
+
+bool FlashHoldsImages(const ImageSetReport& set,
+                      const std::vector<std::vector<std::uint8_t>>& images,
+                      const emulator::EmulatedDevice& device) {
+    const std::vector<const ImageFileReport*> files = set.FilesToWrite();
+    const auto& snapshots = device.DeviceLoader().Snapshots();
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::vector<std::uint8_t>& data = images.at(i);
+        if (files.size() > 1) {
+            if (i >= snapshots.size() || snapshots[i].bytes != data ||
+                snapshots[i].firstAddress != files[i]->region->StartAddress()) {
+                return false;
+            }
+            continue;
+        }
+        const auto flash = device.Flash().Read(files[i]->region->StartAddress(),
+                                               static_cast<std::uint32_t>(data.size()));
+        if (!std::equal(flash.begin(), flash.end(), data.begin(), data.end())) {
+            return false;
+        }
+    }
+    return true;
+}
+
+const emulator::EmulatedDevice* UpdatedDevice(emulator::EmulatedBridge& bridge) {
+    for (std::uint32_t index = 0; index < bridge.DeviceCount(); ++index) {
+        if (bridge.Device(index).OpenCount() > 0) {
+            return &bridge.Device(index);
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace quorvanex::cli
