@@ -47,9 +47,12 @@ window.addEventListener('load', function () {
     found.numbers.push((list.start || 1) + index);
   }
   var links = document.querySelectorAll('a[href]');
+  found.pages = [];
   for (var m = 0; m < links.length; m++) {
     var target = links[m].getAttribute('href');
-    if (target.charAt(0) !== '#' || !document.getElementById(target.substring(1))) {
+    if (target.charAt(0) !== '#') {
+      found.pages.push(target);
+    } else if (!document.getElementById(target.substring(1))) {
       found.brokenLinks.push(target);
     }
   }
@@ -104,6 +107,11 @@ def problems(page, guide, width):
         wrong.append(f"the numbered lists read {found['numbers']}, the guide writes "
                      f"{numbers_written(guide)}")
     wrong += [f"a link to nothing on the page: {link}" for link in found["brokenLinks"]]
+    # A link to another page leads to a page of the release, beside this one: never a network.
+    for link in found["pages"]:
+        name = link.split("#")[0]
+        if "/" in name or ":" in name or not (page.parent / name).is_file():
+            wrong.append(f"a link to a page that is not beside it: {link}")
     wrong += [f"a picture that did not load: {source}" for source in found["missingPictures"]]
     return [f"at {width} px: {problem}" for problem in wrong]
 

@@ -5,7 +5,9 @@ the page and the pictures lie beside it. The Markdown is read by Python-Markdown
 packages (python3-markdown), at the one version that the release is made with, so that the zip
 stays the same bytes; another version is refused rather than used.
 
-Usage: guide_to_html.py GUIDE.md OUTPUT.html"""
+Usage: guide_to_html.py GUIDE.md OUTPUT.html
+The pages of the same folder that the guide links to (the command line's reference) are made too,
+beside OUTPUT, and the guide's links to them lead there."""
 import html
 import os
 import re
@@ -69,8 +71,13 @@ def markdown_library():
     return markdown
 
 
+# A link to another Markdown page of the folder leads to its HTML page beside this one.
+PAGE_LINK = re.compile(r"\]\(([\w-]+)\.md(#[\w-]*)?\)")
+
+
 def convert(text):
     markdown = markdown_library()
+    text = PAGE_LINK.sub(lambda m: f"]({m.group(1)}.html{m.group(2) or ''})", text)
     title = re.search(r"^# (.+)$", text, re.MULTILINE)
     # Headings get ids, so that a support engineer can point to a section.
     # Lists keep the numbers the guide gives them (a procedure goes on after a heading of its
@@ -82,10 +89,17 @@ def convert(text):
             f"<style>\n{STYLE}\n</style>\n</head>\n<body>\n{body}\n</body>\n</html>\n")
 
 
+def write_page(source, target):
+    text = Path(source).read_text(encoding="utf-8")
+    Path(target).write_text(convert(text), encoding="utf-8", newline="\r\n")
+    return text
+
+
 def main():
-    source, target = sys.argv[1:3]
-    Path(target).write_text(convert(Path(source).read_text(encoding="utf-8")), encoding="utf-8",
-                            newline="\r\n")
+    source, target = Path(sys.argv[1]), Path(sys.argv[2])
+    text = write_page(source, target)
+    for name in sorted({match.group(1) for match in PAGE_LINK.finditer(text)}):
+        write_page(source.parent / f"{name}.md", target.parent / f"{name}.html")
     return 0
 
 

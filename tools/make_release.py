@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Packs the release zip: one folder holding the programs, the operator guide as an HTML page
-with its pictures, and SHA256SUMS for every file in it. The zip is the same bytes whenever the
+with its pictures (and the command line's reference that it links to), and SHA256SUMS for every file in it. The zip is the same bytes whenever the
 same files are packed: entries in a fixed order, each dated with the commit's time, with fixed
 attributes. A bridge library, or any other DLL, is refused: the release never carries one.
 
@@ -38,7 +38,8 @@ def staged_files(arguments, folder):
             shutil.copy(picture, images / picture.name)
     # What the operator sees: no Markdown left, and the page readable in a browser at the widths of
     # a narrow and a common window.
-    page_problems = check_guide_page.problems(folder / "operator-guide.html")
+    page_problems = [f"{page.name}: {problem}" for page in sorted(folder.glob("*.html"))
+                     for problem in check_guide_page.problems(page)]
     for width in (600, 1000):
         page_problems += check_guide_page_in_browser.problems(
             folder / "operator-guide.html", Path(arguments.guide), width)
