@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <optional>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/cli_texts.h"
 #include "cli/command_support.h"
 #include "cli/commands.h"

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include <nlohmann/json.hpp>
+
 namespace quorvanex::cli {
 
 std::string JsonText(const Json& json) {
@@ -27,42 +29,53 @@ std::string FieldText(const Json& object, const char* key) {
     return found->is_number() ? JsonText(*found) : std::string();
 }
 
-JsonLine::JsonLine(Event event) {
-    json_[field::kEventField] = EventName(event);
+JsonLine::JsonLine() : json_(std::make_unique<Json>(Json::object())) {}
+
+JsonLine::JsonLine(Event event) : JsonLine() {
+    (*json_)[field::kEventField] = EventName(event);
 }
 
+JsonLine::JsonLine(const JsonLine& other) : json_(std::make_unique<Json>(*other.json_)) {}
+
+JsonLine& JsonLine::operator=(const JsonLine& other) {
+    *json_ = *other.json_;
+    return *this;
+}
+
+JsonLine::~JsonLine() = default;
+
 JsonLine& JsonLine::Text(const char* key, const std::string& value) {
-    json_[key] = value;
+    (*json_)[key] = value;
     return *this;
 }
 
 JsonLine& JsonLine::Count(const char* key, std::uint64_t value) {
-    json_[key] = value;
+    (*json_)[key] = value;
     return *this;
 }
 
 JsonLine& JsonLine::Decimal(const char* key, double value, int places) {
     if (places <= 0 || !std::isfinite(value)) {
-        json_[key] = std::isfinite(value) ? std::llround(value) : 0;
+        (*json_)[key] = std::isfinite(value) ? std::llround(value) : 0;
         return *this;
     }
     const double scale = std::pow(10.0, places);
-    json_[key] = std::round(value * scale) / scale;
+    (*json_)[key] = std::round(value * scale) / scale;
     return *this;
 }
 
 JsonLine& JsonLine::Boolean(const char* key, bool value) {
-    json_[key] = value;
+    (*json_)[key] = value;
     return *this;
 }
 
 JsonLine& JsonLine::Null(const char* key) {
-    json_[key] = nullptr;
+    (*json_)[key] = nullptr;
     return *this;
 }
 
 JsonLine& JsonLine::Value(const char* key, Json value) {
-    json_[key] = std::move(value);
+    (*json_)[key] = std::move(value);
     return *this;
 }
 

@@ -3,10 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
-#include <nlohmann/json.hpp>
+// Declared only: the whole library costs every file that includes it seconds to compile, and most
+// files here only pass a line along. The files that read or build an object include it themselves.
+#include <nlohmann/json_fwd.hpp>
 
 #include "cli/events.h"
 
@@ -28,8 +31,11 @@ std::string FieldText(const Json& object, const char* key);
 class JsonLine {
   public:
     // An object without an event: a record line, or an item of a list.
-    JsonLine() = default;
+    JsonLine();
     explicit JsonLine(Event event);
+    JsonLine(const JsonLine& other);
+    JsonLine& operator=(const JsonLine& other);
+    ~JsonLine();
 
     JsonLine& Text(const char* key, const std::string& value);
     JsonLine& Count(const char* key, std::uint64_t value);
@@ -39,12 +45,12 @@ class JsonLine {
     JsonLine& Null(const char* key);
     JsonLine& Value(const char* key, Json value);
 
-    const Json& Object() const { return json_; }
+    const Json& Object() const { return *json_; }
     // The object's line, with its line end.
-    std::string Line() const { return JsonText(json_) + "\n"; }
+    std::string Line() const { return JsonText(*json_) + "\n"; }
 
   private:
-    Json json_ = Json::object();
+    std::unique_ptr<Json> json_;
 };
 
 }  // namespace quorvanex::cli

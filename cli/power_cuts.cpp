@@ -6,6 +6,8 @@
 #include <map>
 #include <memory>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/cli_texts.h"
 #include "cli/command_support.h"
 #include "cli/console_platform.h"

@@ -5,6 +5,8 @@
 #include <random>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/arguments.h"
 #include "cli/console_platform.h"
 #include "seam/binary_file.h"

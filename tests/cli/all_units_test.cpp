@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/all_units.h"
 #include "cli/commands.h"
 #include "cli/console_platform.h"

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/commands.h"
 #include "cli/console_platform.h"
 #include "cli/console_report.h"

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/arguments.h"
 #include "cli/console_report.h"
 #include "cli/json_line.h"
