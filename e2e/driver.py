@@ -137,9 +137,12 @@ class WinePrefix:
     made once, with the X11 driver settings that let keys arrive and windows close at once without
     a window manager."""
 
-    def __init__(self, build, display):
+    def __init__(self, build, display, number=1):
         self.architecture = program_architecture(build)
         suffix = "" if self.architecture == "win32" else "-win64"
+        # Programs run side by side each in a prefix of their own: one prefix is one wineserver,
+        # whose named objects and drives all its programs share.
+        suffix += "" if number == 1 else f"-{number}"
         self.path = Path(build).parent / f"wine-prefix-gui{suffix}"
         self.loader = "wine" if self.architecture == "win32" else WINE64_LOADER
         self.env = dict(os.environ, WINEPREFIX=str(self.path), WINEARCH=self.architecture,

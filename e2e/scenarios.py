@@ -4,16 +4,18 @@ against the QUORVANEX emulator built as a stand-in SiUSBXp.dll. The build given 
 of the release under 32-bit Wine, or the 64-bit test build of the same sources (build/windows64)
 under 64-bit Wine on a machine that cannot run 32-bit x86 code.
 
-Usage: e2e/scenarios.py --build build/windows [scenario ...]
+Usage: e2e/scenarios.py --build build/windows [--jobs N] [scenario ...]
 Each scenario runs in <build>/e2e/<name>/ and leaves its screenshots and the emulator's outputs
-there."""
+there; two run side by side unless --jobs says otherwise."""
 import argparse
 import hashlib
 import json
+import queue
 import re
 import shutil
 import subprocess
 import sys
+import threading
 import time
 import traceback
 from pathlib import Path
@@ -715,14 +717,20 @@ SCENARIOS = {f.__name__: f for f in (single_image, multi_part, part_file_refused
 
 
 class Context:
-    def __init__(self, build):
+    """What one worker runs its scenarios on: a display and a Wine prefix of its own, so that
+    workers side by side never see each other's windows, named objects or drives."""
+
+    def __init__(self, build, guide, number):
         self.build = build
         self.root = build / "e2e"
         # The pictures of the operator guide, cut out of the screenshots of this run.
-        self.guide = self.root / "guide"
-        shutil.rmtree(self.guide, ignore_errors=True)
+        self.guide = guide
         self.display = VirtualDisplay()
-        self.prefix = WinePrefix(build, self.display)
+        try:
+            self.prefix = WinePrefix(build, self.display, number)
+        except BaseException:
+            self.display.close()
+            raise
         self.desktop = Desktop(self.display)
 
     def close(self):
@@ -730,52 +738,105 @@ class Context:
         self.display.close()
 
 
+def run_scenario(context, name):
+    """Runs one scenario; its line of the report, and whether it passed."""
+    run = ScenarioRun(context, name)
+    started = time.monotonic()
+    try:
+        SCENARIOS[name](run)
+        return f"PASS {name} ({time.monotonic() - started:.1f} s)", True
+    except Exception as error:  # every scenario runs, whatever one of them does
+        told = f"FAIL {name}: {error}"
+        if not isinstance(error, Failure):
+            told += "\n" + traceback.format_exc().rstrip()
+        try:
+            run.shot("failure")
+        except Exception:
+            pass
+        return told, False
+    finally:
+        if run.program is not None:
+            run.program.kill()
+        context.prefix.end_all()
+
+
+def run_scenarios(build, guide, names, jobs):
+    """Runs the scenarios, jobs of them side by side, each worker taking the next one left; the
+    names of those that failed or never ran."""
+    waiting = queue.Queue()
+    for name in names:
+        waiting.put(name)
+    told = threading.Lock()
+    passed = set()
+
+    def say(line):
+        with told:
+            print(line, flush=True)
+
+    def work(number):
+        try:
+            context = Context(build, guide, number)
+        except Exception as error:
+            say(f"FAIL worker {number} could not start: {error}")
+            return
+        try:
+            if number == 1:
+                say(f"the programs of {build} under {context.prefix.architecture} Wine, "
+                    f"{jobs} scenario{'s' if jobs > 1 else ''} at a time")
+            while True:
+                try:
+                    name = waiting.get_nowait()
+                except queue.Empty:
+                    return
+                line, ok = run_scenario(context, name)
+                say(line)
+                if ok:
+                    with told:
+                        passed.add(name)
+        finally:
+            context.close()
+
+    workers = [threading.Thread(target=work, args=(n,)) for n in range(1, jobs + 1)]
+    for worker in workers:
+        worker.start()
+    for worker in workers:
+        worker.join()
+    return [name for name in names if name not in passed]
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--build", type=Path, default=Path("build/windows"))
     parser.add_argument("--guide-images", type=Path,
                         help="copy the operator guide's pictures of this run into this folder")
+    # The scenarios spend most of their time waiting for windows and for the emulated device, not
+    # computing: two side by side take little more than half the time on two cores.
+    parser.add_argument("--jobs", type=int, default=2,
+                        help="scenarios run side by side, each on its own display and Wine prefix")
     parser.add_argument("names", nargs="*", help="scenarios to run (default: all)")
     arguments = parser.parse_args()
     names = arguments.names or list(SCENARIOS)
     unknown = [name for name in names if name not in SCENARIOS]
     if unknown:
         parser.error(f"unknown scenarios: {', '.join(unknown)}")
+    if arguments.jobs < 1:
+        parser.error("--jobs must be at least 1")
 
-    context = Context(arguments.build.resolve())
-    print(f"the programs of {arguments.build} under {context.prefix.architecture} Wine", flush=True)
-    failed = []
-    try:
-        for name in names:
-            run = ScenarioRun(context, name)
-            started = time.monotonic()
-            try:
-                SCENARIOS[name](run)
-                print(f"PASS {name} ({time.monotonic() - started:.1f} s)", flush=True)
-            except Exception as error:  # every scenario runs, whatever one of them does
-                failed.append(name)
-                print(f"FAIL {name}: {error}", flush=True)
-                if not isinstance(error, Failure):
-                    traceback.print_exc()
-                try:
-                    run.shot("failure")
-                except Exception:
-                    pass
-            finally:
-                if run.program is not None:
-                    run.program.kill()
-                context.prefix.end_all()
-    finally:
-        context.close()
+    build = arguments.build.resolve()
+    guide = build / "e2e" / "guide"
+    shutil.rmtree(guide, ignore_errors=True)
+    failed = run_scenarios(build, guide, names, min(arguments.jobs, len(names)))
+    for name in failed:
+        print(f"not passed: {name}")
     guide_complete = True
     if not arguments.names and not failed:
-        missing = guide_pictures_missing(context.guide)
+        missing = guide_pictures_missing(guide)
         guide_complete = not missing
         if missing:
             print(f"FAIL the operator guide shows pictures that no scenario takes: {missing}")
         elif arguments.guide_images:
             arguments.guide_images.mkdir(parents=True, exist_ok=True)
-            for picture in sorted(context.guide.glob("*.png")):
+            for picture in sorted(guide.glob("*.png")):
                 shutil.copy(picture, arguments.guide_images)
             print(f"the guide's pictures are in {arguments.guide_images}")
     print(f"{len(names) - len(failed)} of {len(names)} scenarios passed", flush=True)
