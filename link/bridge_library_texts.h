@@ -9,28 +9,37 @@
 
 namespace quorvanex {
 
-inline constexpr const wchar_t* kLibraryNotFound =
-    L"SiUSBXp.dll was not found in the folder %ls. Put the %ls-bit USB bridge library there and "
-    L"start the update again.";
-inline constexpr const wchar_t* kLibraryNotALibrary =
-    L"%ls is not a Windows library. Put the %ls-bit USB bridge library there in its place and "
-    L"start the update again.";
-inline constexpr const wchar_t* kLibraryOtherBitness =
-    L"%ls is not a %ls-bit library (a copy for %ls-bit Windows will not do). Put the %ls-bit USB "
-    L"bridge library there in its place and start the update again.";
-inline constexpr const wchar_t* kLibraryNotLoaded =
-    L"%ls could not be loaded (Windows error %ls). Install the USB bridge library again and start "
-    L"the update again.";
-inline constexpr const wchar_t* kLibraryWithoutOperation =
-    L"%ls has no operation with ordinal %ls: it is not the USB bridge library that this program "
-    L"needs. Install the %ls-bit USB bridge library in its place and start the update again.";
-// Outside Windows, where there is no bridge library at all (the command line built for Linux).
-inline constexpr const wchar_t* kLibraryNotOnThisPlatform =
-    L"SiUSBXp.dll cannot be loaded on this platform.";
+// The last row is for outside Windows, where there is no bridge library at all (the command line
+// built for Linux).
+#define QUORVANEX_BRIDGE_LIBRARY_TEXTS(X)                                                         \
+    X(kLibraryNotFound,                                                                           \
+      L"SiUSBXp.dll was not found in the folder %ls. Put the %ls-bit USB bridge library there "   \
+      L"and start the update again.")                                                             \
+    X(kLibraryNotALibrary,                                                                        \
+      L"%ls is not a Windows library. Put the %ls-bit USB bridge library there in its place and " \
+      L"start the update again.")                                                                 \
+    X(kLibraryOtherBitness,                                                                       \
+      L"%ls is not a %ls-bit library (a copy for %ls-bit Windows will not do). Put the %ls-bit "  \
+      L"USB bridge library there in its place and start the update again.")                       \
+    X(kLibraryNotLoaded,                                                                          \
+      L"%ls could not be loaded (Windows error %ls). Install the USB bridge library again and "   \
+      L"start the update again.")                                                                 \
+    X(kLibraryWithoutOperation,                                                                   \
+      L"%ls has no operation with ordinal %ls: it is not the USB bridge library that this "       \
+      L"program needs. Install the %ls-bit USB bridge library in its place and start the update " \
+      L"again.")                                                                                  \
+    X(kLibraryNotOnThisPlatform, L"SiUSBXp.dll cannot be loaded on this platform.")
 
+#define QUORVANEX_BRIDGE_LIBRARY_TEXT(name, text) inline constexpr const wchar_t* name = text;
+QUORVANEX_BRIDGE_LIBRARY_TEXTS(QUORVANEX_BRIDGE_LIBRARY_TEXT)
+#undef QUORVANEX_BRIDGE_LIBRARY_TEXT
+
+// Every text above, for the check that the operator guide explains each.
 inline constexpr const wchar_t* kLibraryTexts[] = {
-    kLibraryNotFound,  kLibraryNotALibrary,      kLibraryOtherBitness,
-    kLibraryNotLoaded, kLibraryWithoutOperation, kLibraryNotOnThisPlatform};
+#define QUORVANEX_BRIDGE_LIBRARY_TEXT_ROW(name, text) name,
+    QUORVANEX_BRIDGE_LIBRARY_TEXTS(QUORVANEX_BRIDGE_LIBRARY_TEXT_ROW)
+#undef QUORVANEX_BRIDGE_LIBRARY_TEXT_ROW
+};
 
 // The text with each %ls replaced by the next value, in order.
 inline std::wstring LibraryText(const wchar_t* format,
