@@ -309,10 +309,20 @@ std::uint32_t PagesBetweenCuts(const std::vector<emulator::TraceEntry>& frames,
     return static_cast<std::uint32_t>(std::max<std::size_t>(1, pages / kDefaultPagePoints));
 }
 
-std::string Joined(const std::vector<std::string>& words) {
+// The boxes in the order they came, a run of the same box told once with its count: a device
+// that fails every question of a wait shows a box for each, some thousands.
+std::string Joined(const std::vector<std::string>& boxes) {
     std::string joined;
-    for (const std::string& word : words) {
-        joined += (joined.empty() ? "" : " / ") + word;
+    for (std::size_t i = 0; i < boxes.size();) {
+        std::size_t same = 1;
+        while (i + same < boxes.size() && boxes[i + same] == boxes[i]) {
+            ++same;
+        }
+        joined += (joined.empty() ? "" : " / ") + boxes[i];
+        if (same > 1) {
+            joined += " (" + std::to_string(same) + " times)";
+        }
+        i += same;
     }
     return joined;
 }
@@ -418,12 +428,14 @@ int RunPowerCutSweep(const Arguments& arguments, const ImageSetReport& set) {
                             .Line());
             continue;
         }
-        char row[512];
-        std::snprintf(
-            row, sizeof row, "%-72s  exit %2d  %-14s  %s  %s\n", point.point.c_str(),
-            point.exitCode, point.region.c_str(), point.restored ? "restored    " : "NOT RESTORED",
-            (point.lastLine + (point.boxes.empty() ? "" : "; " + Joined(point.boxes))).c_str());
-        WriteOutput(row);
+        // The columns have fixed widths; what the operator saw follows them whole, however many
+        // boxes a scenario's faults made.
+        char columns[256];
+        std::snprintf(columns, sizeof columns, "%-72s  exit %2d  %-14s  %s  ", point.point.c_str(),
+                      point.exitCode, point.region.c_str(),
+                      point.restored ? "restored    " : "NOT RESTORED");
+        WriteOutput(columns + point.lastLine +
+                    (point.boxes.empty() ? "" : "; " + Joined(point.boxes)) + "\n");
     }
     const std::string first =
         sweep.firstFailed ? sweep.points[*sweep.firstFailed].point : std::string();

@@ -121,6 +121,23 @@ TEST_F(PowerCutSweepTest, TheCommandPrintsTheMapAndSaysWhereTheSweepFailed) {
     EXPECT_NE(errors.find("The sweep failed, first at the power cut before control 1"),
               std::string::npos)
         << errors;
+    // A device that fails every question of its write-active waits: thousands of boxes, told as
+    // one with its count, and each cut point still on a line of its own.
+    const std::string failing = "exchange-fault read-fails ready-poll 1 0\n";
+    folder.Write("failing.txt", {failing.begin(), failing.end()});
+    const int restored = test_support::RunOnVirtualClock(
+        {"rehearse", "--power-cuts", "--every", "4096", "--scenario",
+         (folder.Path() / "failing.txt").string()},
+        clock, folder.Path(), output, [](const Arguments& arguments, ProgramClock&) {
+            return RunPowerCutSweep(arguments, ExamineImageSet());
+        });
+    EXPECT_EQ(restored, 0) << output;
+    EXPECT_NE(output.find("; Error Reading Data (2000 times) / Sector erase error!"),
+              std::string::npos)
+        << output.substr(0, 2000);
+    const auto rows = static_cast<std::size_t>(std::count(output.begin(), output.end(), '\n'));
+    EXPECT_EQ(rows, events.size()) << "a row a cut point, and the summary";
+    EXPECT_LT(output.size(), rows * 300) << "no row holds each box on its own";
 }
 
 }  // namespace
