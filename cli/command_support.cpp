@@ -75,9 +75,7 @@ bool ReadNamedFile(const std::string& name, const CommandLineText& unreadable, b
     if (ReadWholeFile(WideFromUtf8(name).c_str(), text)) {
         return true;
     }
-    Refuse(json, KindOfPath(WideFromUtf8(name).c_str()) == PathKind::NotAFile
-                     ? Said(kNotAFile, {name})
-                     : Said(unreadable, {name}));
+    RefuseFile(json, name, unreadable);
     return false;
 }
 
@@ -132,6 +130,12 @@ void Refuse(bool json, const std::string& text, std::optional<Outcome> outcome) 
         refused.Text(field::kOutcome, OutcomeName(*outcome));
     }
     WriteOutput(refused.Line());
+}
+
+void RefuseFile(bool json, const std::string& name, const CommandLineText& unusable) {
+    Refuse(json, KindOfPath(WideFromUtf8(name).c_str()) == PathKind::NotAFile
+                     ? Said(kNotAFile, {name})
+                     : Said(unusable, {name}));
 }
 
 void ShowImageSet(const ImageSetReport& set, bool json, bool asRefusal) {
@@ -222,10 +226,7 @@ bool RecordFileUsable(const Arguments& arguments) {
     if (RecordFile(arguments.recordFile).Usable()) {
         return true;
     }
-    Refuse(arguments.json,
-           KindOfPath(WideFromUtf8(arguments.recordFile).c_str()) == PathKind::NotAFile
-               ? Said(kNotAFile, {arguments.recordFile})
-               : Said(kRecordFileUnusable, {arguments.recordFile}));
+    RefuseFile(arguments.json, arguments.recordFile, kRecordFileUnusable);
     return false;
 }
 

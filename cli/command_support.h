@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/arguments.h"
+#include "cli/cli_texts.h"
 #include "cli/console_report.h"
 #include "cli/image_set.h"
 #include "link/device_list.h"
@@ -37,6 +38,10 @@ bool EnterImageFolder(const Arguments& arguments);
 // A refusal or an error that ends the command: with --json an event on standard output, with the
 // outcome when a unit's update ends in it; otherwise a sentence on standard error.
 void Refuse(bool json, const std::string& text, std::optional<Outcome> outcome = std::nullopt);
+
+// A file named on the command line that cannot be used: a folder, pipe or device is told as not
+// a file, anything else in the command's own words.
+void RefuseFile(bool json, const std::string& name, const CommandLineText& unusable);
 
 // The set as a table, or as JSON lines, and the verdict; on standard error when it is the reason
 // for a refusal.

@@ -82,16 +82,17 @@ std::string ProgressWords(const ProgressFigures& progress, std::size_t width) {
     return words + eta;
 }
 
+std::string WithCount(const std::string& words, std::uint32_t count) {
+    return count > 1 ? words + " (" + std::to_string(count) + " times)" : words;
+}
+
 std::string BoxWords(const std::string& caption, const std::string& text, std::uint32_t count) {
     // A box's lines, one line of the console.
     std::string oneLine = text;
     std::replace(oneLine.begin(), oneLine.end(), '\n', ' ');
-    std::string words = "Box" + (caption.empty() ? "" : " \"" + caption + "\"") +
-                        (oneLine.empty() ? "" : ": " + oneLine);
-    if (count > 1) {
-        words += " (" + std::to_string(count) + " times)";
-    }
-    return words;
+    return WithCount("Box" + (caption.empty() ? "" : " \"" + caption + "\"") +
+                         (oneLine.empty() ? "" : ": " + oneLine),
+                     count);
 }
 
 std::string Duration(double seconds) {

@@ -77,6 +77,8 @@ struct ProgressFigures {
 // "NAME  45%  120 of 896 KiB  5.2 KiB/s  ETA 2:05". With a width, the words are shortened to fit
 // it, the ETA always kept whole at their end.
 std::string ProgressWords(const ProgressFigures& progress, std::size_t width = 0);
+// Words, and how often they came when more than once: "... (3 times)".
+std::string WithCount(const std::string& words, std::uint32_t count);
 // A box as a line: 'Box "caption": text', and how often it came when more than once.
 std::string BoxWords(const std::string& caption, const std::string& text, std::uint32_t count = 1);
 

@@ -318,10 +318,8 @@ std::string Joined(const std::vector<std::string>& boxes) {
         while (i + same < boxes.size() && boxes[i + same] == boxes[i]) {
             ++same;
         }
-        joined += (joined.empty() ? "" : " / ") + boxes[i];
-        if (same > 1) {
-            joined += " (" + std::to_string(same) + " times)";
-        }
+        joined +=
+            (joined.empty() ? "" : " / ") + WithCount(boxes[i], static_cast<std::uint32_t>(same));
         i += same;
     }
     return joined;

@@ -12,11 +12,9 @@ namespace quorvanex::cli {
 
 bool RehearsalScenario(const Arguments& arguments, emulator::Scenario& scenario) {
     std::string text;
-    const std::wstring path = WideFromUtf8(arguments.scenarioFile);
-    if (!arguments.scenarioFile.empty() && !ReadWholeFile(path.c_str(), text)) {
-        Refuse(arguments.json, KindOfPath(path.c_str()) == PathKind::NotAFile
-                                   ? Said(kNotAFile, {arguments.scenarioFile})
-                                   : Said(kScenarioUnreadable, {arguments.scenarioFile}));
+    if (!arguments.scenarioFile.empty() &&
+        !ReadWholeFile(WideFromUtf8(arguments.scenarioFile).c_str(), text)) {
+        RefuseFile(arguments.json, arguments.scenarioFile, kScenarioUnreadable);
         return false;
     }
     const emulator::ScenarioDefaults defaults = {emulator::TypicalTimings(kDefaultLatency), true,
