@@ -67,6 +67,14 @@ int WriteRecord(const Arguments& arguments, const UnitRecord& record, int exitCo
     return exitCode;
 }
 
+// An update that the command line ended before its finish (stopped, or an image not approved):
+// the unit is closed and no longer being changed.
+void LeaveUnfinishedUpdate(ConsoleReport& report) {
+    report.Finish();
+    CloseDevice();
+    MarkDeviceChangeEnded();
+}
+
 // The update of the unit, on the report's side, told to its end; the record says how it ended.
 int RunChosenUpdate(const Arguments& arguments, ConsoleReport& report, UnitRecord& record) {
     std::optional<UpdateOutcome> outcome;
@@ -81,21 +89,15 @@ int RunChosenUpdate(const Arguments& arguments, ConsoleReport& report, UnitRecor
         return ReportFatalStop(report);
     } catch (const UpdateStopped&) {
         record.outcome = Outcome::Interrupted;
-    } catch (const ImageNotApproved& refused) {
-        record.outcome = Outcome::NotApproved;
-        report.Finish();
-        CloseDevice();
-        MarkDeviceChangeEnded();
-        Refuse(arguments.json, Said(kImageNotApproved, {refused.name}), Outcome::NotApproved);
-        return kExitImagesRefused;
-    }
-    if (record.outcome == Outcome::Interrupted) {
-        report.Finish();
-        CloseDevice();
-        MarkDeviceChangeEnded();
+        LeaveUnfinishedUpdate(report);
         report.Event(JsonLine(Event::Stopping).Text(field::kText, Said(kUpdateStopped)),
                      Said(kUpdateStopped));
         return kExitStopped;
+    } catch (const ImageNotApproved& refused) {
+        record.outcome = Outcome::NotApproved;
+        LeaveUnfinishedUpdate(report);
+        Refuse(arguments.json, Said(kImageNotApproved, {refused.name}), Outcome::NotApproved);
+        return kExitImagesRefused;
     }
     switch (*outcome) {
         case UpdateOutcome::Finished:
