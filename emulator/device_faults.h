@@ -20,7 +20,10 @@ namespace quorvanex::emulator {
     X(setUpFails, "set-up-fails", "the set-up call after the open fails")                     \
     X(closeFails, "close-fails", "closing reports failure (the handle is gone all the same)") \
     X(statusStuckBusy, "status-stuck-busy", "the flash stays busy for good after an erase")   \
-    X(neverReady, "never-ready", "the ready poll never reports ready")
+    X(neverReady, "never-ready", "the ready poll never reports ready")                        \
+    X(harshFlash, "harsh-flash",                                                              \
+      "an erase cut by a power loss leaves its whole sector in unknown bits, a page program " \
+      "a random part of the bits it clears (pseudo-random, the same in every run)")
 
 // Faults of single exchanges: name, scenario word (after "exchange-fault"), the word of the
 // number it takes (empty: none), that number when a rule leaves it out, what it does.
@@ -50,11 +53,14 @@ namespace quorvanex::emulator {
       "after the host has stopped waiting for it")
 
 // When the device loses its power, by the frame that the cut is tied to: name, scenario word (the
-// last word of "power-cut"), what happens. From the cut on the device answers nothing (the USB
+// moment word of "power-cut"), what happens. From the cut on the device answers nothing (the USB
 // bridge chip, powered by the PC, still takes the host's frames); its flash keeps exactly what it
 // held. A flash operation cut in its course keeps the part it had done, in the order a serial
 // flash does it: an erase clears its sector 4 KiB after 4 KiB from the start, a page program
-// programs its bytes in order.
+// programs its bytes in order (with the fault harsh-flash: unknown bits instead). A supply that
+// dips and comes back (a loose jack, a hub that browns out) is a cut with the power back after a
+// while (kPowerBackWord): the loader starts afresh as at power-up, and the flash holds what the
+// cut left.
 #define QUORVANEX_POWER_CUTS(X)                                                              \
     X(Before, "before", "as the frame is sent: it never reaches the device")                 \
     X(During, "during",                                                                      \
@@ -92,10 +98,15 @@ struct ExchangeFaultRule {
     std::vector<std::uint8_t> replyBytes;  // the bytes of a fault whose number is a reply
 };
 
-// The power of the device lost at the frame that the selector picks (its count is not used).
+// The word of a power cut's dip, as "power-cut sector-erase 3 after back-after-ms=1500".
+inline constexpr const char* kPowerBackWord = "back-after-ms";
+
+// The power of the device lost at the frame that the selector picks (its count is not used), and
+// back after a dip of so many milliseconds, or never.
 struct PowerCut {
     FrameSelector frames;
     PowerCutMoment moment = PowerCutMoment::Before;
+    std::optional<std::uint32_t> backAfterMilliseconds;
 };
 
 struct DeviceFaults {

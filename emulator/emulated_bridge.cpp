@@ -91,7 +91,18 @@ EmulatedDevice::EmulatedDevice(DeviceConfig config, std::vector<std::uint8_t> fl
     : config_(std::move(config)), loader_(config_.timings, std::move(flash)) {
     loader_.SetNeverReady(config_.faults.neverReady);
     loader_.Flash().SetStuckBusy(config_.faults.statusStuckBusy);
+    loader_.Flash().SetHarsh(config_.faults.harshFlash);
     ruleMatches_.assign(config_.faults.exchanges.size(), 0);
+}
+
+bool EmulatedDevice::PowerBackBy(std::uint64_t now) {
+    if (!powerBackAt_ || now < *powerBackAt_) {
+        return false;
+    }
+    poweredOff_ = false;
+    powerBackAt_.reset();
+    loader_.PowerUp();
+    return true;
 }
 
 // Each rule counts the frames it selects; it strikes from its occurrence on, count times.
@@ -291,22 +302,29 @@ BridgeStatus EmulatedBridge::WriteFrame(BridgeHandle handle, const void* buffer,
                           {frame.begin(), frame.end()}});
         return kBridgeSuccess;
     };
-    if (device->poweredOff_) {
+    if (device->poweredOff_ && !device->PowerBackBy(now)) {
         return takenWithoutAnswer();
     }
     if (PowerCutAt(*device, frame)) {
         SpiFlash& flash = device->loader_.Flash();
         device->poweredOff_ = true;
+        const auto cutAt = [device, &flash](std::uint64_t moment) {
+            flash.CutPower(moment);
+            const auto& dip = device->config_.faults.powerCut->backAfterMilliseconds;
+            if (dip) {
+                device->powerBackAt_ = moment + std::uint64_t{*dip} * 1000;
+            }
+        };
         switch (device->config_.faults.powerCut->moment) {
             case PowerCutMoment::Before:
-                flash.CutPower(now);
+                cutAt(now);
                 return takenWithoutAnswer();
             case PowerCutMoment::During: {
                 const std::uint32_t operationsBefore = flash.EraseCount() + flash.ProgramCount();
                 device->loader_.Handle(frame, now);
                 const bool operationBegun =
                     flash.EraseCount() + flash.ProgramCount() != operationsBefore;
-                flash.CutPower(operationBegun ? flash.MiddleOfOperation() : now);
+                cutAt(operationBegun ? flash.MiddleOfOperation() : now);
                 return takenWithoutAnswer();
             }
             case PowerCutMoment::After: {
@@ -317,7 +335,7 @@ BridgeStatus EmulatedBridge::WriteFrame(BridgeHandle handle, const void* buffer,
                                   TraceDirection::Frame,
                                   Loader::Classify(frame),
                                   {frame.begin(), frame.end()}});
-                flash.CutPower(QueueAnswer(*device, index, frame, device->pending_, now));
+                cutAt(QueueAnswer(*device, index, frame, device->pending_, now));
                 return kBridgeSuccess;
             }
         }

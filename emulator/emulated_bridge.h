@@ -10,6 +10,7 @@
 #include <deque>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -62,7 +63,7 @@ class EmulatedDevice {
     const Loader& DeviceLoader() const { return loader_; }
     const SpiFlash& Flash() const { return loader_.Flash(); }
     bool IsOpen() const { return open_; }
-    // Its power was cut (faults.powerCut): it answers nothing any more.
+    // Its power was cut (faults.powerCut) and is not back: it answers nothing.
     bool PoweredOff() const { return poweredOff_; }
     // How often the device was opened, and the flags of its last set-up call.
     std::uint32_t OpenCount() const { return openCount_; }
@@ -88,6 +89,10 @@ class EmulatedDevice {
     std::vector<std::uint32_t> ruleMatches_;
     std::uint32_t powerCutMatches_ = 0;
     bool poweredOff_ = false;
+    // When the power comes back after a dip; none while it is on, or for a cut for good.
+    std::optional<std::uint64_t> powerBackAt_;
+    // Powers the device up again once the dip has passed by this moment; true when it is on.
+    bool PowerBackBy(std::uint64_t now);
     // What the faults have in store for the exchange of the frame last written.
     ExchangePlan pending_;
 };

@@ -151,6 +151,12 @@ void Loader::Execute(FrameKind kind, std::span<const std::uint8_t> frame, std::u
     }
 }
 
+void Loader::PowerUp() {
+    fpgaState_ = kFpgaNormal;
+    speedSelected_ = false;
+    readyAt_ = 0;
+}
+
 void Loader::TakeSnapshot(std::uint64_t now) {
     RegionSnapshot snapshot;
     snapshot.timeMicroseconds = now;

@@ -63,6 +63,9 @@ class Loader {
 
     // A device whose ready poll never reports ready.
     void SetNeverReady(bool neverReady) { neverReady_ = neverReady; }
+    // The power is back after a dip: the loader starts as at power-up (state normal, no speed
+    // selected, ready at once); the flash keeps what the cut left it.
+    void PowerUp();
 
     // The FPGA state codes accepted, in order (the speed select 0xD5 included).
     const std::vector<std::uint8_t>& ControlCodes() const { return controlCodes_; }

@@ -162,22 +162,32 @@ std::optional<ExchangeFaultRule> ParseExchangeFault(const std::string& argument)
     return rule;
 }
 
-// <frames> <occurrence> <moment>
+// <frames> <occurrence> <moment> [back-after-ms=N]
 std::optional<PowerCut> ParsePowerCut(const std::string& argument) {
     std::istringstream words(argument);
     std::string framesName;
     std::string occurrenceWord;
     std::string momentWord;
+    std::string dipWord;
     std::string extra;
-    words >> framesName >> occurrenceWord >> momentWord;
+    words >> framesName >> occurrenceWord >> momentWord >> dipWord;
     const auto frames = FramesNamed(framesName);
     const auto occurrence = Number(occurrenceWord);
     const PowerCutRow* row = RowNamed(kPowerCutRows, momentWord);
     if (!frames || !occurrence || *occurrence == 0 || row == nullptr || (words >> extra)) {
         return std::nullopt;
     }
-    PowerCut cut{*frames, row->moment};
+    PowerCut cut{*frames, row->moment, std::nullopt};
     cut.frames.occurrence = *occurrence;
+    if (!dipWord.empty()) {
+        const std::string key = std::string(kPowerBackWord) + "=";
+        const auto dip =
+            dipWord.rfind(key, 0) == 0 ? Number(dipWord.substr(key.size())) : std::nullopt;
+        if (!dip) {
+            return std::nullopt;
+        }
+        cut.backAfterMilliseconds = *dip;
+    }
     return cut;
 }
 
@@ -474,10 +484,15 @@ std::string ScenarioFaults() {
         }
         text += std::string(": ") + row.description + "\n";
     }
-    text += "power-cut <frames> <occurrence> <moment>, the device's power lost at that frame:\n";
+    text += "power-cut <frames> <occurrence> <moment> [" + std::string(kPowerBackWord) +
+            "=N], the device's power lost at that frame (and back N ms later):\n";
     for (const PowerCutRow& row : kPowerCutRows) {
         text += std::string("  ") + row.word + ": " + row.description + "\n";
     }
+    text += std::string("  ") + kPowerBackWord +
+            "=N: the power comes back N ms after the cut: the loader starts afresh (state "
+            "normal, speed not selected, no write enable latched, not busy), the flash holds "
+            "what the cut left\n";
     text += "flash-from <file>: the device powers up with the file as its flash, from address 0\n";
     text += "frames: any, control:<code>";
     for (FrameKind kind : StrikableFrameKinds()) {

@@ -14,6 +14,8 @@
 //                                    and the number that the fault takes, if it takes one
 //   power-cut page-write 40 during   the device's power lost at a frame: before it arrives,
 //                                    during its erase or program, or after its reply
+//   power-cut sector-erase 3 after back-after-ms=1500
+//                                    the same, with the power back 1.5 s later (a dip)
 //   flash-from old/flash.bin         the device powers up with this flash (from address 0)
 //   count-fails                      the device count query fails
 //   output-flash out/flash.bin       the whole flash of the first device

@@ -116,8 +116,45 @@ std::uint32_t SpiFlash::ByteOfOperation(std::uint32_t i) const {
     return pageStart + (operationAddress_ % kPageSize + i) % kPageSize;
 }
 
+namespace {
+
+// A small generator with good bits for the harsh flash: splitmix64.
+std::uint64_t NextRandom(std::uint64_t& state) {
+    std::uint64_t z = (state += 0x9e3779b97f4a7c15ull);
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+    return z ^ (z >> 31);
+}
+
+}  // namespace
+
+void SpiFlash::LeaveUnknownBits(std::uint64_t now) {
+    std::uint64_t state = std::uint64_t{operationAddress_} << 32 ^ operationStart_ ^ now;
+    if (operation_ == Operation::Erase) {
+        // An erase cut in its course: the cells of the whole sector are neither programmed nor
+        // erased, and read back as anything.
+        for (std::uint32_t i = 0; i < operationLength_; i += 8) {
+            const std::uint64_t bits = NextRandom(state);
+            for (std::uint32_t b = 0; b < 8 && i + b < operationLength_; ++b) {
+                memory_[operationAddress_ + i + b] = static_cast<std::uint8_t>(bits >> (8 * b));
+            }
+        }
+        return;
+    }
+    // A page program cut in its course: of the bits it was clearing, some are cleared.
+    for (std::uint32_t i = 0; i < operationLength_; ++i) {
+        const std::uint32_t target = ByteOfOperation(i);
+        const std::uint8_t before = bytesBefore_[i];
+        const std::uint8_t clearing = static_cast<std::uint8_t>(before & ~memory_[target]);
+        const auto done = static_cast<std::uint8_t>(clearing & NextRandom(state));
+        memory_[target] = static_cast<std::uint8_t>(before & ~done);
+    }
+}
+
 void SpiFlash::CutPower(std::uint64_t now) {
-    if (operation_ != Operation::None && now < operationStart_ + operationDuration_) {
+    if (harsh_ && operation_ != Operation::None && now < operationStart_ + operationDuration_) {
+        LeaveUnknownBits(now);
+    } else if (operation_ != Operation::None && now < operationStart_ + operationDuration_) {
         const std::uint64_t elapsed = now > operationStart_ ? now - operationStart_ : 0;
         std::uint32_t done = static_cast<std::uint32_t>(
             elapsed * operationLength_ / std::max<std::uint64_t>(operationDuration_, 1));

@@ -54,11 +54,15 @@ class SpiFlash {
 
     // A flash whose write-in-progress bit never clears again after the next erase or program.
     void SetStuckBusy(bool stuck) { stuckBusy_ = stuck; }
+    // A flash that a power loss leaves in unknown bits: an erase cut in its course its whole
+    // sector, a page program cut in its course a random part of the bits it clears. The bits are
+    // pseudo-random from the operation's address and start, so a run repeats to the bit.
+    void SetHarsh(bool harsh) { harsh_ = harsh; }
 
     // The power is lost at this moment: an erase or a page program still running keeps the part
     // it had done (an erase clears its sector 4 KiB after 4 KiB from its start, a program writes
     // its bytes in order, each at an even pace over its duration), the rest of its bytes as they
-    // were; nothing more changes.
+    // were; nothing more changes. A harsh flash leaves unknown bits instead (SetHarsh).
     void CutPower(std::uint64_t now);
     // The middle of the erase or program that runs, or of the last one.
     std::uint64_t MiddleOfOperation() const { return operationStart_ + operationDuration_ / 2; }
@@ -83,6 +87,7 @@ class SpiFlash {
     std::vector<std::uint8_t> memory_;
     bool writeEnableLatch_ = false;
     bool stuckBusy_ = false;
+    bool harsh_ = false;
     bool stuckNow_ = false;
     std::uint64_t busyUntil_ = 0;
     // The erase or program last begun: where, when, for how long, and what its bytes held before.
@@ -97,6 +102,8 @@ class SpiFlash {
     void BeginOperation(Operation operation, std::uint32_t address, std::uint32_t length,
                         std::uint64_t now, std::uint64_t duration);
     std::uint32_t ByteOfOperation(std::uint32_t i) const;
+    // The bytes of the operation cut at this moment, as a harsh flash leaves them.
+    void LeaveUnknownBits(std::uint64_t now);
     std::vector<FlashMisuseRecord> misuses_;
     std::uint32_t eraseCount_ = 0;
     std::uint32_t programCount_ = 0;

@@ -216,7 +216,8 @@ TEST_F(EmulatedBridgeTest, ADeviceWhosePowerIsCutAnswersNothingFromThenOn) {
         EmulatorClock& time = clock;
         EmulatedBridge cutBridge(time);
         DeviceConfig config;
-        config.faults.powerCut = PowerCut{{FrameKind::Control, std::nullopt, 2}, moment};
+        config.faults.powerCut =
+            PowerCut{{FrameKind::Control, std::nullopt, 2}, moment, std::nullopt};
         cutBridge.Attach(config);
         BridgeHandle handle = nullptr;
         ASSERT_EQ(cutBridge.OpenBridgeDevice(0, &handle), kBridgeSuccess);
@@ -245,6 +246,34 @@ TEST_F(EmulatedBridgeTest, ADeviceWhosePowerIsCutAnswersNothingFromThenOn) {
                   moment == PowerCutMoment::Before ? 1u : 2u)
             << "carried out unless it never arrived";
     }
+}
+
+TEST_F(EmulatedBridgeTest, ADeviceWhosePowerDipsAnswersAgainAsAtPowerUp) {
+    DeviceConfig config;
+    config.faults.powerCut = PowerCut{{FrameKind::Control, 0xD8, 1}, PowerCutMoment::After, 1500};
+    bridge.Attach(config);
+    const BridgeHandle handle = Open(0);
+    EmulatedDevice& device = bridge.Device(0);
+    const auto answered = [&](const Bytes& frame) {
+        Send(handle, frame);
+        clock.AdvanceMicroseconds(1000);
+        return Read(handle, 2);
+    };
+    EXPECT_EQ(answered({0x01, 0x01, 0xD5}), Bytes{0xD5});
+    EXPECT_EQ(answered({0x00, 0x04, 0xD0, 0x06}), Bytes{0x26});
+    EXPECT_EQ(device.Flash().ReadStatus(clock.NowMicroseconds()) & 0x02, 0x02) << "latched";
+    EXPECT_EQ(answered({0x01, 0x01, 0xD8}), Bytes{0xD8}) << "the cut frame's reply leaves";
+    EXPECT_TRUE(device.PoweredOff());
+    clock.AdvanceMicroseconds(1490000);
+    EXPECT_EQ(answered({0x01, 0x01, 0xD6}), Bytes{}) << "still down 1.49 s after the cut";
+    clock.AdvanceMicroseconds(10000);
+    // Back: the loader as at power-up, the write enable gone with the power.
+    EXPECT_EQ(answered({0x01, 0x01, 0xD6}), Bytes{0xD6});
+    EXPECT_FALSE(device.PoweredOff());
+    EXPECT_FALSE(device.DeviceLoader().SpeedSelected());
+    EXPECT_EQ(device.DeviceLoader().FpgaState(), 0xD6);
+    EXPECT_EQ(answered({0x01, 0x01, 0xD0, 0x05}), Bytes{0x00}) << "not busy, nothing latched";
+    EXPECT_EQ(answered({0x01, 0x01, 0xD8}), Bytes{0xD8}) << "the cut strikes once";
 }
 
 TEST_F(EmulatedBridgeTest, OpenSetUpAndCloseFaultsReportFailure) {

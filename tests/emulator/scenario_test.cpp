@@ -78,6 +78,18 @@ TEST(Scenario, EveryFaultOfTheTablesIsReachableByItsWord) {
     Scenario wrong;
     EXPECT_FALSE(ParseScenario("device 2026\npower-cut page-write 0 during\n", wrong, error));
     EXPECT_FALSE(ParseScenario("device 2026\npower-cut page-write 3 later\n", wrong, error));
+    EXPECT_FALSE(faults.powerCut->backAfterMilliseconds) << "for good unless a dip is given";
+    EXPECT_NE(listed.find(kPowerBackWord), std::string::npos);
+    Scenario dip;
+    ASSERT_TRUE(ParseScenario("device 2026\npower-cut sector-erase 2 after back-after-ms=1500\n",
+                              dip, error))
+        << error;
+    EXPECT_EQ(dip.devices.front().faults.powerCut->backAfterMilliseconds, 1500u);
+    for (const char* odd : {"back-after-ms=", "back-after-ms=x", "back-after=5", "5"}) {
+        EXPECT_FALSE(ParseScenario(
+            std::string("device 2026\npower-cut page-write 3 during ") + odd + "\n", wrong, error))
+            << odd;
+    }
 #define QUORVANEX_DEVICE_FAULT_SET(name, word, description) \
     EXPECT_TRUE(faults.name) << word;                       \
     EXPECT_NE(listed.find(word), std::string::npos) << word;

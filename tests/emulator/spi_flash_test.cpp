@@ -132,5 +132,42 @@ TEST(SpiFlash, APowerCutKeepsWhatAnEraseOrAProgramHadDoneAndNothingMore) {
     EXPECT_EQ(again.Contents(), flash.Contents());
 }
 
+TEST(SpiFlash, AHarshFlashCutInItsCourseLeavesUnknownBitsTheSameInEveryRun) {
+    const auto cutRun = [] {
+        SpiFlash flash(std::vector<std::uint8_t>(SpiFlash::kSize, 0x5A));
+        flash.SetHarsh(true);
+        // An erase cut at its very start: the whole sector in unknown bits, its neighbours kept.
+        flash.WriteEnable(0);
+        flash.EraseSector(0x10000, 0, 100);
+        flash.CutPower(1);
+        const auto sector = flash.Read(0x10000, SpiFlash::kSectorSize);
+        std::vector<std::uint8_t> erased(sector.begin(), sector.end());
+        EXPECT_EQ(flash.Read(0xFFFF, 1)[0], 0x5A);
+        EXPECT_EQ(flash.Read(0x20000, 1)[0], 0x5A);
+
+        // A program cut halfway over an erased page: only bits it clears are cleared, some of
+        // them, in every byte alike.
+        const std::vector<std::uint8_t> data(32, 0x00);
+        flash.WriteEnable(100);
+        flash.EraseSector(0x30000, 100, 1);
+        flash.WriteEnable(200);
+        flash.ProgramPage(0x30000, data, 200, 10);
+        flash.CutPower(flash.MiddleOfOperation());
+        const auto page = flash.Read(0x30000, 32);
+        erased.insert(erased.end(), page.begin(), page.end());
+        return erased;
+    };
+    const std::vector<std::uint8_t> first = cutRun();
+    EXPECT_EQ(cutRun(), first) << "pseudo-random, so that a run repeats";
+    const auto count = [&first](std::size_t from, std::size_t to, std::uint8_t value) {
+        return std::count(first.begin() + from, first.begin() + to, value);
+    };
+    EXPECT_LT(count(0, SpiFlash::kSectorSize, 0xFF), 1024) << "neither erased";
+    EXPECT_LT(count(0, SpiFlash::kSectorSize, 0x5A), 1024) << "nor kept";
+    const std::size_t page = SpiFlash::kSectorSize;
+    EXPECT_LT(count(page, page + 32, 0x00), 8) << "not programmed whole";
+    EXPECT_LT(count(page, page + 32, 0xFF), 8) << "nor left erased";
+}
+
 }  // namespace
 }  // namespace quorvanex::emulator

@@ -201,6 +201,35 @@ TEST_F(SectorEraseTest, ADeviceGoneDuringTheStatusPollEndsTheEraseWithinSeconds)
     CloseDevice();
 }
 
+TEST_F(SectorEraseTest, AnEraseWhosePollMetAFailedReadIsSentAgainAtMostThreeTimes) {
+    // A supply that dipped comes back with the flash not busy, whether or not its sector was
+    // erased: "not busy" after a failed status read proves nothing, and the sector starts over.
+    OpenDeviceWithOldContents(DeviceFromScenario("exchange-fault no-reply status-read 1"));
+    EXPECT_TRUE(EraseSectors(4, 2));
+    EXPECT_EQ(
+        FramesSent(),
+        (std::vector<Bytes>{kWriteEnable, EraseFrame(4), kStatusRead, kStatusRead, kWriteEnable,
+                            EraseFrame(4), kStatusRead, kWriteEnable, EraseFrame(5), kStatusRead}));
+    EXPECT_TRUE(host.Notices().empty());
+
+    // Every poll of the sector meets a failed read, and each then reads "not busy": the first
+    // erase and three more, then the erase's box.
+    const emulator::EmulatedBridge& flaky = FreshBridge(DeviceFromScenario(
+        "exchange-fault no-reply status-read 1\nexchange-fault no-reply status-read 3\n"
+        "exchange-fault no-reply status-read 5\nexchange-fault no-reply status-read 7"));
+    OpenDevice();
+    host.Clear();
+    EXPECT_FALSE(EraseSectors(4, 2));
+    std::vector<Bytes> frames;
+    for (const TraceEntry& frame : emulator::FramesOf(flaky.DeviceTrace())) {
+        frames.push_back(frame.bytes);
+    }
+    EXPECT_EQ(std::count(frames.begin(), frames.end(), EraseFrame(4)), 4);
+    EXPECT_EQ(std::count(frames.begin(), frames.end(), EraseFrame(5)), 0);
+    EXPECT_EQ(frames.back(), kStatusRead);
+    ExpectCriticalNotice(L"Sector erase error!");
+}
+
 TEST_F(SectorEraseTest, FailuresBetweenGoodReadsDoNotAddUp) {
     // Two failures, a good read of "busy", two failures again: never three in a row.
     DeviceConfig config = DeviceFromScenario(
