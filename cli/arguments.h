@@ -27,7 +27,9 @@ struct Arguments {
     std::string scenarioFile;
     bool powerCuts = false;              // rehearse: a power cut at every point, and a restore
     std::optional<std::uint32_t> every;  // rehearse --power-cuts: every this many page frames
-    std::string run;                     // names the run in the records; made up when not given
+    bool dips = false;   // rehearse --power-cuts: each point also with the power back after dips
+    bool harsh = false;  // rehearse --power-cuts: a flash that a cut leaves in unknown bits
+    std::string run;     // names the run in the records; made up when not given
 };
 
 // The whole help: every command's lines and the exit codes.

@@ -27,7 +27,7 @@ struct CommandLineText {
       "units")                                                                                    \
     X(kDeviceIndexWanted, "--device takes a device index, as 'devices' lists them: {}")           \
     X(kEveryWanted, "--every takes a whole number of page frames, 1 or more: {}")                 \
-    X(kEveryWithoutPowerCuts, "--every goes with --power-cuts")                                   \
+    X(kEveryWithoutPowerCuts, "--every, --dips and --harsh go with --power-cuts")                 \
     X(kLatencyDigits, "--latency takes milliseconds as plain decimal digits, as 1 or 0.125: {}")  \
     X(kLatencyTooSlow,                                                                            \
       "--latency {} is beyond the {} ms within which the program always sees a "                  \
@@ -90,6 +90,14 @@ struct CommandLineText {
     X(kSweepFailed,                                                                               \
       "The sweep failed, first at the power cut {}: the update run again did not restore the "    \
       "QUORVANEX, or the operator was told FLASH update ok without every image.")                 \
+    X(kSweepFailedPoints, "The {} power cut(s) that failed:")                                     \
+    X(kSweepIncomplete,                                                                           \
+      "The sweep did not run every power cut: a worker process ended without its results.")       \
+    X(kSweepWritesNoOutputs,                                                                      \
+      "The scenario {} names outputs: a sweep of power cuts makes thousands of runs and writes "  \
+      "none.")                                                                                    \
+    X(kSweepLegendDone, "FLASH update ok: the power was back in time and every image arrived")    \
+    X(kSweepLegendFatal, "{}, then the fatal stop's {}; told {} after the cut")                   \
     X(kUpdatingUnits, "Updating {} units at once: {}")                                            \
     X(kUnitLine, "unit {}: {}")                                                                   \
     X(kUnitEnded, "{}, exit code {}")                                                             \

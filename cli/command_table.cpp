@@ -55,6 +55,8 @@ const OptionRow kOptions[] = {
     {"--sums", Value::None, &Arguments::sums},
     {"--all", Value::None, &Arguments::allUnits},
     {"--power-cuts", Value::None, &Arguments::powerCuts},
+    {"--dips", Value::None, &Arguments::dips},
+    {"--harsh", Value::None, &Arguments::harsh},
     {"--record", Value::FileOrStream, nullptr, &Arguments::recordFile},
     {"--expect", Value::FileOrStream, nullptr, &Arguments::expectFile},
     {"--scenario", Value::File, nullptr, &Arguments::scenarioFile},
@@ -142,13 +144,15 @@ const CommandRow kCommands[] = {
      &RunUpdate},
     {"rehearse",
      true,
-     {"--latency", "--scenario", "--json", "--power-cuts", "--every"},
+     {"--latency", "--scenario", "--json", "--power-cuts", "--every", "--dips", "--harsh"},
      "  rehearse [FOLDER] [--latency MS] [--scenario FILE] [--json]\n"
      "                                 the whole update against the built-in emulator; predicts\n"
      "                                 how long the real one takes at that reply latency\n"
-     "  rehearse [FOLDER] --power-cuts [--every N] [--scenario FILE] [--json]\n"
+     "  rehearse [FOLDER] --power-cuts [--every N] [--dips] [--harsh] [--scenario FILE] [--json]\n"
      "                                 the update with the power cut at each point of it, and\n"
-     "                                 each time the whole update again: does it restore?\n",
+     "                                 each time the whole update again: does it restore?\n"
+     "                                 --dips: each cut also with the power back after a dip;\n"
+     "                                 --harsh: a cut leaves the flash in unknown bits\n",
      &RunRehearsal},
     {"help", false, {}, "  help                           this text\n", &RunHelp},
 };
@@ -255,7 +259,8 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& words,
             }
         }
     }
-    if (problem.empty() && arguments.every && !arguments.powerCuts) {
+    if (problem.empty() && (arguments.every || arguments.dips || arguments.harsh) &&
+        !arguments.powerCuts) {
         problem = Said(kEveryWithoutPowerCuts);
     }
     if (problem.empty() && arguments.allUnits && arguments.device) {

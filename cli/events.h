@@ -19,6 +19,17 @@ namespace quorvanex::cli {
     X(kCode, "code")                             \
     X(kCommand, "command")                       \
     X(kCount, "count")                           \
+    X(kAddress, "address")                       \
+    X(kDipMs, "dip_ms")                          \
+    X(kDips, "dips")                             \
+    X(kFailed, "failed")                         \
+    X(kHarsh, "harsh")                           \
+    X(kKind, "kind")                             \
+    X(kMoment, "moment")                         \
+    X(kOccurrence, "occurrence")                 \
+    X(kSector, "sector")                         \
+    X(kSecondsUntilTold, "seconds_until_told")   \
+    X(kVerdict, "verdict")                       \
     X(kDataSize, "data_size")                    \
     X(kDevice, "device")                         \
     X(kDevices, "devices")                       \
@@ -109,11 +120,13 @@ QUORVANEX_EVENT_FIELDS(QUORVANEX_EVENT_FIELD_NAME)
     X(Output, "output", (field::kText))                                                           \
     X(UnitEnded, "unit_ended", (field::kOutcome, field::kExitCode, field::kText))                 \
     X(Cut, "cut",                                                                                 \
-      (field::kPoint, field::kLine, field::kBoxes, field::kExitCode, field::kRegion,              \
-       field::kRestored, field::kPassed))                                                         \
+      (field::kPoint, field::kKind, field::kOccurrence, field::kMoment, field::kDipMs,            \
+       field::kImage, field::kSector, field::kAddress, field::kLine, field::kBoxes,               \
+       field::kExitCode, field::kSeconds, field::kSecondsUntilTold, field::kRegion,               \
+       field::kRestored, field::kPassed, field::kVerdict))                                        \
     X(Sweep, "sweep",                                                                             \
-      (field::kPoints, field::kRestoredPoints, field::kEvery, field::kSeconds,                    \
-       field::kFirstFailed))                                                                      \
+      (field::kPoints, field::kRestoredPoints, field::kEvery, field::kDips, field::kHarsh,        \
+       field::kSeconds, field::kFailed, field::kFirstFailed))                                     \
     X(Summary, "summary",                                                                         \
       (field::kUnits, field::kDone, field::kNotUpdated, field::kUnitsTable, field::kSeconds,      \
        field::kRecordsNotWritten))

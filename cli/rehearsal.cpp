@@ -53,16 +53,20 @@ bool FlashHoldsImages(const ImageSetReport& set,
     const auto& snapshots = device.DeviceLoader().Snapshots();
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::vector<std::uint8_t>& data = images.at(i);
+        const ImageRegion& region = *files[i]->region;
         if (files.size() > 1) {
+            // An image with no data writes nothing: its snapshot has no bytes, at no address.
             if (i >= snapshots.size() || snapshots[i].bytes != data ||
-                snapshots[i].firstAddress != files[i]->region->StartAddress()) {
+                !snapshots[i].restOfErasedSectorsBlank ||
+                (!data.empty() && snapshots[i].firstAddress != region.StartAddress())) {
                 return false;
             }
             continue;
         }
-        const auto flash = device.Flash().Read(files[i]->region->StartAddress(),
-                                               static_cast<std::uint32_t>(data.size()));
-        if (!std::equal(flash.begin(), flash.end(), data.begin(), data.end())) {
+        const auto flash = device.Flash().Read(region.StartAddress(), region.SizeInBytes());
+        const auto end = flash.begin() + static_cast<std::ptrdiff_t>(data.size());
+        if (!std::equal(flash.begin(), end, data.begin(), data.end()) ||
+            !std::all_of(end, flash.end(), [](std::uint8_t byte) { return byte == 0xFF; })) {
             return false;
         }
     }

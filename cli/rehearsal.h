@@ -24,7 +24,8 @@ bool RehearsalScenario(const Arguments& arguments, emulator::Scenario& scenario)
 std::vector<std::vector<std::uint8_t>> LoadImagesOfSet(const ImageSetReport& set);
 
 // Whether the emulated flash holds every image: each image of a multi-part update in the snapshot
-// taken at the write active after it, a single image in its region.
+// taken at the write active after it, a single image in its region; and every other byte of the
+// sectors erased for it erased.
 bool FlashHoldsImages(const ImageSetReport& set,
                       const std::vector<std::vector<std::uint8_t>>& images,
                       const emulator::EmulatedDevice& device);

@@ -143,6 +143,15 @@ std::uint32_t EmulatedBridge::Attach(DeviceConfig config, std::vector<std::uint8
     return static_cast<std::uint32_t>(devices_.size() - 1);
 }
 
+void EmulatedBridge::AddToTrace(std::uint64_t time, std::uint32_t device, TraceDirection direction,
+                                std::span<const std::uint8_t> frame,
+                                std::span<const std::uint8_t> bytes) {
+    if (tracing_) {
+        trace_.push_back(
+            {time, device, direction, Loader::Classify(frame), {bytes.begin(), bytes.end()}});
+    }
+}
+
 std::uint32_t EmulatedBridge::TotalCalls() const {
     return std::accumulate(calls_.begin(), calls_.end(), std::uint32_t{0});
 }
@@ -295,11 +304,7 @@ BridgeStatus EmulatedBridge::WriteFrame(BridgeHandle handle, const void* buffer,
         *bytesWritten = bytesToWrite;
         device->pending_ = ExchangePlan{};
         device->pending_.answered = false;
-        trace_.push_back({now,
-                          index,
-                          TraceDirection::Frame,
-                          Loader::Classify(frame),
-                          {frame.begin(), frame.end()}});
+        AddToTrace(now, index, TraceDirection::Frame, frame, frame);
         return kBridgeSuccess;
     };
     if (device->poweredOff_ && !device->PowerBackBy(now)) {
@@ -310,6 +315,7 @@ BridgeStatus EmulatedBridge::WriteFrame(BridgeHandle handle, const void* buffer,
         device->poweredOff_ = true;
         const auto cutAt = [device, &flash](std::uint64_t moment) {
             flash.CutPower(moment);
+            device->powerCutAt_ = moment;
             const auto& dip = device->config_.faults.powerCut->backAfterMilliseconds;
             if (dip) {
                 device->powerBackAt_ = moment + std::uint64_t{*dip} * 1000;
@@ -330,11 +336,7 @@ BridgeStatus EmulatedBridge::WriteFrame(BridgeHandle handle, const void* buffer,
             case PowerCutMoment::After: {
                 *bytesWritten = bytesToWrite;
                 device->pending_ = ExchangePlan{};
-                trace_.push_back({now,
-                                  index,
-                                  TraceDirection::Frame,
-                                  Loader::Classify(frame),
-                                  {frame.begin(), frame.end()}});
+                AddToTrace(now, index, TraceDirection::Frame, frame, frame);
                 cutAt(QueueAnswer(*device, index, frame, device->pending_, now));
                 return kBridgeSuccess;
             }
@@ -347,8 +349,7 @@ BridgeStatus EmulatedBridge::WriteFrame(BridgeHandle handle, const void* buffer,
     }
     *bytesWritten = bytesToWrite;
     device->pending_ = plan;
-    trace_.push_back(
-        {now, index, TraceDirection::Frame, Loader::Classify(frame), {frame.begin(), frame.end()}});
+    AddToTrace(now, index, TraceDirection::Frame, frame, frame);
     if (plan.answered) {
         QueueAnswer(*device, index, frame, plan, now);
     }
@@ -375,8 +376,7 @@ std::uint64_t EmulatedBridge::QueueAnswer(EmulatedDevice& device, std::uint32_t 
         for (std::uint8_t byte : answer.reply) {
             Enqueue(device, byte, readyAt, replyNumber);
         }
-        trace_.push_back(
-            {readyAt, index, TraceDirection::Reply, Loader::Classify(frame), answer.reply});
+        AddToTrace(readyAt, index, TraceDirection::Reply, frame, answer.reply);
     }
     return readyAt;
 }

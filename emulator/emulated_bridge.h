@@ -65,6 +65,8 @@ class EmulatedDevice {
     bool IsOpen() const { return open_; }
     // Its power was cut (faults.powerCut) and is not back: it answers nothing.
     bool PoweredOff() const { return poweredOff_; }
+    // When its power was cut, on the emulator's clock; none before the cut.
+    std::optional<std::uint64_t> PowerCutAt() const { return powerCutAt_; }
     // How often the device was opened, and the flags of its last set-up call.
     std::uint32_t OpenCount() const { return openCount_; }
     std::uint32_t SetUpFirstFlag() const { return setUpFlags_[0]; }
@@ -89,6 +91,7 @@ class EmulatedDevice {
     std::vector<std::uint32_t> ruleMatches_;
     std::uint32_t powerCutMatches_ = 0;
     bool poweredOff_ = false;
+    std::optional<std::uint64_t> powerCutAt_;
     // When the power comes back after a dip; none while it is on, or for a cut for good.
     std::optional<std::uint64_t> powerBackAt_;
     // Powers the device up again once the dip has passed by this moment; true when it is on.
@@ -135,6 +138,9 @@ class EmulatedBridge {
                                    std::uint32_t* queueStatus);
 
     const Trace& DeviceTrace() const { return trace_; }
+    // Whether frames and replies go into the trace (they do unless told otherwise): a sweep of
+    // power cuts runs thousands of updates and reads the trace of none but the first.
+    void SetTracing(bool tracing) { tracing_ = tracing; }
     std::uint32_t Calls(BridgeOperation operation) const {
         return calls_[static_cast<std::size_t>(operation)];
     }
@@ -164,6 +170,8 @@ class EmulatedBridge {
                               std::span<const std::uint8_t> frame, const ExchangePlan& plan,
                               std::uint64_t now);
     std::uint32_t ReadyBytes(const EmulatedDevice& device) const;
+    void AddToTrace(std::uint64_t time, std::uint32_t device, TraceDirection direction,
+                    std::span<const std::uint8_t> frame, std::span<const std::uint8_t> bytes);
     std::uint64_t NextReplyTime(const EmulatedDevice& device) const;
 
     EmulatorClock& clock_;
@@ -173,6 +181,7 @@ class EmulatedBridge {
     DeviceClaims* claims_ = nullptr;
     bool polling_ = false;
     Trace trace_;
+    bool tracing_ = true;
     std::array<std::uint32_t, kBridgeOperationCount> calls_ = {};
 };
 

@@ -125,10 +125,15 @@ void Loader::Execute(FrameKind kind, std::span<const std::uint8_t> frame, std::u
         case FrameKind::WriteEnable:
             flash_.WriteEnable(now);
             return;
-        case FrameKind::SectorErase:
-            flash_.EraseSector(Address24(frame.subspan(4, 3)), now,
-                               timings_.sectorEraseMicroseconds);
+        case FrameKind::SectorErase: {
+            const std::uint32_t address = Address24(frame.subspan(4, 3));
+            flash_.EraseSector(address, now, timings_.sectorEraseMicroseconds);
+            const std::uint32_t start = address - address % SpiFlash::kSectorSize;
+            erasedLow_ = std::min(erasedLow_, start);
+            erasedHigh_ =
+                std::max(erasedHigh_, std::min(start + SpiFlash::kSectorSize, SpiFlash::kSize));
             return;
+        }
         case FrameKind::PageWrite: {
             if (!PageChecksumHolds(frame)) {
                 ++pagesRejected_;
@@ -165,9 +170,22 @@ void Loader::TakeSnapshot(std::uint64_t now) {
         snapshot.firstAddress = writtenLow_;
         snapshot.bytes.assign(bytes.begin(), bytes.end());
     }
+    const auto blank = [this](std::uint32_t from, std::uint32_t to) {
+        const auto bytes = flash_.Read(from, to > from ? to - from : 0);
+        return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0xFF; });
+    };
+    if (erasedLow_ < erasedHigh_) {
+        const bool written = writtenLow_ < writtenHigh_;
+        snapshot.restOfErasedSectorsBlank =
+            written ? blank(erasedLow_, std::min(writtenLow_, erasedHigh_)) &&
+                          blank(std::max(writtenHigh_, erasedLow_), erasedHigh_)
+                    : blank(erasedLow_, erasedHigh_);
+    }
     snapshots_.push_back(std::move(snapshot));
     writtenLow_ = UINT32_MAX;
     writtenHigh_ = 0;
+    erasedLow_ = UINT32_MAX;
+    erasedHigh_ = 0;
 }
 
 }  // namespace quorvanex::emulator

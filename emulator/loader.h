@@ -40,6 +40,9 @@ struct RegionSnapshot {
     std::uint64_t timeMicroseconds = 0;
     std::uint32_t firstAddress = 0;
     std::vector<std::uint8_t> bytes;
+    // Every other byte of the sectors erased since the previous write active reads erased (0xFF):
+    // nothing but the bytes above was left in them.
+    bool restOfErasedSectorsBlank = true;
 };
 
 class Loader {
@@ -87,9 +90,11 @@ class Loader {
     std::uint64_t readyAt_ = 0;
     std::vector<std::uint8_t> controlCodes_;
     std::vector<RegionSnapshot> snapshots_;
-    // The range programmed since the last snapshot; empty when low >= high.
+    // The ranges programmed and erased since the last snapshot; empty when low >= high.
     std::uint32_t writtenLow_ = UINT32_MAX;
     std::uint32_t writtenHigh_ = 0;
+    std::uint32_t erasedLow_ = UINT32_MAX;
+    std::uint32_t erasedHigh_ = 0;
     std::uint32_t pagesAccepted_ = 0;
     std::uint32_t pagesRejected_ = 0;
 };
