@@ -204,8 +204,7 @@ std::string RegionState(const std::vector<Region>& regions, const std::vector<st
         return "new image";
     }
     const bool erased = std::all_of(regions.begin(), regions.end(), [&](const Region& region) {
-        return std::all_of(flash.begin() + region.start, flash.begin() + region.end,
-                           [](std::uint8_t byte) { return byte == 0xFF; });
+        return emulator::AllErased({flash.begin() + region.start, flash.begin() + region.end});
     });
     return erased ? "erased" : "partly written";
 }

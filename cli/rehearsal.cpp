@@ -66,7 +66,7 @@ bool FlashHoldsImages(const ImageSetReport& set,
         const auto flash = device.Flash().Read(region.StartAddress(), region.SizeInBytes());
         const auto end = flash.begin() + static_cast<std::ptrdiff_t>(data.size());
         if (!std::equal(flash.begin(), end, data.begin(), data.end()) ||
-            !std::all_of(end, flash.end(), [](std::uint8_t byte) { return byte == 0xFF; })) {
+            !emulator::AllErased({end, flash.end()})) {
             return false;
         }
     }

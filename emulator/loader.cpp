@@ -171,8 +171,7 @@ void Loader::TakeSnapshot(std::uint64_t now) {
         snapshot.bytes.assign(bytes.begin(), bytes.end());
     }
     const auto blank = [this](std::uint32_t from, std::uint32_t to) {
-        const auto bytes = flash_.Read(from, to > from ? to - from : 0);
-        return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0xFF; });
+        return AllErased(flash_.Read(from, to > from ? to - from : 0));
     };
     if (erasedLow_ < erasedHigh_) {
         const bool written = writtenLow_ < writtenHigh_;

@@ -1,8 +1,21 @@
 #include "emulator/spi_flash.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace quorvanex::emulator {
+
+bool AllErased(std::span<const std::uint8_t> bytes) {
+    // Compared a block at a time: a sweep of power cuts looks at megabytes after every run.
+    static const std::vector<std::uint8_t> kErased(4096, 0xFF);
+    for (std::size_t at = 0; at < bytes.size(); at += kErased.size()) {
+        const std::size_t length = std::min(kErased.size(), bytes.size() - at);
+        if (std::memcmp(bytes.data() + at, kErased.data(), length) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
 
 SpiFlash::SpiFlash() : memory_(kSize, 0xFF) {}
 
@@ -74,15 +87,17 @@ void SpiFlash::ProgramPage(std::uint32_t address, std::span<const std::uint8_t> 
     if (address % kPageSize + data.size() > kPageSize) {
         Record(FlashMisuse::PageBoundaryCrossed, address, now);
     }
+    const std::uint32_t offset = address % kPageSize;
     bool unerasedRecorded = false;
     for (std::size_t i = 0; i < data.size(); ++i) {
         const std::uint32_t target =
-            pageStart + static_cast<std::uint32_t>((address % kPageSize + i) % kPageSize);
-        if (memory_[target] != 0xFF && !unerasedRecorded) {
+            pageStart + static_cast<std::uint32_t>((offset + i) % kPageSize);
+        std::uint8_t& byte = memory_[target];
+        if (byte != 0xFF && !unerasedRecorded) {
             Record(FlashMisuse::ProgramOfUnerasedByte, target, now);
             unerasedRecorded = true;
         }
-        memory_[target] &= data[i];
+        byte &= data[i];
     }
     writeEnableLatch_ = false;
     busyUntil_ = now + durationMicroseconds;
@@ -98,7 +113,8 @@ void SpiFlash::BeginOperation(Operation operation, std::uint32_t address, std::u
     operationStart_ = now;
     operationDuration_ = duration;
     bytesBefore_.resize(length);
-    if (operation == Operation::Erase) {
+    // An erase, and a program that does not wrap within its page, are one run of bytes.
+    if (operation == Operation::Erase || address % kPageSize + length <= kPageSize) {
         std::copy_n(memory_.begin() + address, length, bytesBefore_.begin());
         return;
     }

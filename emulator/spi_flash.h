@@ -28,6 +28,9 @@ struct FlashMisuseRecord {
     std::uint64_t timeMicroseconds;
 };
 
+// Whether every byte reads erased (0xFF).
+bool AllErased(std::span<const std::uint8_t> bytes);
+
 class SpiFlash {
   public:
     static constexpr std::uint32_t kSize = 4u * 1024 * 1024;
