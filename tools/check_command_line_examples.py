@@ -160,6 +160,14 @@ def page_problems(page_text):
     for name, holds, _ in FOLDERS + ATTACHED:
         if f"| `{name}` | {holds} |" not in page_text:
             problems.append(f"the page does not list `{name}` as: {holds}")
+    # The page tells the timings of the units attached, as the scenarios give them.
+    told = re.search(r"a unit that answers in ([\d.]+) ms, programs a page in ([\d.]+) ms and "
+                     r"erases a 64 KiB sector in ([\d.]+) ms", " ".join(page_text.split()))
+    timings = [float(value) / 1000 for value in re.findall(
+        r"(?:reply-latency|page-program|sector-erase)-us (\d+)", TYPICAL)]
+    if not told or [float(value) for value in told.groups()] != timings:
+        problems.append("the page does not tell the attached units' timings as "
+                        f"{timings} ms: reply, page, sector erase")
     for example in examples_of(page_text):
         if example.attached and example.attached not in [name for name, _, _ in ATTACHED]:
             problems.append(f"line {example.page_line}: no devices are named {example.attached}")
