@@ -21,6 +21,7 @@
 #include "emulator/device_timings.h"
 #include "emulator/emulated_bridge.h"
 #include "emulator/scenario.h"
+#include "fault_matrix_table.h"
 #include "link/command_exchange.h"
 #include "operator_guide_table.h"
 #include "protocol/image_regions.h"
@@ -388,8 +389,19 @@ TEST(Numbers, TheExamplesDevice) {
 }
 
 TEST(Numbers, TheArchitecture) {
-    EXPECT_EQ(NumbersIn(kArchitectureDocument, R"(polled without pause for up to (\d+) ms)")[0],
+    EXPECT_EQ(NumbersIn(kArchitectureDocument, R"(the queue polled for up to (\d+) ms)")[0],
               kReplyWaitMilliseconds);
+    // The quiet wait after an exchange that did not end cleanly: a read that failed is followed by
+    // the same frame again once the queue has stayed quiet that long; within 10 %.
+    const WindowRun failedRead = RunOf("exchange-fault read-fails control:DB 1");
+    ASSERT_GE(failedRead.writeMicroseconds.size(), 2u);
+    ASSERT_GE(failedRead.replyMicroseconds.size(), 1u);
+    const double quiet =
+        (failedRead.writeMicroseconds[1] - failedRead.replyMicroseconds[0]) / 1000.0;
+    for (const char* document : {kArchitectureDocument, kFaultMatrixDocument}) {
+        ExpectNear(NumbersIn(document, R"(until the queue has stayed quiet for (\d+) ms)")[0],
+                   quiet, 0.1, "the quiet wait after a failed exchange");
+    }
     EXPECT_EQ(NumbersIn(kArchitectureDocument, R"(`FormatMessageText` \((\d+) characters\))")[0],
               kMessageTextCapacity);
     EXPECT_EQ(NumbersIn(kArchitectureDocument, R"(the bridge's (\w+) operations)")[0],
