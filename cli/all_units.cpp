@@ -25,10 +25,6 @@ namespace {
 // at least this often, so their clocks move on while a unit erases and says nothing, and a request
 // to stop is answered this soon.
 constexpr std::uint32_t kOutputWaitMilliseconds = 200;
-// The longest that a unit's update may legitimately say nothing is its ready wait with a unit
-// that stopped answering: 2000 polls of 2 s each, some 67 minutes. A unit silent for twice as
-// long has hung; it is ended, and told as hung.
-constexpr double kLongestSilenceSeconds = 2 * 67 * 60;
 // A row is cut to this width, so that it never wraps and the redrawing stays in place.
 constexpr std::size_t kRowWidth = 79;
 

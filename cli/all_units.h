@@ -17,6 +17,11 @@
 
 namespace quorvanex::cli {
 
+// The longest that a unit's update may legitimately say nothing is its ready wait with a unit
+// that stopped answering: 2000 polls of 2 s each, some 67 minutes. A unit silent for twice as
+// long has hung; it is ended, and told as hung.
+inline constexpr double kLongestSilenceSeconds = 2 * 67 * 60;
+
 // With the processes, the words that start this program, the clock given and the count of the
 // operator's requests to stop (the tests give their own).
 int RunAllUnitUpdates(const Arguments& arguments, ChildProcesses& children,

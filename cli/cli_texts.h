@@ -73,7 +73,13 @@ struct CommandLineText {
     X(kScenarioRefused, "The scenario {}: {}")                                                    \
     X(kSumsUnreadable, "The approved SHA-256 lines {} cannot be read.")                           \
     X(kSumsRefused, "The approved SHA-256 lines {}: {}.")                                         \
+    X(kSumsNotALine, "line {} is not a SHA-256 line: {}")                                         \
+    X(kSumsNamedTwice, "line {} names {} a second time")                                          \
+    X(kSumsWithoutLine, "it holds no SHA-256 line")                                               \
     X(kSetNotApproved, "The image files are not the approved set of {}: {}.")                     \
+    X(kFileNotApproved, "{} is not in the approved set")                                          \
+    X(kFileDiffers, "{} differs from the approved one")                                           \
+    X(kFileNotWritten, "{} of the approved set is not written by this update")                    \
     X(kImageNotApproved,                                                                          \
       "{} changed after it was checked: its bytes are not the approved ones, and nothing of it "  \
       "was written.")                                                                             \

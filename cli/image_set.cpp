@@ -142,17 +142,17 @@ std::optional<ApprovedSet> ReadApprovedSet(const std::string& text, std::string&
         const bool separated =
             line.size() > 66 && line[64] == ' ' && (line[65] == ' ' || line[65] == '*');
         if (!IsDigest(digest) || !separated) {
-            problem = "line " + std::to_string(number) + " is not a SHA-256 line: " + line;
+            problem = Said(kSumsNotALine, {std::to_string(number), line});
             return std::nullopt;
         }
         const std::string name = line.substr(66);
         if (!approved.digests.emplace(name, digest).second) {
-            problem = "line " + std::to_string(number) + " names " + name + " a second time";
+            problem = Said(kSumsNamedTwice, {std::to_string(number), name});
             return std::nullopt;
         }
     }
     if (approved.digests.empty()) {
-        problem = "it holds no SHA-256 line";
+        problem = Said(kSumsWithoutLine);
         return std::nullopt;
     }
     return approved;
@@ -165,17 +165,17 @@ bool SetMatchesApproved(const ImageSetReport& set, const ApprovedSet& approved,
         const std::string name = Utf8FromWide(file->name);
         const auto found = unmatched.find(name);
         if (found == unmatched.end()) {
-            problem = name + " is not in the approved set";
+            problem = Said(kFileNotApproved, {name});
             return false;
         }
         if (found->second != file->sha256) {
-            problem = name + " differs from the approved one";
+            problem = Said(kFileDiffers, {name});
             return false;
         }
         unmatched.erase(found);
     }
     if (!unmatched.empty()) {
-        problem = unmatched.begin()->first + " of the approved set is not written by this update";
+        problem = Said(kFileNotWritten, {unmatched.begin()->first});
         return false;
     }
     return true;

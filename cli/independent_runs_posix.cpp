@@ -3,6 +3,7 @@
 // the flash before it). The workers take the runs in order from a counter that they share, and
 // each writes its results to a pipe of its own: the run's index and length, then its text.
 #include <poll.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -179,13 +180,30 @@ bool RunIndependently(std::size_t count, const std::function<std::string(std::si
     }
     SharedCounter& next = *new (shared) SharedCounter(0);
     std::vector<Worker> started = StartWorkers(workers, count, next, run);
-    const std::size_t handed = started.empty() ? 0 : CollectResults(started, done);
-    for (const Worker& worker : started) {
-        int status = 0;
-        while (waitpid(worker.process, &status, 0) < 0 && errno == EINTR) {
+    // The workers end when the runs do, or at once when the results are not wanted any more.
+    const auto endWorkers = [&](bool stop) {
+        for (Worker& worker : started) {
+            if (stop) {
+                kill(worker.process, SIGKILL);
+            }
+            if (worker.output >= 0) {
+                close(worker.output);
+                worker.output = -1;
+            }
+            int status = 0;
+            while (waitpid(worker.process, &status, 0) < 0 && errno == EINTR) {
+            }
         }
+        munmap(shared, sizeof(SharedCounter));
+    };
+    std::size_t handed = 0;
+    try {
+        handed = started.empty() ? 0 : CollectResults(started, done);
+    } catch (...) {
+        endWorkers(true);
+        throw;
     }
-    munmap(shared, sizeof(SharedCounter));
+    endWorkers(false);
     if (started.empty()) {
         return RunOneAfterTheOther(count, run, done);
     }

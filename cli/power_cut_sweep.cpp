@@ -209,6 +209,14 @@ std::string RegionState(const std::vector<Region>& regions, const std::vector<st
     return erased ? "erased" : "partly written";
 }
 
+emulator::DeviceConfig BaseDevice(const emulator::DeviceConfig& device,
+                                  const SweepOptions& options) {
+    emulator::DeviceConfig base = device;
+    base.flash.reset();
+    base.faults.harshFlash = base.faults.harshFlash || options.harsh;
+    return base;
+}
+
 // What every cut of one sweep shares, made once before the first cut: forked workers start with it.
 class Sweeper {
   public:
@@ -219,27 +227,11 @@ class Sweeper {
           images_(LoadImagesOfSet(set)),
           regions_(RegionsOfSet(set, images_)),
           old_(device.flash ? *device.flash : OldContents()),
-          restoringDevice_(restoringDevice) {
-        base_ = device;
-        base_.flash.reset();
-        base_.faults.harshFlash = base_.faults.harshFlash || options.harsh;
-        flash_ = old_;
-        // The update without a cut: its frames are the points to cut at.
-        const Run whole = RunUpdateOn(base_, flash_, set, images_, true);
-        pagesBetweenCuts = PagesBetweenCuts(whole.frames, options.every);
-        points = CutPoints(whole.frames, set, pagesBetweenCuts);
-        dips.push_back(std::nullopt);
-        if (options.dips) {
-            dips.insert(dips.end(), SweepDips().begin(), SweepDips().end());
-        }
-    }
+          restoringDevice_(restoringDevice),
+          base_(BaseDevice(device, options)),
+          plan(PlanPowerCuts(set, device, options)) {}
 
-    std::size_t CutCount() const { return points.size() * dips.size(); }
     CutPointResult Cut(std::size_t index);
-
-    std::uint32_t pagesBetweenCuts = 1;
-    std::vector<CutPoint> points;
-    std::vector<std::optional<std::uint32_t>> dips;
 
   private:
     bool Restores(const std::vector<std::uint8_t>& flash);
@@ -254,6 +246,9 @@ class Sweeper {
     std::vector<std::uint8_t> flash_;
     // The same regions after a cut restore the same way: the second run is made once for each.
     std::map<std::pair<std::uint64_t, std::uint64_t>, bool> restores_;
+
+  public:
+    const SweepPlan plan;
 };
 
 bool Sweeper::Restores(const std::vector<std::uint8_t>& flash) {
@@ -275,8 +270,8 @@ bool Sweeper::Restores(const std::vector<std::uint8_t>& flash) {
 
 CutPointResult Sweeper::Cut(std::size_t index) {
     CutPointResult result;
-    result.at = points[index / dips.size()];
-    result.dipMilliseconds = dips[index % dips.size()];
+    result.at = plan.points[index / plan.dips.size()];
+    result.dipMilliseconds = plan.dips[index % plan.dips.size()];
     result.point = result.at.where;
     if (result.dipMilliseconds) {
         result.point += ", power back after " + DipWords(*result.dipMilliseconds);
@@ -284,7 +279,7 @@ CutPointResult Sweeper::Cut(std::size_t index) {
     emulator::DeviceConfig cut = base_;
     cut.faults.powerCut = result.at.cut;
     cut.faults.powerCut->backAfterMilliseconds = result.dipMilliseconds;
-    flash_.assign(old_.begin(), old_.end());
+    flash_ = old_;
     Run run = RunUpdateOn(cut, flash_, set_, images_);
     result.lastLine = run.lastLine;
     result.exitCode = run.exitCode;
@@ -321,25 +316,41 @@ const std::vector<std::uint32_t>& SweepDips() {
     return kDips;
 }
 
+SweepPlan PlanPowerCuts(const ImageSetReport& set, const emulator::DeviceConfig& device,
+                        const SweepOptions& options) {
+    std::vector<std::uint8_t> flash = device.flash ? *device.flash : OldContents();
+    // The update without a cut: its frames are the points to cut at.
+    const Run whole =
+        RunUpdateOn(BaseDevice(device, options), flash, set, LoadImagesOfSet(set), true);
+    SweepPlan plan;
+    plan.pagesBetweenCuts = PagesBetweenCuts(whole.frames, options.every);
+    plan.points = CutPoints(whole.frames, set, plan.pagesBetweenCuts);
+    plan.dips.push_back(std::nullopt);
+    if (options.dips) {
+        plan.dips.insert(plan.dips.end(), SweepDips().begin(), SweepDips().end());
+    }
+    return plan;
+}
+
 PowerCutSweep SweepPowerCuts(const ImageSetReport& set, const emulator::DeviceConfig& device,
                              const SweepOptions& options,
                              const std::function<void(emulator::DeviceConfig&)>& restoringDevice,
                              const std::function<void(const CutPointResult&, std::size_t)>& done) {
     Sweeper sweeper(set, device, options, restoringDevice);
+    const SweepPlan& plan = sweeper.plan;
     PowerCutSweep sweep;
-    sweep.pagesBetweenCuts = sweeper.pagesBetweenCuts;
-    const std::size_t total = sweeper.CutCount();
+    sweep.pagesBetweenCuts = plan.pagesBetweenCuts;
     sweep.complete = RunIndependently(
-        total, [&](std::size_t index) { return CutPointEvent(sweeper.Cut(index)).Line(); },
+        plan.Cuts(), [&](std::size_t index) { return CutPointEvent(sweeper.Cut(index)).Line(); },
         [&](std::size_t index, const std::string& line) {
             CutPointResult result = CutPointFromEvent(ReadJsonObject(line).value_or(Json{}));
-            result.at = sweeper.points[index / sweeper.dips.size()];
+            result.at = plan.points[index / plan.dips.size()];
             if (!result.Passed()) {
                 sweep.failed.push_back(sweep.points.size());
             }
             sweep.points.push_back(std::move(result));
             if (done) {
-                done(sweep.points.back(), total);
+                done(sweep.points.back(), plan.Cuts());
             }
         });
     return sweep;

@@ -128,6 +128,9 @@ std::string Legend(const std::vector<CutPointResult>& points) {
 
 // A progress line on a terminal, written over by each row as it comes.
 class SweepProgress {
+    // Back to the start of the line, and the line cleared.
+    static constexpr const char* kClearLine = "\r\x1b[K";
+
   public:
     explicit SweepProgress(bool terminal) : terminal_(terminal) {}
     void Row(const std::string& row, std::size_t done, std::size_t total) {
@@ -137,13 +140,13 @@ class SweepProgress {
         }
         constexpr std::size_t kBarWidth = 40;
         const std::size_t filled = done * kBarWidth / total;
-        WriteOutput("\r\x1b[K" + row + "[" + std::string(filled, '#') +
+        WriteOutput(kClearLine + row + "[" + std::string(filled, '#') +
                     std::string(kBarWidth - filled, '.') + "] " + std::to_string(done) + " of " +
                     std::to_string(total) + " power cuts");
     }
     void End() {
         if (terminal_) {
-            WriteOutput("\r\x1b[K");
+            WriteOutput(kClearLine);
         }
     }
 

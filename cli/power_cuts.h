@@ -58,6 +58,16 @@ const std::vector<std::uint32_t>& SweepDips();
 // A dip in words: "5 ms", "1.5 s".
 std::string DipWords(std::uint32_t milliseconds);
 
+// The cuts of a sweep, planned from the update without a cut before the first is made.
+struct SweepPlan {
+    std::vector<CutPoint> points;
+    std::uint32_t pagesBetweenCuts = 1;
+    std::vector<std::optional<std::uint32_t>> dips;  // none first: the power off for good
+    std::size_t Cuts() const { return points.size() * dips.size(); }
+};
+SweepPlan PlanPowerCuts(const ImageSetReport& set, const emulator::DeviceConfig& device,
+                        const SweepOptions& options);
+
 struct PowerCutSweep {
     std::vector<CutPointResult> points;
     std::uint32_t pagesBetweenCuts = 1;

@@ -420,6 +420,19 @@ def stand_in_without_scenario(run):
     window = run.desktop.wait_for(MAIN_TITLE, timeout=30)[0]
     run.update_refused(window, " ", "not-connected")
     exit_by_menu(run, window)
+    # A quorvanex-emulator.txt beside it that cannot be read (here a folder of that name) is told
+    # in its box, not passed over in silence; no device is attached.
+    unreadable = run.folder / "quorvanex-emulator.txt"
+    unreadable.mkdir()
+    run.program = Program(run.context.prefix, run.folder)
+    window = run.desktop.wait_for(MAIN_TITLE, timeout=30)[0]
+    run.menu(window, "alt+u", "p")
+    run.desktop.wait_for("QUORVANEX emulator")
+    run.desktop.confirm("QUORVANEX emulator")
+    run.desktop.confirm(" ")
+    run.window_stays(window)
+    exit_by_menu(run, window)
+    unreadable.rmdir()
     # A scenario that cannot be read is told in a box, and no device is attached either.
     window = run.start("device 2026\nexchange-fault no-such-fault any 1\n")
     run.menu(window, "alt+u", "p")

@@ -4,7 +4,8 @@ browser shows (asterisks, backticks, link brackets, table bars, heading marks), 
 shows present beside it, and nothing fetched from a network.
 
 Usage: check_guide_page.py PAGE.html
-       check_guide_page.py --from GUIDE.md IMAGES   makes the page as the release does, then checks
+       check_guide_page.py --from GUIDE.md IMAGES   makes the page and the pages it links to as
+                                                   the release does, then checks each
 """
 import html
 import re
@@ -56,8 +57,9 @@ def page_from_guide(guide, images, folder):
 def main():
     if sys.argv[1] == "--from":
         with tempfile.TemporaryDirectory() as folder:
-            page = page_from_guide(Path(sys.argv[2]), Path(sys.argv[3]), Path(folder))
-            return report(page)
+            page_from_guide(Path(sys.argv[2]), Path(sys.argv[3]), Path(folder))
+            # The pages that the guide links to are made beside it, as in the release.
+            return max(report(page) for page in sorted(Path(folder).glob("*.html")))
     return report(Path(sys.argv[1]))
 
 

@@ -75,14 +75,22 @@ def markdown_library():
 PAGE_LINK = re.compile(r"\]\(([\w-]+)\.md(#[\w-]*)?\)")
 
 
+# The first line of an example of the command line's page: a fenced block of the kind console,
+# with the words that its test reads after the kind ("```console attached=two-units").
+EXAMPLE_FENCE = re.compile(r"^```console[^\n]*$", re.MULTILINE)
+
+
 def convert(text):
     markdown = markdown_library()
     text = PAGE_LINK.sub(lambda m: f"]({m.group(1)}.html{m.group(2) or ''})", text)
+    text = EXAMPLE_FENCE.sub("```", text)
     title = re.search(r"^# (.+)$", text, re.MULTILINE)
     # Headings get ids, so that a support engineer can point to a section.
     # Lists keep the numbers the guide gives them (a procedure goes on after a heading of its
-    # own); the table of contents stands where the guide says [TOC].
-    body = markdown.markdown(keep_outer_blanks(text), extensions=["tables", "toc", "sane_lists"],
+    # own); the table of contents stands where the guide says [TOC]; the command line's examples
+    # are fenced blocks.
+    body = markdown.markdown(keep_outer_blanks(text),
+                             extensions=["tables", "toc", "sane_lists", "fenced_code"],
                              output_format="html")
     return ("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
             f"<title>{html.escape(title[1] if title else 'Operator guide')}</title>\n"

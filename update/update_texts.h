@@ -10,7 +10,7 @@ namespace quorvanex {
 
 // The worker's two lines as the update starts; the box of the confirmed update; the fatal stop's
 // box (its text a single blank); the refusal of a second update; and the refusals of the look at
-// the image files before anything is sent.
+// the image files before anything is sent (a file too large in the words of the writing's own box).
 #define QUORVANEX_UPDATE_TEXTS(LINE, NOTICE, PATH_NOTICE)                                        \
     LINE(kUpdatingFirmwareLine, L"Updating Firmware", 39, 10)                                    \
     LINE(kDoNotTurnPowerOffLine, L"Do NOT turn power OFF", 39, 30)                               \
@@ -19,7 +19,7 @@ namespace quorvanex {
     NOTICE(kUpdateAlreadyRunning, L"An update is already running.\nWait until it has finished.", \
            kUpdateRunningCaption, Information)                                                   \
     PATH_NOTICE(kImageWithWrongId, L"%ls has no valid image ID", kUpdateNotStartedCaption)       \
-    PATH_NOTICE(kImageTooLarge, L"%ls is too large for its flash region", kUpdateNotStartedCaption)
+    PATH_NOTICE(kImageTooLarge, kImageTooLargeWhileWriting.format, kUpdateNotStartedCaption)
 QUORVANEX_TEXT_CONSTANTS(QUORVANEX_UPDATE_TEXTS)
 
 // Painted in this order once the device has confirmed the update; the blank line wipes out
@@ -34,10 +34,11 @@ inline constexpr StatusText kFinishLines[] = {
 
 // The fatal stop's text for each code from 1 to 8. Codes 6 and 8 show the same words; code 8's
 // text is one blank longer.
+inline constexpr const wchar_t* kChipEraseErrorWords = L"Chip Erase error";
 inline constexpr StatusText kFatalTexts[] = {
     {L"SPI Speed error", 36, 10},  {L"Select Flash error", 36, 10}, {L"Boot error", 36, 10},
-    {L"Flash Read error", 36, 10}, {L"Write error", 36, 10},        {L"Chip Erase error", 36, 10},
-    {L"Chip Write error", 36, 10}, {L"Chip Erase error", 37, 10},
+    {L"Flash Read error", 36, 10}, {L"Write error", 36, 10},        {kChipEraseErrorWords, 36, 10},
+    {L"Chip Write error", 36, 10}, {kChipEraseErrorWords, 37, 10},
 };
 
 }  // namespace quorvanex

@@ -5,6 +5,7 @@
 // The scenario comes from the file named by QUORVANEX_EMULATOR_SCENARIO, or else from
 // quorvanex-emulator.txt beside this DLL. Without either, no device is attached: a copy of this
 // library put beside the program by mistake must never look like a QUORVANEX that takes an update.
+// A scenario that is there but cannot be read or used is told in a box, and attaches no device.
 // The outputs that the scenario names are written whenever a device is closed and when the process
 // ends.
 #include <windows.h>
@@ -101,13 +102,14 @@ void TellScenarioProblem(const std::wstring& text) {
 }
 
 // A scenario that cannot be read must not look like a device that behaves: it is told, and no
-// device is attached.
+// device is attached. Only a scenario file that is not there at all is silent, as a copy of this
+// library beside the program by mistake must be.
 Scenario LoadScenario() {
     const wchar_t* named = _wgetenv(L"QUORVANEX_EMULATOR_SCENARIO");
     const std::wstring path = named != nullptr ? named : ScenarioFileBesideLibrary();
     std::string text;
     if (!ReadWholeFile(path, text)) {
-        if (named != nullptr) {
+        if (named != nullptr || GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
             TellScenarioProblem(LibraryText(kScenarioCannotBeRead, {path}));
         }
         return Scenario{};

@@ -1,14 +1,21 @@
-// Every text that the window program or the command line shows is explained in the operator
-// guide: the tests read the program's text tables and look for each text in the guide as it
-// stands. A text added to a table without a word in the guide fails here.
+// Every text that the window program, the command line and its script for a double click show is
+// explained in the operator guide, and every event of the command line's JSON, with its fields,
+// and every command in the command line's page: the tests read the program's tables and look for
+// each in the documents as they stand. A text, an event or a command added to a table without a
+// word in the documents fails here.
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "cli/arguments.h"
 #include "cli/cli_texts.h"
+#include "cli/events.h"
+#include "documents.h"
 #include "emulator/stand_in/stand_in_texts.h"
 #include "link/bridge_library_texts.h"
 #include "operator_guide_table.h"
@@ -91,6 +98,100 @@ TEST(OperatorGuide, NamesEveryFileOfTheImageSet) {
 TEST(OperatorGuide, ExplainsEveryTextOfTheCommandLine) {
     for (const cli::CommandLineText& text : cli::kCommandLineTexts) {
         ExpectInGuide(text.format, "{}");
+    }
+}
+
+// The sentences of update-every-unit.cmd: what it echoes and what it asks, each cut where a
+// variable of the script goes (%units%, %~dp0).
+std::vector<std::string> ScriptSentences() {
+    std::vector<std::string> sentences;
+    std::istringstream lines(kUpdateEveryUnitScript);
+    std::string line;
+    const std::regex said(R"((?:^|\s)echo (.+)$|^set /p \w+=(.+)$)");
+    while (std::getline(lines, line)) {
+        line.erase(line.find_last_not_of("\r ") + 1);
+        std::smatch found;
+        if (std::regex_search(line, found, said) && found.str(1) != "off") {
+            sentences.push_back(found[1].matched ? found.str(1) : found.str(2));
+        }
+    }
+    return sentences;
+}
+
+TEST(OperatorGuide, ExplainsEverySentenceOfTheScriptForADoubleClick) {
+    const std::vector<std::string> sentences = ScriptSentences();
+    EXPECT_GE(sentences.size(), 10u);
+    for (const std::string& sentence : sentences) {
+        const std::string fixed = std::regex_replace(sentence, std::regex("%[^%]*%|%~dp0"), "{}");
+        ExpectInGuide(fixed, "{}");
+    }
+}
+
+// The row of a table that begins with the name in code, or an empty text.
+std::string RowNaming(const std::string& document, const std::string& name) {
+    const std::size_t row = document.find("\n| `" + name + "` |");
+    return row == std::string::npos ? ""
+                                    : document.substr(row + 1, document.find('\n', row + 1) - row);
+}
+
+TEST(CommandLinePage, ExplainsEveryEventWithEachOfItsFields) {
+    const std::string page = kCommandLinePage;
+    std::size_t events = 0;
+#define QUORVANEX_EVENT_ROW(name, text, fields) ++events;
+    QUORVANEX_EVENTS(QUORVANEX_EVENT_ROW)
+#undef QUORVANEX_EVENT_ROW
+    for (std::size_t i = 0; i < events; ++i) {
+        const cli::Event event = static_cast<cli::Event>(i);
+        const std::string row = RowNaming(page, cli::EventName(event));
+        EXPECT_FALSE(row.empty()) << "the command line's page has no row of the event "
+                                  << cli::EventName(event);
+        for (const char* field : cli::EventFields(event)) {
+            EXPECT_NE(row.find(std::string("`") + field + "`"), std::string::npos)
+                << "the row of the event " << cli::EventName(event) << " does not name " << field;
+        }
+    }
+    // And no row for an event that the program does not write.
+    const std::size_t table = page.find("| Event | When | Fields |");
+    ASSERT_NE(table, std::string::npos);
+    std::istringstream rows(page.substr(table));
+    std::string row;
+    std::getline(rows, row);
+    std::getline(rows, row);
+    while (std::getline(rows, row) && row.rfind("| `", 0) == 0) {
+        const std::string name = row.substr(3, row.find('`', 3) - 3);
+        EXPECT_TRUE(cli::EventNamed(name).has_value()) << "the page names an event " << name;
+    }
+}
+
+TEST(OperatorGuide, ExplainsEveryOutcomeOfAUnit) {
+    for (std::size_t i = 0; i <= static_cast<std::size_t>(cli::Outcome::Hung); ++i) {
+        const std::string name = cli::OutcomeName(static_cast<cli::Outcome>(i));
+        EXPECT_NE(std::string(kOperatorGuide).find("`" + name + "`"), std::string::npos)
+            << "the operator guide does not explain the outcome " << name;
+        EXPECT_NE(std::string(kCommandLinePage).find("`" + name + "`"), std::string::npos)
+            << "the command line's page does not name the outcome " << name;
+    }
+}
+
+TEST(OperatorGuide, ExplainsEveryCommandAsTheCommandLinePageDoes) {
+    // The commands as the usage lists them, the first word of each of its lines of a command.
+    std::istringstream usage(cli::UsageText());
+    std::string line;
+    std::vector<std::string> commands;
+    while (std::getline(usage, line)) {
+        std::smatch found;
+        if (std::regex_search(line, found, std::regex("^  ([a-z]+)")) &&
+            std::find(commands.begin(), commands.end(), found.str(1)) == commands.end()) {
+            commands.push_back(found.str(1));
+        }
+    }
+    EXPECT_GE(commands.size(), 5u);
+    for (const std::string& command : commands) {
+        EXPECT_NE(std::string(kOperatorGuide).find("| `quorvanex-cli " + command),
+                  std::string::npos)
+            << "the operator guide's table of commands has no row of " << command;
+        EXPECT_NE(std::string(kCommandLinePage).find("| `" + command), std::string::npos)
+            << "the command line's page has no row of " << command;
     }
 }
 
