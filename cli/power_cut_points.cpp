@@ -23,18 +23,6 @@ std::string Hex(std::uint32_t value, int digits) {
     return text;
 }
 
-const char* MomentWord(PowerCutMoment moment) {
-    switch (moment) {
-        case PowerCutMoment::Before:
-            return "before";
-        case PowerCutMoment::During:
-            return "during";
-        case PowerCutMoment::After:
-            return "after";
-    }
-    return "";
-}
-
 std::uint32_t PageAddress(const emulator::TraceEntry& frame) {
     return std::uint32_t{frame.bytes[4]} << 16 | std::uint32_t{frame.bytes[5]} << 8 |
            frame.bytes[6];
@@ -156,7 +144,7 @@ std::vector<CutPoint> CutPoints(const std::vector<emulator::TraceEntry>& frames,
         for (const PowerCutMoment moment :
              MomentsOf(frame, previous != FrameKind::ReadyPoll, pageCut, lastPage)) {
             point.cut.moment = moment;
-            point.where = std::string(MomentWord(moment)) + " " +
+            point.where = std::string(emulator::PowerCutMomentWord(moment)) + " " +
                           emulator::FrameKindWord(frame.kind) + " " + std::to_string(occurrence) +
                           (joined.empty() ? "" : " (" + joined + ")");
             points.push_back(point);

@@ -23,18 +23,6 @@
 namespace quorvanex::cli {
 namespace {
 
-const char* MomentWord(emulator::PowerCutMoment moment) {
-    switch (moment) {
-        case emulator::PowerCutMoment::Before:
-            return "before";
-        case emulator::PowerCutMoment::During:
-            return "during";
-        case emulator::PowerCutMoment::After:
-            return "after";
-    }
-    return "";
-}
-
 template <typename Number>
 void SetOrNull(JsonLine& line, const char* key, const std::optional<Number>& value) {
     if (value) {
@@ -211,7 +199,7 @@ JsonLine CutPointEvent(const CutPointResult& result) {
     event.Text(field::kPoint, result.point)
         .Text(field::kKind, emulator::FrameKindWord(*result.at.cut.frames.kind))
         .Count(field::kOccurrence, result.at.cut.frames.occurrence)
-        .Text(field::kMoment, MomentWord(result.at.cut.moment));
+        .Text(field::kMoment, emulator::PowerCutMomentWord(result.at.cut.moment));
     SetOrNull(event, field::kDipMs, result.dipMilliseconds);
     if (result.at.image) {
         event.Text(field::kImage, *result.at.image);

@@ -75,6 +75,18 @@ enum class PowerCutMoment {
 #undef QUORVANEX_POWER_CUT_VALUE
 };
 
+// The moment's word, as scenarios and the power-cut map write it.
+constexpr const char* PowerCutMomentWord(PowerCutMoment moment) {
+    switch (moment) {
+#define QUORVANEX_POWER_CUT_WORD(name, word, description) \
+    case PowerCutMoment::name:                            \
+        return word;
+        QUORVANEX_POWER_CUTS(QUORVANEX_POWER_CUT_WORD)
+#undef QUORVANEX_POWER_CUT_WORD
+    }
+    return "";
+}
+
 enum class ExchangeFault {
 #define QUORVANEX_EXCHANGE_FAULT_VALUE(name, word, parameter, fallback, description) name,
     QUORVANEX_EXCHANGE_FAULTS(QUORVANEX_EXCHANGE_FAULT_VALUE)
