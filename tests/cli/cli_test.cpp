@@ -429,6 +429,26 @@ TEST_F(CommandLineTest, FilesAreTakenFromTheCurrentFolderAndAFolderIsNoFile) {
     EXPECT_EQ(EventsNamed("file").at(0).at("sha256"), "") << "no SHA-256 of nothing";
 }
 
+TEST_F(CommandLineTest, AScenarioIsReadAsNotepadSavesItAndABinaryOneIsNeverEchoed) {
+    folder.Write("QUORVANEX-FPGA-2.45-1013.bin", test_support::ImageBytes("1A65", Bytes(300, 2)));
+    const std::string saved =
+        "\xEF\xBB\xBF"
+        "device 2026\r\nreply-latency-us 500\r\n";
+    folder.Write("scenario.txt", Bytes(saved.begin(), saved.end()));
+    EXPECT_EQ(Run({"rehearse", "--scenario", ScenarioPath()}), kExitDone) << errors;
+
+    Bytes binary = {'M', 'Z', 0x90, 0x00, 0x03, 0x1B, '[', '2', 'J', 0xFF, 0xC3};
+    binary.resize(5000, 0xE9);
+    folder.Write("scenario.txt", binary);
+    EXPECT_EQ(Run({"rehearse", "--scenario", ScenarioPath()}), kExitUsage);
+    ASSERT_FALSE(errors.empty());
+    EXPECT_LT(errors.size(), 400u) << "a line of a binary file is shown cut short";
+    for (const char c : errors) {
+        const auto byte = static_cast<unsigned char>(c);
+        EXPECT_TRUE(byte == '\n' || (byte >= 0x20 && byte < 0x7F)) << "byte " << int{byte};
+    }
+}
+
 TEST_F(CommandLineTest, ARehearsalJudgesTheDeviceItUpdated) {
     folder.Write("QUORVANEX-FPGA-2.45-1013.bin", test_support::ImageBytes("1A65", Bytes(300, 2)));
     WriteScenario("device 1999\ndevice 2026\n");
