@@ -50,6 +50,9 @@ struct CommandLineText {
     X(kUnitBox, "box: {}")                                                                        \
     X(kFolderCannotBeOpened, "The folder {} cannot be opened.")                                   \
     X(kNotAFile, "{} is a folder, a pipe or a device, not a file.")                               \
+    X(kCurrentFolderUnknown,                                                                      \
+      "The path of the current folder cannot be read, so {} cannot be found from it: give its "   \
+      "whole path.")                                                                              \
     X(kUpdateWouldStart, "The update would start: {} file(s), {} bytes to write.")                \
     X(kUpdateWouldBeRefused, "The update would be refused.")                                      \
     X(kDeviceNotAQuorvanex, "Device {} is not a QUORVANEX.")                                      \

@@ -11,11 +11,11 @@ int RunCommandLine(const std::vector<std::string>& words) {
         WriteError(Said(kUsageProblem, {problem}) + "\n\n" + UsageText());
         return kExitUsage;
     }
-    const Arguments arguments = WithAbsolutePaths(*parsed);
-    if (!EnterImageFolder(arguments)) {
+    const std::optional<Arguments> arguments = WithAbsolutePaths(*parsed);
+    if (!arguments || !EnterImageFolder(*arguments)) {
         return kExitUsage;
     }
-    return RunCommand(arguments);
+    return RunCommand(*arguments);
 }
 
 }  // namespace quorvanex::cli

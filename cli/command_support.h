@@ -29,8 +29,9 @@ enum ExitCode : int {
 };
 
 // The files named by the options taken from the current folder, before the command moves to the
-// image folder, as every command line takes a relative path.
-Arguments WithAbsolutePaths(Arguments arguments);
+// image folder, as every command line takes a relative path; nothing when the current folder's
+// path cannot be read, which has been told: a relative name is never taken from another folder.
+std::optional<Arguments> WithAbsolutePaths(Arguments arguments);
 
 // Makes the image folder the current one; false when it cannot, which has been told.
 bool EnterImageFolder(const Arguments& arguments);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,9 @@ void WriteError(const std::string& utf8);
 void MoveUpLines(std::size_t lines);
 bool ChangeCurrentFolder(const std::string& utf8);
 // The path taken from the current folder, as every command line takes a relative path; a path
-// that is absolute already comes back as it is.
-std::string AbsolutePath(const std::string& utf8);
+// that is absolute already comes back as it is. Nothing when the current folder's own path cannot
+// be read (it was taken away, or a folder above it cannot be read).
+std::optional<std::string> AbsolutePath(const std::string& utf8);
 // Everything the standard input holds, up to its end.
 std::string ReadStandardInput();
 

@@ -1,7 +1,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
@@ -46,12 +45,18 @@ bool ChangeCurrentFolder(const std::string& utf8) {
     return chdir(utf8.c_str()) == 0;
 }
 
-std::string AbsolutePath(const std::string& utf8) {
+std::optional<std::string> AbsolutePath(const std::string& utf8) {
     if (utf8.empty() || utf8.front() == '/') {
         return utf8;
     }
-    char folder[PATH_MAX];
-    return getcwd(folder, sizeof folder) != nullptr ? std::string(folder) + "/" + utf8 : utf8;
+    // Of any length: a folder deep enough has a path longer than PATH_MAX.
+    char* folder = getcwd(nullptr, 0);
+    if (folder == nullptr) {
+        return std::nullopt;
+    }
+    const std::string absolute = std::string(folder) + "/" + utf8;
+    std::free(folder);
+    return absolute;
 }
 
 std::string ReadStandardInput() {

@@ -84,13 +84,13 @@ bool ChangeCurrentFolder(const std::string& utf8) {
     return _wchdir(WideFromUtf8(utf8).c_str()) == 0;
 }
 
-std::string AbsolutePath(const std::string& utf8) {
+std::optional<std::string> AbsolutePath(const std::string& utf8) {
     if (utf8.empty()) {
         return utf8;
     }
     wchar_t* full = _wfullpath(nullptr, WideFromUtf8(utf8).c_str(), 0);
     if (full == nullptr) {
-        return utf8;
+        return std::nullopt;
     }
     const std::string absolute = Utf8FromWide(full);
     std::free(full);

@@ -1,4 +1,5 @@
-// File names are bytes here; wide paths are passed on as UTF-8.
+// File names are bytes here: wide paths are passed on as the bytes they came from (UTF-8, and any
+// byte that is not, as text/utf8.h keeps it).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,7 +13,8 @@ namespace {
 // Opens without waiting (a pipe with nobody at its other end would hold the open for ever) and
 // keeps the descriptor only when it is a file.
 int OpenFile(const wchar_t* path, int flags) {
-    const int descriptor = open(Utf8FromWide(path).c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    const int descriptor =
+        open(Utf8PathFromWide(path).c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
     if (descriptor < 0) {
         return -1;
     }
@@ -52,7 +54,7 @@ bool AppendToFile(const wchar_t* path, const std::string& bytes) {
 
 PathKind KindOfPath(const wchar_t* path) {
     struct stat status;
-    if (stat(Utf8FromWide(path).c_str(), &status) != 0) {
+    if (stat(Utf8PathFromWide(path).c_str(), &status) != 0) {
         return PathKind::Missing;
     }
     return S_ISREG(status.st_mode) ? PathKind::File : PathKind::NotAFile;

@@ -159,7 +159,7 @@ class AllUnitsTest : public test_support::EmulatedDeviceTest {
         const int exitCode = test_support::RunOnVirtualClock(
             words, clock, folder.Path(), output,
             [&](const Arguments& arguments, ProgramClock& time) {
-                return RunAllUnitUpdates(WithAbsolutePaths(arguments), units, {"quorvanex-cli"},
+                return RunAllUnitUpdates(*WithAbsolutePaths(arguments), units, {"quorvanex-cli"},
                                          time, &CountedStops);
             });
         errors = ::testing::internal::GetCapturedStderr();
