@@ -55,6 +55,9 @@ struct CommandLineText {
       "whole path.")                                                                              \
     X(kUpdateWouldStart, "The update would start: {} file(s), {} bytes to write.")                \
     X(kUpdateWouldBeRefused, "The update would be refused.")                                      \
+    X(kOutputNotWritten,                                                                          \
+      "Standard output could not be written (a full disk, or nobody reading it): what was asked " \
+      "for is not whole.")                                                                        \
     X(kDeviceNotAQuorvanex, "Device {} is not a QUORVANEX.")                                      \
     X(kSeveralUnits, "Several QUORVANEX units are attached; choose one with --device N.")         \
     X(kDeviceNotOpened,                                                                           \

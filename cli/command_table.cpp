@@ -158,8 +158,10 @@ const char* const kExitCodes =
     "refused, or not the approved set; 4 no QUORVANEX, several without --device, not opened,\n"
     "busy, the bridge library missing, or a rehearsal that did not start; 5 a rehearsal whose\n"
     "flash does not hold the images; 6 update --all: a unit was not updated (each is named);\n"
-    "7 a record could not be written; 8 stopped by the operator (Ctrl-C twice) while units were\n"
-    "being written; 10 + the fatal code after a fatal stop (11, 15, 16, 17).\n";
+    "7 a record could not be written; 8 stopped by the operator (Ctrl-C before any unit was\n"
+    "touched, or twice while units were being written); 9 standard output could not be\n"
+    "written; 10 + the fatal code after a fatal stop (11, 15, 16, 17). When several apply:\n"
+    "8 before 6 before 7 before 9.\n";
 
 const OptionRow* OptionNamed(const std::string& name) {
     for (const OptionRow& option : kOptions) {

@@ -10,8 +10,12 @@
 namespace quorvanex::cli {
 
 bool OutputIsTerminal();
-// What was asked for: events, tables, sums.
-void WriteOutput(const std::string& utf8);
+// What was asked for: events, tables, sums. False when it could not be written (a full disk, a
+// closed pipe): the failure is kept, and told at the command's end.
+bool WriteOutput(const std::string& utf8);
+// Whether a write to standard output has failed since the last call; the command line asks as its
+// command begins and as it ends.
+bool TakeOutputFailure();
 // Errors, refusals, the usage and the warnings of a stop: never mixed into what was asked for.
 void WriteError(const std::string& utf8);
 // On a terminal: back to the start of the line this many lines up, to write them again.

@@ -12,15 +12,16 @@ namespace quorvanex::cli {
 namespace {
 
 volatile sig_atomic_t stopRequests = 0;
+bool outputFailed = false;
 
 void CountStopRequest(int signal) {
     // SIGTERM and SIGHUP do not wait for a second one: the program is being ended.
     stopRequests = stopRequests + (signal == SIGINT ? 1 : 2);
 }
 
-void Write(std::FILE* stream, const std::string& utf8) {
-    std::fwrite(utf8.data(), 1, utf8.size(), stream);
-    std::fflush(stream);
+bool Write(std::FILE* stream, const std::string& utf8) {
+    const bool written = std::fwrite(utf8.data(), 1, utf8.size(), stream) == utf8.size();
+    return std::fflush(stream) == 0 && written;
 }
 
 }  // namespace
@@ -29,8 +30,16 @@ bool OutputIsTerminal() {
     return isatty(fileno(stdout)) != 0;
 }
 
-void WriteOutput(const std::string& utf8) {
-    Write(stdout, utf8);
+bool WriteOutput(const std::string& utf8) {
+    const bool written = Write(stdout, utf8);
+    outputFailed = outputFailed || !written;
+    return written;
+}
+
+bool TakeOutputFailure() {
+    const bool failed = outputFailed;
+    outputFailed = false;
+    return failed;
 }
 
 void WriteError(const std::string& utf8) {

@@ -14,6 +14,7 @@ namespace {
 volatile LONG stopRequests = 0;
 volatile LONG answered = 0;
 
+bool outputFailed = false;
 // The system ends a program a few seconds after its console closes, whatever its handler does;
 // the handler waits a little less for the records to be written.
 constexpr DWORD kClosingWaitMilliseconds = 4000;
@@ -40,16 +41,17 @@ bool IsConsole(HANDLE handle) {
 }
 
 // The console shows UTF-16 whatever its code page; WriteFile would go through the page.
-void Write(DWORD which, std::FILE* stream, const std::string& utf8) {
+bool Write(DWORD which, std::FILE* stream, const std::string& utf8) {
     const HANDLE handle = GetStdHandle(which);
     if (IsConsole(handle)) {
         const std::wstring wide = WideFromUtf8(utf8);
         DWORD written = 0;
-        WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-        return;
+        return WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written,
+                             nullptr) &&
+               written == wide.size();
     }
-    std::fwrite(utf8.data(), 1, utf8.size(), stream);
-    std::fflush(stream);
+    const bool written = std::fwrite(utf8.data(), 1, utf8.size(), stream) == utf8.size();
+    return std::fflush(stream) == 0 && written;
 }
 
 }  // namespace
@@ -58,8 +60,16 @@ bool OutputIsTerminal() {
     return IsConsole(GetStdHandle(STD_OUTPUT_HANDLE));
 }
 
-void WriteOutput(const std::string& utf8) {
-    Write(STD_OUTPUT_HANDLE, stdout, utf8);
+bool WriteOutput(const std::string& utf8) {
+    const bool written = Write(STD_OUTPUT_HANDLE, stdout, utf8);
+    outputFailed = outputFailed || !written;
+    return written;
+}
+
+bool TakeOutputFailure() {
+    const bool failed = outputFailed;
+    outputFailed = false;
+    return failed;
 }
 
 void WriteError(const std::string& utf8) {

@@ -103,8 +103,7 @@ bool RecordFile::Append(const UnitRecord& record) const {
         return true;
     }
     if (ToOutput()) {
-        WriteOutput(RecordLine(record, true).Line());
-        return true;
+        return WriteOutput(RecordLine(record, true).Line());
     }
     return AppendToFile(WideFromUtf8(path_).c_str(), RecordLine(record).Line());
 }
