@@ -1,6 +1,8 @@
 #include "cli/all_units.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <optional>
 
 #include <nlohmann/json.hpp>
@@ -64,7 +66,7 @@ std::uint32_t ExitCodeAsShown(int exitCode) {
 // The unit's event as it came, with the unit's index after the event's name.
 Json WithDevice(const Json& event, std::uint32_t device) {
     Json forwarded = Json::object();
-    forwarded[field::kEventField] = event.value(field::kEventField, "");
+    forwarded[field::kEventField] = FieldText(event, field::kEventField);
     forwarded[field::kDevice] = device;
     for (const auto& [key, value] : event.items()) {
         if (key != field::kEventField && key != field::kDevice) {
@@ -75,19 +77,22 @@ Json WithDevice(const Json& event, std::uint32_t device) {
 }
 
 ProgressFigures ProgressOf(const Json& event) {
-    return {event.value(field::kImage, ""), event.value(field::kImageDone, std::uint64_t{0}),
-            event.value(field::kImageTotal, std::uint64_t{0}), event.value(field::kRate, 0.0),
-            event.value(field::kEta, 0.0)};
+    return {FieldText(event, field::kImage), FieldCount(event, field::kImageDone).value_or(0),
+            FieldCount(event, field::kImageTotal).value_or(0),
+            FieldNumber(event, field::kRate).value_or(0.0),
+            FieldNumber(event, field::kEta).value_or(0.0)};
 }
 
 class AllUnits {
   public:
     AllUnits(const Arguments& arguments, ChildProcesses& children, ProgramClock& clock,
-             ConsoleReport::Style style, std::string run, unsigned (*stopRequests)())
+             ConsoleReport::Style style, std::string run, std::string runId,
+             unsigned (*stopRequests)())
         : children_(children),
           clock_(clock),
           style_(style),
           run_(std::move(run)),
+          runId_(std::move(runId)),
           records_(arguments.recordFile),
           stopRequests_(stopRequests),
           startSeconds_(clock.Seconds()) {}
@@ -104,7 +109,8 @@ class AllUnits {
             std::vector<std::string> words = program;
             for (const std::string& word :
                  {std::string("update"), std::string("--device"), std::to_string(device.index),
-                  std::string("--json"), std::string("--run"), run_}) {
+                  std::string("--json"), std::string("--run"), run_, std::string("--run-id"),
+                  runId_}) {
                 words.push_back(word);
             }
             if (records_.Wanted()) {
@@ -278,7 +284,7 @@ class AllUnits {
     void Line(Unit& unit, const std::string& line) {
         const std::optional<Json> json = ReadJsonObject(line);
         const std::optional<Event> event =
-            json ? EventNamed(json->value(field::kEventField, "")) : std::nullopt;
+            json ? EventNamed(FieldText(*json, field::kEventField)) : std::nullopt;
         if (!event) {
             // Not an event (what the unit's process wrote to its error output): told as it came.
             Tell(unit, JsonLine(Event::Output).Text(field::kText, line), line);
@@ -317,21 +323,25 @@ class AllUnits {
                 std::string caption = FieldText(*json, field::kCaption);
                 caption.erase(caption.find_last_not_of(' ') + 1);
                 unit.doing = Said(kUnitBox, {text});
-                plain = BoxWords(caption, text, json->value(field::kCount, 1u));
+                const std::uint64_t count = FieldCount(*json, field::kCount).value_or(1);
+                plain = BoxWords(caption, text,
+                                 static_cast<std::uint32_t>(std::min<std::uint64_t>(
+                                     count, std::numeric_limits<std::uint32_t>::max())));
                 break;
             }
             case Event::Done:
                 unit.outcome = Outcome::Done;
-                unit.seconds = json->value(field::kSeconds, 0.0);
+                unit.seconds = FieldNumber(*json, field::kSeconds).value_or(0.0);
                 unit.progress.reset();
                 unit.doing = Said(kUpdateDoneIn, {std::to_string(static_cast<long>(unit.seconds))});
                 plain = unit.doing;
                 break;
             case Event::Fatal:
                 unit.outcome = Outcome::Fatal;
-                unit.fatalCode = json->value(field::kCode, std::uint8_t{0});
+                unit.fatalCode = static_cast<std::uint8_t>(
+                    std::min<std::uint64_t>(FieldCount(*json, field::kCode).value_or(0), 0xFF));
                 unit.fatalText = text;
-                unit.seconds = json->value(field::kSeconds, 0.0);
+                unit.seconds = FieldNumber(*json, field::kSeconds).value_or(0.0);
                 unit.progress.reset();
                 unit.doing = Said(kFatalStopLine, {std::to_string(unit.fatalCode), text});
                 plain = unit.doing;
@@ -398,7 +408,7 @@ class AllUnits {
     // between writing it and telling so).
     void WriteRecord(Unit& unit) {
         if (!records_.Wanted() || unit.recordWritten ||
-            (!records_.ToOutput() && records_.Holds(run_, unit.device.index))) {
+            (!records_.ToOutput() && records_.Holds(runId_, unit.device.index))) {
             return;
         }
         UnitRecord record;
@@ -406,6 +416,7 @@ class AllUnits {
             record = *unit.record;
         } else {
             record.run = run_;
+            record.runId = runId_;
             record.device = unit.device.index;
             record.product = unit.device.product.value_or("");
             record.images = unit.images;
@@ -472,6 +483,7 @@ class AllUnits {
     ProgramClock& clock_;
     const ConsoleReport::Style style_;
     const std::string run_;
+    const std::string runId_;
     const RecordFile records_;
     unsigned (*stopRequests_)();
     const double startSeconds_;
@@ -516,14 +528,17 @@ int RunAllUnitUpdates(const Arguments& arguments, ChildProcesses& children,
         ListDevices(devices, arguments.json, true);
         return kExitNoDevice;
     }
-    const std::string run = arguments.run.empty() ? NewRunName() : arguments.run;
+    // The run's own identity: its name may be one that a line gives run after run.
+    const std::string runId = NewRunId();
+    const std::string run = arguments.run.empty() ? runId : arguments.run;
     report.Event(JsonLine(Event::Start)
                      .Text(field::kCommand, "update --all")
                      .Value(field::kDevices, unitsJson)
                      .Count(field::kTotal, set.bytesToWrite)
-                     .Text(field::kRun, run),
+                     .Text(field::kRun, run)
+                     .Text(field::kRunId, runId),
                  Said(kUpdatingUnits, {std::to_string(units.size()), indices}));
-    AllUnits all(arguments, children, clock, ReportStyle(arguments), run, stopRequests);
+    AllUnits all(arguments, children, clock, ReportStyle(arguments), run, runId, stopRequests);
     all.Start(units, thisProgram, approved);
     all.Run();
     return all.Finish();

@@ -28,6 +28,8 @@ struct Arguments {
     bool powerCuts = false;              // rehearse: a power cut at every point, and a restore
     std::optional<std::uint32_t> every;  // rehearse --power-cuts: every this many page frames
     std::string run;                     // names the run in the records; made up when not given
+    std::string runId;  // the run's own identity, as update --all hands it to each of its units;
+                        // made up when not given
 };
 
 // The whole help: every command's lines and the exit codes.

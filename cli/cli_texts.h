@@ -22,6 +22,7 @@ struct CommandLineText {
     X(kNeedsFileNotOption, "{} needs a file name, not the option {}")                             \
     X(kNeedsFileName, "{} needs a file name")                                                     \
     X(kAllWithDevice, "--all and --device cannot go together")                                    \
+    X(kRunIdWithAll, "--run-id goes with the update of one unit: update --all makes its own")     \
     X(kExpectInputWithAll,                                                                        \
       "--expect - reads standard input, which update --all keeps for its "                        \
       "units")                                                                                    \

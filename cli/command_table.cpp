@@ -59,6 +59,7 @@ const OptionRow kOptions[] = {
     {"--expect", Value::FileOrStream, nullptr, &Arguments::expectFile},
     {"--scenario", Value::File, nullptr, &Arguments::scenarioFile},
     {"--run", Value::Word, nullptr, &Arguments::run},
+    {"--run-id", Value::Word, nullptr, &Arguments::runId},
     {"--every", Value::Index, nullptr, nullptr,
      [](const std::string& value, Arguments& arguments, std::string& problem) {
          arguments.every = WholeNumber(value);
@@ -130,11 +131,13 @@ const CommandRow kCommands[] = {
      &RunDevices},
     {"update",
      true,
-     {"--device", "--all", "--json", "--record", "--expect", "--run"},
+     {"--device", "--all", "--json", "--record", "--expect", "--run", "--run-id"},
      "  update [FOLDER] [--device N] [--json] [--record FILE] [--expect SUMS]\n"
      "                                 update one QUORVANEX with the image files in FOLDER;\n"
      "                                 --record - writes the record as a JSON event, --expect -\n"
-     "                                 reads the approved lines from standard input\n"
+     "                                 reads the approved lines from standard input; --run NAME\n"
+     "                                 names the run in the records (--run-id ID: the run's own\n"
+     "                                 identity, which update --all hands each of its units)\n"
      "  update [FOLDER] --all [--json] [--record FILE] [--expect SUMS]\n"
      "                                 update every attached QUORVANEX at once, each in a process\n"
      "                                 of its own; a first Ctrl-C lets the units finish, a second\n"
@@ -265,6 +268,9 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& words,
     }
     if (problem.empty() && arguments.allUnits && arguments.expectFile == kStandardStream) {
         problem = Said(kExpectInputWithAll);
+    }
+    if (problem.empty() && arguments.allUnits && !arguments.runId.empty()) {
+        problem = Said(kRunIdWithAll);
     }
     return problem.empty() ? std::optional(arguments) : std::nullopt;
 }

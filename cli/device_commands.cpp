@@ -158,7 +158,8 @@ int RunDeviceUpdate(const Arguments& arguments, ProgramClock& clock, unsigned (*
         return kExitUsage;
     }
     UnitRecord record;
-    record.run = arguments.run.empty() ? NewRunName() : arguments.run;
+    record.runId = arguments.runId.empty() ? NewRunId() : arguments.runId;
+    record.run = arguments.run.empty() ? record.runId : arguments.run;
     record.device = arguments.device.value_or(0);
     // A unit named by its index (as update --all names each) has its record whatever ends it;
     // without one there is no unit to record until one is chosen.
@@ -193,7 +194,8 @@ int RunDeviceUpdate(const Arguments& arguments, ProgramClock& clock, unsigned (*
             .Count(field::kDevice, device->index)
             .Text(field::kProduct, record.product)
             .Count(field::kTotal, set.bytesToWrite)
-            .Text(field::kRun, record.run),
+            .Text(field::kRun, record.run)
+            .Text(field::kRunId, record.runId),
         Said(kUpdatingDevice, {std::to_string(device->index), std::to_string(set.bytesToWrite)}));
     if (approved) {
         report.RequireApproved(*approved);

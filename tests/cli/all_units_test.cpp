@@ -95,6 +95,12 @@ class ScriptedUnits final : public ChildProcesses {
     std::vector<ChildOutput> pending_;
 };
 
+// The run's identity that the parent handed its units.
+std::string RunIdGiven(const std::vector<std::string>& words) {
+    const auto found = std::find(words.begin(), words.end(), "--run-id");
+    return found != words.end() && found + 1 != words.end() ? *(found + 1) : std::string();
+}
+
 std::string RecordEvent(std::uint32_t device, Outcome outcome, std::uint8_t fatalCode = 0) {
     UnitRecord record;
     record.run = "run-1";
@@ -182,11 +188,15 @@ TEST_F(AllUnitsTest, EachUnitRunsApartAndEveryEventNamesItsUnitAndTheSummaryName
     EXPECT_EQ(UpdateAll(units, {"--json", "--record", RecordsPath(), "--run", "run-1"}),
               kExitUnitsNotUpdated);
 
-    // One process a QUORVANEX, each for its own unit, writing its own record under the run.
+    // One process a QUORVANEX, each for its own unit, writing its own record under the run, its
+    // name and its own identity.
     ASSERT_EQ(units.started.size(), 3u);
+    const std::string runId = RunIdGiven(units.started[1]);
+    EXPECT_FALSE(runId.empty());
     EXPECT_EQ(units.started[1],
               (std::vector<std::string>{"quorvanex-cli", "update", "--device", "2", "--json",
-                                        "--run", "run-1", "--record", RecordsPath()}));
+                                        "--run", "run-1", "--run-id", runId, "--record",
+                                        RecordsPath()}));
     EXPECT_EQ(bridge.Calls(emulator::BridgeOperation::OpenBridgeDevice), 0u)
         << "the parent opens no unit";
 
@@ -225,12 +235,29 @@ TEST_F(AllUnitsTest, AUnitThatWroteItsLineButCouldNotTellIsNotRecordedTwice) {
     scripts[0].exitCode = 139;
     scripts.push_back(scripts[0]);
     scripts.push_back(scripts[0]);
-    ScriptedUnits units(scripts);
-    // Unit 2's line is in the file already, as its own process wrote it.
-    UnitRecord own;
-    own.run = "run-1";
-    own.device = 2;
-    ASSERT_TRUE(RecordFile(RecordsPath()).Append(own));
+    ScriptedUnits scripted(scripts);
+    // Unit 2's line is in the file, as its own process wrote it under the run it was given.
+    struct UnitTwoWritesItsLine final : ChildProcesses {
+        ScriptedUnits& inner;
+        std::string path;
+        UnitTwoWritesItsLine(ScriptedUnits& units, std::string file)
+            : inner(units), path(std::move(file)) {}
+        bool Start(std::size_t child, const std::vector<std::string>& words,
+                   const std::string& input) override {
+            if (child == 1) {
+                UnitRecord own;
+                own.run = "run-1";
+                own.runId = RunIdGiven(words);
+                own.device = 2;
+                EXPECT_TRUE(RecordFile(path).Append(own));
+            }
+            return inner.Start(child, words, input);
+        }
+        std::vector<ChildOutput> Wait(std::uint32_t milliseconds) override {
+            return inner.Wait(milliseconds);
+        }
+        void End(std::size_t child) override { inner.End(child); }
+    } units(scripted, RecordsPath());
     UpdateAll(units, {"--record", RecordsPath(), "--run", "run-1"});
     std::vector<int> devices;
     for (const Json& record : Records()) {
@@ -331,6 +358,89 @@ TEST_F(AllUnitsTest, AFirstCtrlCLetsTheUnitsFinishASecondStopsThemAndEachIsRecor
     }
     EXPECT_EQ(outcomes, (std::map<int, std::string>{{2, "interrupted"}, {3, "interrupted"}}))
         << "unit 0 finished and wrote its own";
+}
+
+TEST_F(AllUnitsTest, ARunNameUsedAgainNeverHidesAUnitOfThisRun) {
+    // An earlier run of the same name left a line for every unit, as a line reuses a station's
+    // name shift after shift.
+    std::string earlier;
+    for (const char* device : {"0", "2", "3"}) {
+        earlier += R"({"time":"2026-12-07T10:00:00Z","run":"station-3","run_id":"earlier",)"
+                   R"("device":)" +
+                   std::string(device) + R"(,"product":"QUORVANEX","outcome":"done"})" + "\n";
+    }
+    folder.Write("records.jsonl", Bytes(earlier.begin(), earlier.end()));
+    ScriptedUnits units(DoneFatalCrashed());
+    EXPECT_EQ(UpdateAll(units, {"--json", "--record", RecordsPath(), "--run", "station-3"}),
+              kExitUnitsNotUpdated);
+    // The run's own identity, the same for every unit, and told at the start.
+    ASSERT_EQ(units.started.size(), 3u);
+    const std::string runId = RunIdGiven(units.started[0]);
+    EXPECT_FALSE(runId.empty());
+    EXPECT_NE(runId, "earlier");
+    EXPECT_EQ(RunIdGiven(units.started[2]), runId);
+    EXPECT_EQ(Lines(output).front()["run_id"], runId);
+    // Unit 3 crashed: its line is written, though a line of the name for unit 3 was there.
+    std::vector<Json> written = Records();
+    ASSERT_EQ(written.size(), 4u);
+    EXPECT_EQ(written[3]["device"], 3);
+    EXPECT_EQ(written[3]["run"], "station-3");
+    EXPECT_EQ(written[3]["run_id"], runId);
+    EXPECT_EQ(written[3]["outcome"], "crashed");
+
+    // Two Ctrl-C while units 2 and 3 are written: each is recorded as stopped.
+    std::vector<ScriptedUnits::Script> scripts = DoneFatalCrashed();
+    scripts[1] = {{scripts[1].lines.front()}, 0, true, true};
+    scripts[2] = {{scripts[2].lines.front()}, 0, true, true};
+    ScriptedUnits stopped(scripts, &clock);
+    stopRequests = 2;
+    stoppedUnits = &stopped;
+    stopFromWait = 7;
+    EXPECT_EQ(UpdateAll(stopped, {"--record", RecordsPath(), "--run", "station-3"}), kExitStopped);
+    written = Records();
+    ASSERT_EQ(written.size(), 6u);
+    for (std::size_t line = 4; line < 6; ++line) {
+        EXPECT_EQ(written[line]["outcome"], "interrupted");
+        EXPECT_EQ(written[line]["run_id"], RunIdGiven(stopped.started[0]));
+    }
+}
+
+TEST_F(AllUnitsTest, ARecordFileOfAnyContentIsReadWithoutHarmAndEachNewLineStandsWhole) {
+    // Lines of another shape, of another tool, written by hand, and a line cut short by a full
+    // disk, without its line end.
+    const std::string foreign =
+        "{\"run\":1,\"device\":0}\n"
+        "{\"run\":\"station-3\",\"run_id\":[1],\"device\":\"3\",\"outcome\":5}\n"
+        "written by hand\n"
+        "[3]\n"
+        "\n"
+        "\xff\xfe"
+        "\x01"
+        "binary\n"
+        "{\"time\":\"2026-12-07T10:00:00Z\",\"run\":\"station-3\",\"dev";
+    folder.Write("records.jsonl", Bytes(foreign.begin(), foreign.end()));
+    // Unit 3 says things of shapes no unit says before it crashes.
+    std::vector<ScriptedUnits::Script> scripts = DoneFatalCrashed();
+    for (const char* odd :
+         {R"({"event":5})",
+          R"({"event":"progress","image":5,"image_done":"x",)"
+          R"("image_total":-1,"rate":"fast","eta":[]})",
+          R"({"event":"notice","caption":1,"text":null,"count":"twice"})",
+          R"({"event":"erase","image":[],"sha256":{}})", R"({"event":"line","text":{"a":1}})",
+          R"({"event":"start","device":"x"})"}) {
+        scripts[2].lines.insert(scripts[2].lines.end() - 1, odd);
+    }
+    ScriptedUnits units(scripts);
+    EXPECT_EQ(UpdateAll(units, {"--json", "--record", RecordsPath(), "--run", "station-3"}),
+              kExitUnitsNotUpdated);
+    EXPECT_EQ(Lines(output).back()["event"], "summary");
+    std::string lines;
+    ASSERT_TRUE(ReadWholeFile(folder.PathOf("records.jsonl").c_str(), lines));
+    ASSERT_EQ(lines.rfind(foreign + "\n", 0), 0u) << "the cut line keeps its own line:\n" << lines;
+    const std::optional<Json> added = ReadJsonObject(lines.substr(foreign.size() + 1));
+    ASSERT_TRUE(added) << lines;
+    EXPECT_EQ((*added)["device"], 3);
+    EXPECT_EQ((*added)["outcome"], "crashed");
 }
 
 TEST_F(AllUnitsTest, TheFilesNamedAreCheckedBeforeAnyUnitIsTouched) {

@@ -1,8 +1,11 @@
-// The command line's files on a POSIX system where only such a system can make them: standard
-// output on a full device, a current folder whose name is not UTF-8, and one whose path is longer
-// than PATH_MAX.
+// The command line's files on a POSIX system where only such a system can make them: a disk that
+// fills (the process's file size limit cuts a write short as a full disk does), standard output on
+// a full device, a current folder whose name is not UTF-8, and one whose path is longer than
+// PATH_MAX.
 #include <fcntl.h>
+#include <signal.h>
 #include <stdio_ext.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +19,8 @@
 
 #include "cli/commands.h"
 #include "cli/console_platform.h"
+#include "cli/json_line.h"
+#include "cli/unit_record.h"
 #include "seam/binary_file.h"
 #include "tests/support/image_files.h"
 #include "tests/support/process_state.h"
@@ -25,6 +30,61 @@ namespace quorvanex::cli {
 namespace {
 
 using test_support::Bytes;
+
+// Writes beyond this size fail as on a full disk: a write that reaches it is cut short there.
+class DiskFullAt {
+  public:
+    explicit DiskFullAt(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        // A write at the limit fails with an error instead of ending the process.
+        previous_ = signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~DiskFullAt() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        signal(SIGXFSZ, previous_);
+    }
+    DiskFullAt(const DiskFullAt&) = delete;
+    DiskFullAt& operator=(const DiskFullAt&) = delete;
+
+  private:
+    rlimit saved_ = {};
+    void (*previous_)(int) = nullptr;
+};
+
+std::string Contents(const std::filesystem::path& path) {
+    std::string bytes;
+    ReadWholeFile(WideFromUtf8(path.string()).c_str(), bytes);
+    return bytes;
+}
+
+TEST(RecordFileOnAFullDisk, AWriteCutShortIsUndoneAndTheCheckBeforehandReallyWrites) {
+    test_support::ScratchFolder folder;
+    const std::filesystem::path path = folder.Path() / "records.jsonl";
+    const RecordFile records(path.string());
+    UnitRecord record;
+    record.run = "station-3";
+    ASSERT_TRUE(records.Append(record));
+    const std::string before = Contents(path);
+    {
+        const DiskFullAt full(before.size() + 10);
+        EXPECT_FALSE(records.Usable()) << "a check that writes nothing passes on a full disk";
+        record.device = 1;
+        EXPECT_FALSE(records.Append(record));
+    }
+    EXPECT_EQ(Contents(path), before) << "the line cut short is taken away again";
+    // The next run's first line stands whole on its own line.
+    record.device = 2;
+    ASSERT_TRUE(records.Append(record));
+    const std::string after = Contents(path);
+    ASSERT_EQ(after.rfind(before, 0), 0u);
+    const std::optional<Json> added =
+        ReadJsonObject(after.substr(before.size(), after.size() - before.size() - 1));
+    ASSERT_TRUE(added) << after;
+    EXPECT_EQ((*added)["device"], 2);
+}
 
 // Runs the command line's words from the folder given, coming back to the folder it was in.
 // The folder is held open to come back to: its path may be too long to be read.
