@@ -121,13 +121,14 @@ TEST_F(CommandLineTest, CheckTellsWhetherTheUpdateWouldStartAndWhatIsWrong) {
         std::size_t file;
         Bytes contents;  // empty: the file is missing
         const char* state;
+        bool hashed;  // a file too large is refused by its size alone, never read whole
     };
     const Bytes oversized =
         test_support::ImageBytes("1A70", Bytes(MultiPartRegion().SizeInBytes() + 1, 0x5A));
     for (const Wrong& wrong :
-         {Wrong{3, {}, "missing or not readable"},
-          Wrong{2, test_support::ImageBytes("1B70", Bytes(9)), "has no valid image ID"},
-          Wrong{4, oversized, "too large for its flash region"}}) {
+         {Wrong{3, {}, "missing or not readable", false},
+          Wrong{2, test_support::ImageBytes("1B70", Bytes(9)), "has no valid image ID", true},
+          Wrong{4, oversized, "too large for its flash region", false}}) {
         SCOPED_TRACE(wrong.state);
         test_support::WriteMultiPartSet(folder.Path(), {3000, 100, 120, 64, 33});
         const std::filesystem::path path = folder.Path() / kImageSetFiles[wrong.file];
@@ -138,6 +139,7 @@ TEST_F(CommandLineTest, CheckTellsWhetherTheUpdateWouldStartAndWhatIsWrong) {
         }
         EXPECT_EQ(Run({"check", "--json"}), 3);
         EXPECT_EQ(EventsNamed("file").at(wrong.file).at("state"), wrong.state);
+        EXPECT_EQ(EventsNamed("file").at(wrong.file).at("sha256").size(), wrong.hashed ? 64u : 0u);
         EXPECT_EQ(EventsNamed("verdict").at(0).at("update_would_start"), "false");
     }
 }
