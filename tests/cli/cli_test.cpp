@@ -367,6 +367,48 @@ TEST_F(DeviceUpdateTest, APartReplacedAfterTheStartIsNeverWrittenAndTheRecordHas
               Sha256Hex(reinterpret_cast<const std::uint8_t*>(mainImage.data()), mainImage.size()));
 }
 
+TEST_F(DeviceUpdateTest, AnImageThatChangesSizeAfterItWasLookedAtKeepsItsProgressWhole) {
+    folder.Write("QUORVANEX-FPGA-2.45-1013.bin", test_support::ImageBytes("1A65", Bytes(3000, 1)));
+    // The image is replaced by a larger one as the unit is opened: after the set was looked at,
+    // before it is loaded to be written.
+    struct GrowOnOpen final : emulator::EmulatedBridge::DeviceClaims {
+        test_support::ScratchFolder& folder;
+        explicit GrowOnOpen(test_support::ScratchFolder& in) : folder(in) {}
+        bool Claim(std::uint32_t) override {
+            folder.Write("QUORVANEX-FPGA-2.45-1013.bin",
+                         test_support::ImageBytes("1A65", test_support::PatternData(9000)));
+            return true;
+        }
+        void GiveBack(std::uint32_t) override {}
+    } grow(folder);
+    bridge.Attach();
+    bridge.SetDeviceClaims(&grow);
+    EXPECT_EQ(Update({"--json"}), kExitDone) << output << errors;
+    const std::vector<Json> events = test_support::JsonLines(output);
+    std::size_t progress = 0;
+    for (const Json& event : events) {
+        if (event["event"] != "progress") {
+            continue;
+        }
+        ++progress;
+        EXPECT_LE(event["image_done"], event["image_total"]) << event.dump();
+        EXPECT_LE(event["done"], event["total"]) << event.dump();
+        EXPECT_LT(event["eta"].get<double>(), 3600.0) << event.dump();
+    }
+    ASSERT_GT(progress, 0u);
+    // The bytes written are those loaded, and their count is the total that the progress told.
+    const auto flash = bridge.Device(0).Flash().Read(0x0A0000, 9000);
+    const Bytes written = test_support::PatternData(9000);
+    EXPECT_TRUE(std::equal(flash.begin(), flash.end(), written.begin(), written.end()));
+    for (auto event = events.rbegin(); event != events.rend(); ++event) {
+        if ((*event)["event"] == "progress") {
+            EXPECT_EQ((*event)["done"], 9000);
+            EXPECT_EQ((*event)["total"], 9000);
+            break;
+        }
+    }
+}
+
 TEST_F(DeviceUpdateTest, AFirstCtrlCWhileWritingIsAnsweredASecondStopsAndIsRecorded) {
     const std::vector<Bytes> images =
         test_support::WriteMultiPartSet(folder.Path(), {3000, 100, 100, 100, 100});
