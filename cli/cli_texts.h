@@ -22,6 +22,7 @@ struct CommandLineText {
     X(kNeedsFileNotOption, "{} needs a file name, not the option {}")                             \
     X(kNeedsFileName, "{} needs a file name")                                                     \
     X(kAllWithDevice, "--all and --device cannot go together")                                    \
+    X(kSumsWithJson, "--sums and --json cannot go together")                                      \
     X(kRunIdWithAll, "--run-id goes with the update of one unit: update --all makes its own")     \
     X(kExpectInputWithAll,                                                                        \
       "--expect - reads standard input, which update --all keeps for its "                        \
@@ -60,6 +61,8 @@ struct CommandLineText {
       "Standard output could not be written (a full disk, or nobody reading it): what was asked " \
       "for is not whole.")                                                                        \
     X(kDeviceNotAQuorvanex, "Device {} is not a QUORVANEX.")                                      \
+    X(kNoSuchDevice, "There is no device {}: the USB bridge sees {} device(s).")                  \
+    X(kNoDevices, "The USB bridge sees no device.")                                               \
     X(kSeveralUnits, "Several QUORVANEX units are attached; choose one with --device N.")         \
     X(kDeviceNotOpened,                                                                           \
       "Device {} was found but could not be opened: another program may be using it, or it was "  \

@@ -272,6 +272,11 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& words,
     if (problem.empty() && arguments.allUnits && !arguments.runId.empty()) {
         problem = Said(kRunIdWithAll);
     }
+    // The sums are SHA256SUMS lines for sha256sum and --expect; the JSON of the files is check
+    // --json.
+    if (problem.empty() && arguments.sums && arguments.json) {
+        problem = Said(kSumsWithJson);
+    }
     return problem.empty() ? std::optional(arguments) : std::nullopt;
 }
 

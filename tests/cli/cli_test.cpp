@@ -409,6 +409,33 @@ TEST_F(DeviceUpdateTest, AnImageThatChangesSizeAfterItWasLookedAtKeepsItsProgres
     }
 }
 
+TEST_F(DeviceUpdateTest, DevicesAndUnitsThatAreNotThereAreToldInASentence) {
+    // No device at all: said, not an empty list.
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    Arguments arguments;
+    arguments.command = "devices";
+    EXPECT_EQ(RunDevices(arguments), kExitNoDevice);
+    errors = ::testing::internal::GetCapturedStderr();
+    output = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(output, "");
+    EXPECT_NE(errors.find("The USB bridge sees no device."), std::string::npos) << errors;
+
+    // A unit asked for by an index that no device has, beside one that is another kind.
+    folder.Write("QUORVANEX-FPGA-2.45-1013.bin", test_support::ImageBytes("1A65", Bytes(300, 1)));
+    emulator::DeviceConfig other;
+    other.serial = "1999";
+    bridge.Attach();
+    bridge.Attach(other);
+    EXPECT_EQ(Update({"--device", "7"}), kExitNoDevice);
+    EXPECT_NE(errors.find("There is no device 7: the USB bridge sees 2 device(s)."),
+              std::string::npos)
+        << errors;
+    EXPECT_EQ(errors.find("is not a QUORVANEX"), std::string::npos) << errors;
+    EXPECT_EQ(Update({"--device", "1"}), kExitNoDevice);
+    EXPECT_NE(errors.find("Device 1 is not a QUORVANEX."), std::string::npos) << errors;
+}
+
 TEST_F(DeviceUpdateTest, AFirstCtrlCWhileWritingIsAnsweredASecondStopsAndIsRecorded) {
     const std::vector<Bytes> images =
         test_support::WriteMultiPartSet(folder.Path(), {3000, 100, 100, 100, 100});
@@ -491,6 +518,24 @@ TEST_F(CommandLineTest, AScenarioIsReadAsNotepadSavesItAndABinaryOneIsNeverEchoe
         const auto byte = static_cast<unsigned char>(c);
         EXPECT_TRUE(byte == '\n' || (byte >= 0x20 && byte < 0x7F)) << "byte " << int{byte};
     }
+}
+
+TEST_F(CommandLineTest, WithJsonARefusalIsAnEventOnStandardOutputAndSumsAreNotJson) {
+    // Without --json a refusal is a sentence on standard error; with it, an event on standard
+    // output, and standard error stays empty.
+    folder.Write("QUORVANEX-FPGA-2.45-1013.bin", test_support::ImageBytes("1A65", Bytes(300, 2)));
+    EXPECT_EQ(Run({"rehearse", "--scenario", (folder.Path() / "none.txt").string()}), kExitUsage);
+    EXPECT_EQ(output, "");
+    EXPECT_NE(errors.find("cannot be read"), std::string::npos);
+    EXPECT_EQ(Run({"rehearse", "--json", "--scenario", (folder.Path() / "none.txt").string()}),
+              kExitUsage);
+    EXPECT_EQ(errors, "");
+    ASSERT_EQ(EventsNamed("refused").size(), 1u) << output;
+    EXPECT_NE(EventsNamed("refused")[0].at("text").find("cannot be read"), std::string::npos);
+    // The sums are SHA256SUMS lines, never JSON: the two together are a usage error.
+    EXPECT_EQ(Run({"check", "--sums", "--json"}), kExitUsage);
+    EXPECT_EQ(output, "");
+    EXPECT_NE(errors.find("--sums and --json cannot go together"), std::string::npos) << errors;
 }
 
 TEST_F(CommandLineTest, ARehearsalJudgesTheDeviceItUpdated) {
