@@ -231,9 +231,11 @@ class AllUnits {
     // A first request to stop is answered with what stopping means, and the units go on: a unit
     // stopped while it is written does not start until it is updated again. A second one stops
     // every unit still running; the units' processes never see the console's requests themselves.
+    // Two at once (two Ctrl-C between two looks, or the program being ended) stop them without
+    // the answer to a first, which would ask for what has happened already.
     void LookForStop() {
         const unsigned requests = stopRequests_ != nullptr ? stopRequests_() : 0;
-        if (requests >= 1 && !stopWarned_) {
+        if (requests == 1 && !stopWarned_) {
             stopWarned_ = true;
             const std::string text = Said(kStopUnitsWhileWriting, {std::to_string(UnitsRunning())});
             WriteError(text + "\n");
@@ -527,6 +529,12 @@ int RunAllUnitUpdates(const Arguments& arguments, ChildProcesses& children,
         Refuse(arguments.json, Utf8FromWide(kNotConnected.text));
         ListDevices(devices, arguments.json, true);
         return kExitNoDevice;
+    }
+    // Stopped while the files and the units were looked at (the hashing of a large set takes its
+    // time): no unit has been touched, and none is started.
+    if (stopRequests != nullptr && stopRequests() > 0) {
+        Refuse(arguments.json, Said(kUpdateStopped));
+        return kExitStopped;
     }
     // The run's own identity: its name may be one that a line gives run after run.
     const std::string runId = NewRunId();

@@ -339,6 +339,8 @@ TEST_F(AllUnitsTest, AFirstCtrlCLetsTheUnitsFinishASecondStopsThemAndEachIsRecor
     scripts[2] = {{scripts[2].lines.front()}, 0, true, true};
     ScriptedUnits first(scripts, &clock);
     stopRequests = 1;
+    stoppedUnits = &first;
+    stopFromWait = 1;  // once the units are started
     EXPECT_EQ(UpdateAll(first, {"--record", RecordsPath()}), kExitUnitsNotUpdated);
     EXPECT_TRUE(first.ended == (std::vector<std::size_t>{1, 2})) << "ended as hung, not stopped";
     EXPECT_NE(errors.find("unit(s) are being written"), std::string::npos) << errors;
@@ -441,6 +443,30 @@ TEST_F(AllUnitsTest, ARecordFileOfAnyContentIsReadWithoutHarmAndEachNewLineStand
     ASSERT_TRUE(added) << lines;
     EXPECT_EQ((*added)["device"], 3);
     EXPECT_EQ((*added)["outcome"], "crashed");
+}
+
+TEST_F(AllUnitsTest, StopRequestsBeforeAnyUnitStartsStartNoneAndAnEndingProgramIsNotAskedToWait) {
+    // Two Ctrl-C while the files are looked at: no unit is started, none recorded.
+    ScriptedUnits units(DoneFatalCrashed());
+    stopRequests = 2;
+    EXPECT_EQ(UpdateAll(units, {"--json", "--record", RecordsPath()}), kExitStopped);
+    EXPECT_TRUE(units.started.empty());
+    EXPECT_TRUE(Records().empty());
+    EXPECT_EQ(errors.find("being written"), std::string::npos) << errors;
+    for (const Json& event : Lines(output)) {
+        EXPECT_NE(event["event"], "start") << "nothing started";
+    }
+
+    // A program being ended (SIGTERM, SIGHUP: two requests at once) stops its units without
+    // asking the operator to press Ctrl-C again.
+    std::vector<ScriptedUnits::Script> scripts = DoneFatalCrashed();
+    scripts[1] = {{scripts[1].lines.front()}, 0, true, true};
+    ScriptedUnits ending(scripts, &clock);
+    stoppedUnits = &ending;
+    stopFromWait = 13;  // once units 0 and 2 have told everything and ended
+    EXPECT_EQ(UpdateAll(ending, {"--record", RecordsPath()}), kExitStopped);
+    EXPECT_EQ(errors.find("press Ctrl-C again"), std::string::npos) << errors;
+    EXPECT_EQ(ending.ended, std::vector<std::size_t>{1});
 }
 
 TEST_F(AllUnitsTest, TheFilesNamedAreCheckedBeforeAnyUnitIsTouched) {
