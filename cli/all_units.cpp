@@ -242,6 +242,9 @@ class AllUnits {
             if (style_ == ConsoleReport::Style::Json) {
                 WriteOutput(JsonLine(Event::Stopping).Text(field::kText, text).Line());
             }
+            // On a terminal the rows are drawn again below the answer, never over it: it stays
+            // to be read while the operator decides.
+            rowsDrawn_ = 0;
         }
         if (requests >= 2 && !stopping_) {
             stopping_ = true;

@@ -653,6 +653,17 @@ def cli_update_all_parent_ended(run):
                    "arrive")
 
 
+def cli_terminal_rows(run):
+    """The rows of update --all as the Windows console draws them, with the answer to a first
+    Ctrl-C kept above them: the unit test of the rows, under Wine with a console of its own on the
+    scenario's display (the Windows tests run without a display, where Wine makes none)."""
+    tests = run.context.build / "tests" / "unit_tests.exe"
+    result = run.run_in_wine(tests, "--gtest_filter=AllUnitsTest.OnATerminal*")
+    (run.folder / "unit-test.txt").write_text(result.stdout + result.stderr)
+    expect(result.returncode == 0 and "[  PASSED  ] 1 test" in result.stdout and
+           "SKIPPED" not in result.stdout, f"the test of the rows:\n{result.stdout}")
+
+
 def cli_record_unwritable(run):
     """A record file that cannot be written ends the run before any unit is touched."""
     every, _ = start_update_all(run, "--record", "no-such-folder/records.jsonl")
@@ -713,7 +724,8 @@ SCENARIOS = {f.__name__: f for f in (single_image, multi_part, part_file_refused
                                      library_put_right, stand_in_without_scenario, non_latin_folder,
                                      cli_update, cli_refuses_ambiguous_update, cli_update_all,
                                      cli_update_all_stopped, cli_update_all_parent_ended,
-                                     cli_record_unwritable, cli_expect_image_replaced)}
+                                     cli_terminal_rows, cli_record_unwritable,
+                                     cli_expect_image_replaced)}
 
 
 class Context:

@@ -24,6 +24,7 @@
 #include "tests/support/emulated_device_test.h"
 #include "tests/support/image_files.h"
 #include "tests/support/process_state.h"
+#include "tests/support/terminal.h"
 
 namespace quorvanex::cli {
 namespace {
@@ -467,6 +468,42 @@ TEST_F(AllUnitsTest, StopRequestsBeforeAnyUnitStartsStartNoneAndAnEndingProgramI
     EXPECT_EQ(UpdateAll(ending, {"--record", RecordsPath()}), kExitStopped);
     EXPECT_EQ(errors.find("press Ctrl-C again"), std::string::npos) << errors;
     EXPECT_EQ(ending.ended, std::vector<std::size_t>{1});
+}
+
+TEST_F(AllUnitsTest, OnATerminalTheAnswerToAFirstCtrlCStaysReadableUntilTheRunEnds) {
+    // The rows are drawn again after every line of a unit, long after the request.
+    ScriptedUnits units(DoneFatalCrashed());
+    stopRequests = 1;
+    stoppedUnits = &units;
+    stopFromWait = 3;
+    std::string problem;
+    const std::optional<Arguments> arguments = ParseArguments({"update", "--all"}, problem);
+    ASSERT_TRUE(arguments) << problem;
+    VirtualProgramClock time(clock);
+    std::vector<std::string> rows;
+    {
+        const test_support::ScopedWorkingDirectory inFolder(folder.Path());
+        test_support::TestTerminal terminal;
+        if (!terminal.Ready()) {
+            GTEST_SKIP() << "no console whose screen can be read: Wine without a display";
+        }
+        EXPECT_EQ(RunAllUnitUpdates(*arguments, units, {"quorvanex-cli"}, time, &CountedStops),
+                  kExitUnitsNotUpdated);
+        rows = terminal.Rows();
+    }
+    std::string shown;
+    for (const std::string& row : rows) {
+        shown += row + "\n";
+    }
+    const std::string screen = test_support::ScreenText(rows);
+    EXPECT_NE(screen.find("unit(s) are being written: a unit stopped now will not start until it "
+                          "is updated again. They go on; press Ctrl-C again to stop them anyway."),
+              std::string::npos)
+        << shown;
+    // The rows below it still show how each unit ended, and the table follows.
+    EXPECT_NE(screen.find("unit 3  crashed, exit code 139"), std::string::npos) << shown;
+    EXPECT_NE(screen.find("Not updated: unit 2 (fatal 6 Chip Erase error)"), std::string::npos)
+        << shown;
 }
 
 TEST_F(AllUnitsTest, TheFilesNamedAreCheckedBeforeAnyUnitIsTouched) {
