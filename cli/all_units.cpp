@@ -87,14 +87,14 @@ class AllUnits {
   public:
     AllUnits(const Arguments& arguments, ChildProcesses& children, ProgramClock& clock,
              ConsoleReport::Style style, std::string run, std::string runId,
-             unsigned (*stopRequests)())
+             const OperatorStops& stops)
         : children_(children),
           clock_(clock),
           style_(style),
           run_(std::move(run)),
           runId_(std::move(runId)),
           records_(arguments.recordFile),
-          stopRequests_(stopRequests),
+          stops_(stops),
           startSeconds_(clock.Seconds()) {}
 
     // One process a unit: this program again, for that unit alone, its record written by itself
@@ -133,6 +133,10 @@ class AllUnits {
     void Run() {
         DrawRows();
         while (Running()) {
+            if (stops_.ConsoleClosing()) {
+                LeaveUnits();
+                return;
+            }
             LookForStop();
             for (const ChildOutput& output : children_.Wait(kOutputWaitMilliseconds)) {
                 Unit& unit = units_[output.child];
@@ -151,6 +155,10 @@ class AllUnits {
 
     // The table, or the summary event; returns the exit code.
     int Finish() {
+        if (left_) {
+            // The console is gone, and with it whoever would read the table.
+            return kExitStopped;
+        }
         std::vector<std::string> notUpdated;
         Json failed = Json::array();
         Json table = Json::array();
@@ -234,7 +242,7 @@ class AllUnits {
     // Two at once (two Ctrl-C between two looks, or the program being ended) stop them without
     // the answer to a first, which would ask for what has happened already.
     void LookForStop() {
-        const unsigned requests = stopRequests_ != nullptr ? stopRequests_() : 0;
+        const unsigned requests = stops_.Requests();
         if (requests == 1 && !stopWarned_) {
             stopWarned_ = true;
             const std::string text = Said(kStopUnitsWhileWriting, {std::to_string(UnitsRunning())});
@@ -256,6 +264,18 @@ class AllUnits {
                     }
                     children_.End(child);
                 }
+            }
+        }
+    }
+
+    // The console window is closing, and the system ends this program within seconds: every unit
+    // still running is left to go on alone, as when this program is ended, and records itself. A
+    // unit being written finishes; a stop now would leave it not starting until updated again.
+    void LeaveUnits() {
+        left_ = true;
+        for (std::size_t child = 0; child < units_.size(); ++child) {
+            if (!units_[child].ended) {
+                children_.Leave(child);
             }
         }
     }
@@ -490,12 +510,13 @@ class AllUnits {
     const std::string run_;
     const std::string runId_;
     const RecordFile records_;
-    unsigned (*stopRequests_)();
+    const OperatorStops& stops_;
     const double startSeconds_;
     std::vector<Unit> units_;
     std::size_t rowsDrawn_ = 0;
     bool stopWarned_ = false;
     bool stopping_ = false;
+    bool left_ = false;  // the console closed: the units still running were left to go on
     Json recordsNotWritten_ = Json::array();
 };
 
@@ -503,7 +524,8 @@ class AllUnits {
 
 int RunAllUnitUpdates(const Arguments& arguments, ChildProcesses& children,
                       const std::vector<std::string>& thisProgram, ProgramClock& clock,
-                      unsigned (*stopRequests)()) {
+                      unsigned (*stopRequests)(), bool (*consoleClosing)()) {
+    const OperatorStops stops = {stopRequests, consoleClosing};
     // The files named are checked before anything is looked at or touched.
     std::optional<ApprovedSet> approved;
     if (!RecordFileUsable(arguments) || !ReadExpectedSet(arguments, approved)) {
@@ -535,7 +557,7 @@ int RunAllUnitUpdates(const Arguments& arguments, ChildProcesses& children,
     }
     // Stopped while the files and the units were looked at (the hashing of a large set takes its
     // time): no unit has been touched, and none is started.
-    if (stopRequests != nullptr && stopRequests() > 0) {
+    if (stops.Requests() > 0) {
         Refuse(arguments.json, Said(kUpdateStopped));
         return kExitStopped;
     }
@@ -549,7 +571,7 @@ int RunAllUnitUpdates(const Arguments& arguments, ChildProcesses& children,
                      .Text(field::kRun, run)
                      .Text(field::kRunId, runId),
                  Said(kUpdatingUnits, {std::to_string(units.size()), indices}));
-    AllUnits all(arguments, children, clock, ReportStyle(arguments), run, runId, stopRequests);
+    AllUnits all(arguments, children, clock, ReportStyle(arguments), run, runId, stops);
     all.Start(units, thisProgram, approved);
     all.Run();
     return all.Finish();
@@ -559,8 +581,8 @@ int RunAllUnitUpdates(const Arguments& arguments) {
     WatchStopRequests();
     const std::unique_ptr<ChildProcesses> children = SystemChildProcesses();
     SystemProgramClock clock;
-    const int exitCode =
-        RunAllUnitUpdates(arguments, *children, {ThisProgramPath()}, clock, &StopRequests);
+    const int exitCode = RunAllUnitUpdates(arguments, *children, {ThisProgramPath()}, clock,
+                                           &StopRequests, &ConsoleClosing);
     StopRequestsAnswered();
     return exitCode;
 }

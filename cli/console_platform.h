@@ -34,6 +34,10 @@ std::string ReadStandardInput();
 // decides. A closing console or a terminated program counts as two, since it will not wait.
 void WatchStopRequests();
 unsigned StopRequests();
+// The console window is closing (or the user logging off, or Windows shutting down): the system
+// ends the program a few seconds later whatever it does. Never on a POSIX system, whose hang-up
+// and SIGTERM count as requests alone.
+bool ConsoleClosing();
 // Called as the program ends after a request: a closing console waits for this (a few seconds at
 // most) so that the records are written before the system ends the program.
 void StopRequestsAnswered();

@@ -93,6 +93,10 @@ unsigned StopRequests() {
     return static_cast<unsigned>(stopRequests);
 }
 
+bool ConsoleClosing() {
+    return false;
+}
+
 void StopRequestsAnswered() {}
 
 }  // namespace quorvanex::cli

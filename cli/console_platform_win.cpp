@@ -12,9 +12,10 @@ namespace quorvanex::cli {
 namespace {
 
 volatile LONG stopRequests = 0;
+volatile LONG closing = 0;
 volatile LONG answered = 0;
-
 bool outputFailed = false;
+
 // The system ends a program a few seconds after its console closes, whatever its handler does;
 // the handler waits a little less for the records to be written.
 constexpr DWORD kClosingWaitMilliseconds = 4000;
@@ -27,6 +28,7 @@ BOOL WINAPI CountStopRequest(DWORD event) {
         return TRUE;
     }
     // The console is closing, or the user logging off: the program will not be asked twice.
+    InterlockedExchange(&closing, 1);
     InterlockedExchangeAdd(&stopRequests, 2);
     for (DWORD waited = 0; answered == 0 && waited < kClosingWaitMilliseconds;
          waited += kClosingLookMilliseconds) {
@@ -124,6 +126,10 @@ void WatchStopRequests() {
 
 unsigned StopRequests() {
     return static_cast<unsigned>(stopRequests);
+}
+
+bool ConsoleClosing() {
+    return closing != 0;
 }
 
 void StopRequestsAnswered() {

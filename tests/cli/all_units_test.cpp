@@ -61,6 +61,14 @@ class ScriptedUnits final : public ChildProcesses {
         return true;
     }
 
+    void Leave(std::size_t child) override {
+        left.push_back(child);
+        pending_.erase(
+            std::remove_if(pending_.begin(), pending_.end(),
+                           [child](const ChildOutput& output) { return output.child == child; }),
+            pending_.end());
+    }
+
     void End(std::size_t child) override {
         ended.push_back(child);
         // What it had not said yet is lost with it.
@@ -88,6 +96,7 @@ class ScriptedUnits final : public ChildProcesses {
     std::vector<std::vector<std::string>> started;
     std::vector<std::string> inputs;
     std::vector<std::size_t> ended;
+    std::vector<std::size_t> left;
     unsigned waits = 0;
 
   private:
@@ -194,10 +203,9 @@ TEST_F(AllUnitsTest, EachUnitRunsApartAndEveryEventNamesItsUnitAndTheSummaryName
     ASSERT_EQ(units.started.size(), 3u);
     const std::string runId = RunIdGiven(units.started[1]);
     EXPECT_FALSE(runId.empty());
-    EXPECT_EQ(units.started[1],
-              (std::vector<std::string>{"quorvanex-cli", "update", "--device", "2", "--json",
-                                        "--run", "run-1", "--run-id", runId, "--record",
-                                        RecordsPath()}));
+    EXPECT_EQ(units.started[1], (std::vector<std::string>{
+                                    "quorvanex-cli", "update", "--device", "2", "--json", "--run",
+                                    "run-1", "--run-id", runId, "--record", RecordsPath()}));
     EXPECT_EQ(bridge.Calls(emulator::BridgeOperation::OpenBridgeDevice), 0u)
         << "the parent opens no unit";
 
@@ -258,6 +266,7 @@ TEST_F(AllUnitsTest, AUnitThatWroteItsLineButCouldNotTellIsNotRecordedTwice) {
             return inner.Wait(milliseconds);
         }
         void End(std::size_t child) override { inner.End(child); }
+        void Leave(std::size_t child) override { inner.Leave(child); }
     } units(scripted, RecordsPath());
     UpdateAll(units, {"--record", RecordsPath(), "--run", "run-1"});
     std::vector<int> devices;
@@ -506,6 +515,41 @@ TEST_F(AllUnitsTest, OnATerminalTheAnswerToAFirstCtrlCStaysReadableUntilTheRunEn
         << shown;
 }
 
+// The console window closing, as a test makes it: from the given wait of the units on.
+unsigned closingFromWait = 0;
+const ScriptedUnits* closedUnits = nullptr;
+bool ClosingConsole() {
+    return closedUnits != nullptr && closedUnits->waits >= closingFromWait;
+}
+
+TEST_F(AllUnitsTest, AClosingConsoleLeavesTheUnitsBeingWrittenToFinishAndRecordThemselves) {
+    // Unit 0 finishes before the console closes; units 2 and 3 are still being written.
+    std::vector<ScriptedUnits::Script> scripts = DoneFatalCrashed();
+    scripts[1] = {{scripts[1].lines.front()}, 0, true, true};
+    scripts[2] = {{scripts[2].lines.front()}, 0, true, true};
+    ScriptedUnits units(scripts, &clock);
+    closedUnits = &units;
+    closingFromWait = 9;
+    // The console's closing counts as two requests to stop as well, as the system's does.
+    stopRequests = 2;
+    stoppedUnits = &units;
+    stopFromWait = 9;
+    ::testing::internal::CaptureStderr();
+    const int exitCode = test_support::RunOnVirtualClock(
+        {"update", "--all", "--record", RecordsPath()}, clock, folder.Path(), output,
+        [&](const Arguments& arguments, ProgramClock& time) {
+            return RunAllUnitUpdates(*WithAbsolutePaths(arguments), units, {"quorvanex-cli"}, time,
+                                     &CountedStops, &ClosingConsole);
+        });
+    errors = ::testing::internal::GetCapturedStderr();
+    closedUnits = nullptr;
+    EXPECT_EQ(exitCode, kExitStopped);
+    EXPECT_TRUE(units.ended.empty()) << "no unit stopped";
+    EXPECT_EQ(units.left, (std::vector<std::size_t>{1, 2}));
+    EXPECT_TRUE(Records().empty()) << "each unit left running writes its own line";
+    EXPECT_EQ(output.find("Not updated"), std::string::npos) << "no table for a closed console";
+}
+
 TEST_F(AllUnitsTest, TheFilesNamedAreCheckedBeforeAnyUnitIsTouched) {
     ScriptedUnits units(DoneFatalCrashed());
     // A record file in a folder that does not exist, a record file that is a folder, approved
@@ -549,6 +593,7 @@ TEST_F(AllUnitsTest, ARecordThatCannotBeWrittenIsToldAsSuchAndTheExitCodeSaysSo)
             return inner.Wait(milliseconds);
         }
         void End(std::size_t child) override { inner.End(child); }
+        void Leave(std::size_t child) override { inner.Leave(child); }
     } swapped(units, records);
     EXPECT_EQ(UpdateAll(swapped, {"--json", "--record", records}), kExitRecordNotWritten);
     std::size_t told = 0;
