@@ -183,5 +183,25 @@ TEST(RelativeNames, AreNeverTakenFromTheImageFolderWhenTheCurrentPathIsTooLong) 
     }
 }
 
+TEST(RelativeNames, AreRefusedWhenTheCurrentFolderHasNoPathAnyMore) {
+    test_support::ScratchFolder images;
+    images.Write("QUORVANEX-FPGA-2.45-1013.bin", test_support::ImageBytes("1A65", Bytes(300, 2)));
+    WriteText((images.Path() / "scenario.txt").string(), "other-folder\n");
+    test_support::ScratchFolder here;
+    const std::filesystem::path gone = here.Path() / "gone";
+    std::filesystem::create_directory(gone);
+    const test_support::ScopedWorkingDirectory back(std::filesystem::current_path());
+    ASSERT_EQ(chdir(gone.c_str()), 0);
+    ASSERT_EQ(rmdir(gone.c_str()), 0);
+    std::string errors;
+    EXPECT_EQ(
+        RunFrom(".", {"rehearse", images.Path().string(), "--scenario", "scenario.txt"}, errors),
+        kExitUsage);
+    EXPECT_NE(errors.find("The path of the current folder cannot be read, so scenario.txt cannot "
+                          "be found from it: give its whole path."),
+              std::string::npos)
+        << errors;
+}
+
 }  // namespace
 }  // namespace quorvanex::cli
