@@ -1,6 +1,8 @@
 #include "cli/all_units.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <optional>
 
 #include <nlohmann/json.hpp>
@@ -60,7 +62,7 @@ std::uint32_t ExitCodeAsShown(int exitCode) {
 // The unit's event as it came, with the unit's index after the event's name.
 Json WithDevice(const Json& event, std::uint32_t device) {
     Json forwarded = Json::object();
-    forwarded[field::kEventField] = event.value(field::kEventField, "");
+    forwarded[field::kEventField] = FieldText(event, field::kEventField);
     forwarded[field::kDevice] = device;
     for (const auto& [key, value] : event.items()) {
         if (key != field::kEventField && key != field::kDevice) {
@@ -71,21 +73,24 @@ Json WithDevice(const Json& event, std::uint32_t device) {
 }
 
 ProgressFigures ProgressOf(const Json& event) {
-    return {event.value(field::kImage, ""), event.value(field::kImageDone, std::uint64_t{0}),
-            event.value(field::kImageTotal, std::uint64_t{0}), event.value(field::kRate, 0.0),
-            event.value(field::kEta, 0.0)};
+    return {FieldText(event, field::kImage), FieldCount(event, field::kImageDone).value_or(0),
+            FieldCount(event, field::kImageTotal).value_or(0),
+            FieldNumber(event, field::kRate).value_or(0.0),
+            FieldNumber(event, field::kEta).value_or(0.0)};
 }
 
 class AllUnits {
   public:
     AllUnits(const Arguments& arguments, ChildProcesses& children, ProgramClock& clock,
-             ConsoleReport::Style style, std::string run, unsigned (*stopRequests)())
+             ConsoleReport::Style style, std::string run, std::string runId,
+             const OperatorStops& stops)
         : children_(children),
           clock_(clock),
           style_(style),
           run_(std::move(run)),
+          runId_(std::move(runId)),
           records_(arguments.recordFile),
-          stopRequests_(stopRequests),
+          stops_(stops),
           startSeconds_(clock.Seconds()) {}
 
     // One process a unit: this program again, for that unit alone, its record written by itself
@@ -100,7 +105,8 @@ class AllUnits {
             std::vector<std::string> words = program;
             for (const std::string& word :
                  {std::string("update"), std::string("--device"), std::to_string(device.index),
-                  std::string("--json"), std::string("--run"), run_}) {
+                  std::string("--json"), std::string("--run"), run_, std::string("--run-id"),
+                  runId_}) {
                 words.push_back(word);
             }
             if (records_.Wanted()) {
@@ -123,6 +129,10 @@ class AllUnits {
     void Run() {
         DrawRows();
         while (Running()) {
+            if (stops_.ConsoleClosing()) {
+                LeaveUnits();
+                return;
+            }
             LookForStop();
             for (const ChildOutput& output : children_.Wait(kOutputWaitMilliseconds)) {
                 Unit& unit = units_[output.child];
@@ -141,6 +151,10 @@ class AllUnits {
 
     // The table, or the summary event; returns the exit code.
     int Finish() {
+        if (left_) {
+            // The console is gone, and with it whoever would read the table.
+            return kExitStopped;
+        }
         std::vector<std::string> notUpdated;
         Json failed = Json::array();
         Json table = Json::array();
@@ -221,15 +235,20 @@ class AllUnits {
     // A first request to stop is answered with what stopping means, and the units go on: a unit
     // stopped while it is written does not start until it is updated again. A second one stops
     // every unit still running; the units' processes never see the console's requests themselves.
+    // Two at once (two Ctrl-C between two looks, or the program being ended) stop them without
+    // the answer to a first, which would ask for what has happened already.
     void LookForStop() {
-        const unsigned requests = stopRequests_ != nullptr ? stopRequests_() : 0;
-        if (requests >= 1 && !stopWarned_) {
+        const unsigned requests = stops_.Requests();
+        if (requests == 1 && !stopWarned_) {
             stopWarned_ = true;
             const std::string text = Said(kStopUnitsWhileWriting, {std::to_string(UnitsRunning())});
             WriteError(text + "\n");
             if (style_ == ConsoleReport::Style::Json) {
                 WriteOutput(JsonLine(Event::Stopping).Text(field::kText, text).Line());
             }
+            // On a terminal the rows are drawn again below the answer, never over it: it stays
+            // to be read while the operator decides.
+            rowsDrawn_ = 0;
         }
         if (requests >= 2 && !stopping_) {
             stopping_ = true;
@@ -241,6 +260,18 @@ class AllUnits {
                     }
                     children_.End(child);
                 }
+            }
+        }
+    }
+
+    // The console window is closing, and the system ends this program within seconds: every unit
+    // still running is left to go on alone, as when this program is ended, and records itself. A
+    // unit being written finishes; a stop now would leave it not starting until updated again.
+    void LeaveUnits() {
+        left_ = true;
+        for (std::size_t child = 0; child < units_.size(); ++child) {
+            if (!units_[child].ended) {
+                children_.Leave(child);
             }
         }
     }
@@ -274,7 +305,7 @@ class AllUnits {
     void Line(Unit& unit, const std::string& line) {
         const std::optional<Json> json = ReadJsonObject(line);
         const std::optional<Event> event =
-            json ? EventNamed(json->value(field::kEventField, "")) : std::nullopt;
+            json ? EventNamed(FieldText(*json, field::kEventField)) : std::nullopt;
         if (!event) {
             // Not an event (what the unit's process wrote to its error output): told as it came.
             Tell(unit, JsonLine(Event::Output).Text(field::kText, line), line);
@@ -313,21 +344,25 @@ class AllUnits {
                 std::string caption = FieldText(*json, field::kCaption);
                 caption.erase(caption.find_last_not_of(' ') + 1);
                 unit.doing = Said(kUnitBox, {text});
-                plain = BoxWords(caption, text, json->value(field::kCount, 1u));
+                const std::uint64_t count = FieldCount(*json, field::kCount).value_or(1);
+                plain = BoxWords(caption, text,
+                                 static_cast<std::uint32_t>(std::min<std::uint64_t>(
+                                     count, std::numeric_limits<std::uint32_t>::max())));
                 break;
             }
             case Event::Done:
                 unit.outcome = Outcome::Done;
-                unit.seconds = json->value(field::kSeconds, 0.0);
+                unit.seconds = FieldNumber(*json, field::kSeconds).value_or(0.0);
                 unit.progress.reset();
                 unit.doing = Said(kUpdateDoneIn, {std::to_string(static_cast<long>(unit.seconds))});
                 plain = unit.doing;
                 break;
             case Event::Fatal:
                 unit.outcome = Outcome::Fatal;
-                unit.fatalCode = json->value(field::kCode, std::uint8_t{0});
+                unit.fatalCode = static_cast<std::uint8_t>(
+                    std::min<std::uint64_t>(FieldCount(*json, field::kCode).value_or(0), 0xFF));
                 unit.fatalText = text;
-                unit.seconds = json->value(field::kSeconds, 0.0);
+                unit.seconds = FieldNumber(*json, field::kSeconds).value_or(0.0);
                 unit.progress.reset();
                 unit.doing = Said(kFatalStopLine, {std::to_string(unit.fatalCode), text});
                 plain = unit.doing;
@@ -394,7 +429,7 @@ class AllUnits {
     // between writing it and telling so).
     void WriteRecord(Unit& unit) {
         if (!records_.Wanted() || unit.recordWritten ||
-            (!records_.ToOutput() && records_.Holds(run_, unit.device.index))) {
+            (!records_.ToOutput() && records_.Holds(runId_, unit.device.index))) {
             return;
         }
         UnitRecord record;
@@ -402,6 +437,7 @@ class AllUnits {
             record = *unit.record;
         } else {
             record.run = run_;
+            record.runId = runId_;
             record.device = unit.device.index;
             record.product = unit.device.product.value_or("");
             record.images = unit.images;
@@ -468,13 +504,15 @@ class AllUnits {
     ProgramClock& clock_;
     const ConsoleReport::Style style_;
     const std::string run_;
+    const std::string runId_;
     const RecordFile records_;
-    unsigned (*stopRequests_)();
+    const OperatorStops& stops_;
     const double startSeconds_;
     std::vector<Unit> units_;
     std::size_t rowsDrawn_ = 0;
     bool stopWarned_ = false;
     bool stopping_ = false;
+    bool left_ = false;  // the console closed: the units still running were left to go on
     Json recordsNotWritten_ = Json::array();
 };
 
@@ -482,7 +520,8 @@ class AllUnits {
 
 int RunAllUnitUpdates(const Arguments& arguments, ChildProcesses& children,
                       const std::vector<std::string>& thisProgram, ProgramClock& clock,
-                      unsigned (*stopRequests)()) {
+                      unsigned (*stopRequests)(), bool (*consoleClosing)()) {
+    const OperatorStops stops = {stopRequests, consoleClosing};
     // The files named are checked before anything is looked at or touched.
     std::optional<ApprovedSet> approved;
     if (!RecordFileUsable(arguments) || !ReadExpectedSet(arguments, approved)) {
@@ -512,14 +551,23 @@ int RunAllUnitUpdates(const Arguments& arguments, ChildProcesses& children,
         ListDevices(devices, arguments.json, true);
         return kExitNoDevice;
     }
-    const std::string run = arguments.run.empty() ? NewRunName() : arguments.run;
+    // Stopped while the files and the units were looked at (the hashing of a large set takes its
+    // time): no unit has been touched, and none is started.
+    if (stops.Requests() > 0) {
+        Refuse(arguments.json, Said(kUpdateStopped));
+        return kExitStopped;
+    }
+    // The run's own identity: its name may be one that a line gives run after run.
+    const std::string runId = NewRunId();
+    const std::string run = arguments.run.empty() ? runId : arguments.run;
     report.Event(JsonLine(Event::Start)
                      .Text(field::kCommand, "update --all")
                      .Value(field::kDevices, unitsJson)
                      .Count(field::kTotal, set.bytesToWrite)
-                     .Text(field::kRun, run),
+                     .Text(field::kRun, run)
+                     .Text(field::kRunId, runId),
                  Said(kUpdatingUnits, {std::to_string(units.size()), indices}));
-    AllUnits all(arguments, children, clock, ReportStyle(arguments), run, stopRequests);
+    AllUnits all(arguments, children, clock, ReportStyle(arguments), run, runId, stops);
     all.Start(units, thisProgram, approved);
     all.Run();
     return all.Finish();
@@ -529,8 +577,8 @@ int RunAllUnitUpdates(const Arguments& arguments) {
     WatchStopRequests();
     const std::unique_ptr<ChildProcesses> children = SystemChildProcesses();
     SystemProgramClock clock;
-    const int exitCode =
-        RunAllUnitUpdates(arguments, *children, {ThisProgramPath()}, clock, &StopRequests);
+    const int exitCode = RunAllUnitUpdates(arguments, *children, {ThisProgramPath()}, clock,
+                                           &StopRequests, &ConsoleClosing);
     StopRequestsAnswered();
     return exitCode;
 }

@@ -30,6 +30,8 @@ struct Arguments {
     bool dips = false;   // rehearse --power-cuts: each point also with the power back after dips
     bool harsh = false;  // rehearse --power-cuts: a flash that a cut leaves in unknown bits
     std::string run;     // names the run in the records; made up when not given
+    std::string runId;   // the run's own identity, as update --all hands it to each of its
+                         // units; made up when not given
 };
 
 // The whole help: every command's lines and the exit codes.

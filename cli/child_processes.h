@@ -49,6 +49,9 @@ class ChildProcesses {
     virtual std::vector<ChildOutput> Wait(std::uint32_t milliseconds) = 0;
     // Ends a child that has hung; its end still comes through Wait.
     virtual void End(std::size_t child) = 0;
+    // Lets a child go on alone, as when this program has ended: it is no longer read, nor ended
+    // with this object, and its end never comes through Wait.
+    virtual void Leave(std::size_t child) = 0;
 };
 
 // The system's processes.

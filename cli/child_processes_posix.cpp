@@ -123,6 +123,19 @@ class PosixChildProcesses final : public ChildProcesses {
         }
     }
 
+    void Leave(std::size_t child) override {
+        const auto found = running_.find(child);
+        if (found == running_.end()) {
+            return;
+        }
+        // Its writes to the closed pipe fail from now on, which it goes on after (SIGPIPE is
+        // ignored in the units' processes).
+        if (found->second.output >= 0) {
+            close(found->second.output);
+        }
+        running_.erase(found);
+    }
+
   private:
     struct Running {
         pid_t process;

@@ -133,6 +133,19 @@ class WindowsChildProcesses final : public ChildProcesses {
         }
     }
 
+    void Leave(std::size_t child) override {
+        const auto found = running_.find(child);
+        if (found == running_.end()) {
+            return;
+        }
+        // Its writes to the closed pipe fail from now on, which it goes on after.
+        if (found->second.output != nullptr) {
+            CloseHandle(found->second.output);
+        }
+        CloseHandle(found->second.process);
+        running_.erase(found);
+    }
+
   private:
     struct Running {
         HANDLE process;

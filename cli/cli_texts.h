@@ -22,6 +22,8 @@ struct CommandLineText {
     X(kNeedsFileNotOption, "{} needs a file name, not the option {}")                             \
     X(kNeedsFileName, "{} needs a file name")                                                     \
     X(kAllWithDevice, "--all and --device cannot go together")                                    \
+    X(kSumsWithJson, "--sums and --json cannot go together")                                      \
+    X(kRunIdWithAll, "--run-id goes with the update of one unit: update --all makes its own")     \
     X(kExpectInputWithAll,                                                                        \
       "--expect - reads standard input, which update --all keeps for its "                        \
       "units")                                                                                    \
@@ -50,9 +52,17 @@ struct CommandLineText {
     X(kUnitBox, "box: {}")                                                                        \
     X(kFolderCannotBeOpened, "The folder {} cannot be opened.")                                   \
     X(kNotAFile, "{} is a folder, a pipe or a device, not a file.")                               \
+    X(kCurrentFolderUnknown,                                                                      \
+      "The path of the current folder cannot be read, so {} cannot be found from it: give its "   \
+      "whole path.")                                                                              \
     X(kUpdateWouldStart, "The update would start: {} file(s), {} bytes to write.")                \
     X(kUpdateWouldBeRefused, "The update would be refused.")                                      \
+    X(kOutputNotWritten,                                                                          \
+      "Standard output could not be written (a full disk, or nobody reading it): what was asked " \
+      "for is not whole.")                                                                        \
     X(kDeviceNotAQuorvanex, "Device {} is not a QUORVANEX.")                                      \
+    X(kNoSuchDevice, "There is no device {}: the USB bridge sees {} device(s).")                  \
+    X(kNoDevices, "The USB bridge sees no device.")                                               \
     X(kSeveralUnits, "Several QUORVANEX units are attached; choose one with --device N.")         \
     X(kDeviceNotOpened,                                                                           \
       "Device {} was found but could not be opened: another program may be using it, or it was "  \

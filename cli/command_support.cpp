@@ -72,7 +72,7 @@ bool ReadNamedFile(const std::string& name, const CommandLineText& unreadable, b
         text = ReadStandardInput();
         return true;
     }
-    if (ReadWholeFile(WideFromUtf8(name).c_str(), text)) {
+    if (ReadWholeFile(WidePathFromUtf8(name).c_str(), text)) {
         return true;
     }
     RefuseFile(json, name, unreadable);
@@ -101,12 +101,18 @@ void ListDevices(const std::vector<BridgeDevice>& devices, bool json, bool asRef
     }
 }
 
-Arguments WithAbsolutePaths(Arguments arguments) {
+std::optional<Arguments> WithAbsolutePaths(Arguments arguments) {
     for (std::string* file :
          {&arguments.recordFile, &arguments.expectFile, &arguments.scenarioFile}) {
-        if (!file->empty() && *file != kStandardStream) {
-            *file = AbsolutePath(*file);
+        if (file->empty() || *file == kStandardStream) {
+            continue;
         }
+        const std::optional<std::string> absolute = AbsolutePath(*file);
+        if (!absolute) {
+            Refuse(arguments.json, Said(kCurrentFolderUnknown, {*file}));
+            return std::nullopt;
+        }
+        *file = *absolute;
     }
     return arguments;
 }
@@ -133,7 +139,7 @@ void Refuse(bool json, const std::string& text, std::optional<Outcome> outcome) 
 }
 
 void RefuseFile(bool json, const std::string& name, const CommandLineText& unusable) {
-    Refuse(json, KindOfPath(WideFromUtf8(name).c_str()) == PathKind::NotAFile
+    Refuse(json, KindOfPath(WidePathFromUtf8(name).c_str()) == PathKind::NotAFile
                      ? Said(kNotAFile, {name})
                      : Said(unusable, {name}));
 }

@@ -24,13 +24,19 @@ enum ExitCode : int {
     kExitRehearsalMismatch = 5,
     kExitUnitsNotUpdated = 6,  // update --all: a unit was not updated
     kExitRecordNotWritten = 7,
-    kExitStopped = 8,     // the operator stopped the update while it wrote
-    kExitFatalBase = 10,  // plus the fatal code
+    kExitStopped = 8,           // the operator stopped the update (before any unit was touched, or
+                                // while units were written)
+    kExitOutputNotWritten = 9,  // standard output could not be written, and nothing else failed
+    kExitFatalBase = 10,        // plus the fatal code
 };
+// When several apply, update --all ends with the first of 8, 6, 7, 9: a stop over a unit not
+// updated, over a record not written, over output not written. 7 and 9 stand only where the
+// command would otherwise end with 0.
 
 // The files named by the options taken from the current folder, before the command moves to the
-// image folder, as every command line takes a relative path.
-Arguments WithAbsolutePaths(Arguments arguments);
+// image folder, as every command line takes a relative path; nothing when the current folder's
+// path cannot be read, which has been told: a relative name is never taken from another folder.
+std::optional<Arguments> WithAbsolutePaths(Arguments arguments);
 
 // Makes the image folder the current one; false when it cannot, which has been told.
 bool EnterImageFolder(const Arguments& arguments);

@@ -61,6 +61,7 @@ const OptionRow kOptions[] = {
     {"--expect", Value::FileOrStream, nullptr, &Arguments::expectFile},
     {"--scenario", Value::File, nullptr, &Arguments::scenarioFile},
     {"--run", Value::Word, nullptr, &Arguments::run},
+    {"--run-id", Value::Word, nullptr, &Arguments::runId},
     {"--every", Value::Index, nullptr, nullptr,
      [](const std::string& value, Arguments& arguments, std::string& problem) {
          arguments.every = WholeNumber(value);
@@ -132,11 +133,13 @@ const CommandRow kCommands[] = {
      &RunDevices},
     {"update",
      true,
-     {"--device", "--all", "--json", "--record", "--expect", "--run"},
+     {"--device", "--all", "--json", "--record", "--expect", "--run", "--run-id"},
      "  update [FOLDER] [--device N] [--json] [--record FILE] [--expect SUMS]\n"
      "                                 update one QUORVANEX with the image files in FOLDER;\n"
      "                                 --record - writes the record as a JSON event, --expect -\n"
-     "                                 reads the approved lines from standard input\n"
+     "                                 reads the approved lines from standard input; --run NAME\n"
+     "                                 names the run in the records (--run-id ID: the run's own\n"
+     "                                 identity, which update --all hands each of its units)\n"
      "  update [FOLDER] --all [--json] [--record FILE] [--expect SUMS]\n"
      "                                 update every attached QUORVANEX at once, each in a process\n"
      "                                 of its own; a first Ctrl-C lets the units finish, a second\n"
@@ -162,8 +165,10 @@ const char* const kExitCodes =
     "refused, or not the approved set; 4 no QUORVANEX, several without --device, not opened,\n"
     "busy, the bridge library missing, or a rehearsal that did not start; 5 a rehearsal whose\n"
     "flash does not hold the images; 6 update --all: a unit was not updated (each is named);\n"
-    "7 a record could not be written; 8 stopped by the operator (Ctrl-C); 10 + the fatal code\n"
-    "after a fatal stop (11, 15, 16, 17).\n";
+    "7 a record could not be written; 8 stopped by the operator (Ctrl-C before any unit was\n"
+    "touched, or twice while units were being written); 9 standard output could not be\n"
+    "written; 10 + the fatal code after a fatal stop (11, 15, 16, 17). When several apply:\n"
+    "8 before 6 before 7 before 9.\n";
 
 const OptionRow* OptionNamed(const std::string& name) {
     for (const OptionRow& option : kOptions) {
@@ -268,6 +273,14 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& words,
     }
     if (problem.empty() && arguments.allUnits && arguments.expectFile == kStandardStream) {
         problem = Said(kExpectInputWithAll);
+    }
+    if (problem.empty() && arguments.allUnits && !arguments.runId.empty()) {
+        problem = Said(kRunIdWithAll);
+    }
+    // The sums are SHA256SUMS lines for sha256sum and --expect; the JSON of the files is check
+    // --json.
+    if (problem.empty() && arguments.sums && arguments.json) {
+        problem = Said(kSumsWithJson);
     }
     return problem.empty() ? std::optional(arguments) : std::nullopt;
 }

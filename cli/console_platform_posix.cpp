@@ -1,7 +1,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
@@ -13,15 +12,16 @@ namespace quorvanex::cli {
 namespace {
 
 volatile sig_atomic_t stopRequests = 0;
+bool outputFailed = false;
 
 void CountStopRequest(int signal) {
     // SIGTERM and SIGHUP do not wait for a second one: the program is being ended.
     stopRequests = stopRequests + (signal == SIGINT ? 1 : 2);
 }
 
-void Write(std::FILE* stream, const std::string& utf8) {
-    std::fwrite(utf8.data(), 1, utf8.size(), stream);
-    std::fflush(stream);
+bool Write(std::FILE* stream, const std::string& utf8) {
+    const bool written = std::fwrite(utf8.data(), 1, utf8.size(), stream) == utf8.size();
+    return std::fflush(stream) == 0 && written;
 }
 
 }  // namespace
@@ -30,8 +30,16 @@ bool OutputIsTerminal() {
     return isatty(fileno(stdout)) != 0;
 }
 
-void WriteOutput(const std::string& utf8) {
-    Write(stdout, utf8);
+bool WriteOutput(const std::string& utf8) {
+    const bool written = Write(stdout, utf8);
+    outputFailed = outputFailed || !written;
+    return written;
+}
+
+bool TakeOutputFailure() {
+    const bool failed = outputFailed;
+    outputFailed = false;
+    return failed;
 }
 
 void WriteError(const std::string& utf8) {
@@ -46,12 +54,18 @@ bool ChangeCurrentFolder(const std::string& utf8) {
     return chdir(utf8.c_str()) == 0;
 }
 
-std::string AbsolutePath(const std::string& utf8) {
+std::optional<std::string> AbsolutePath(const std::string& utf8) {
     if (utf8.empty() || utf8.front() == '/') {
         return utf8;
     }
-    char folder[PATH_MAX];
-    return getcwd(folder, sizeof folder) != nullptr ? std::string(folder) + "/" + utf8 : utf8;
+    // Of any length: a folder deep enough has a path longer than PATH_MAX.
+    char* folder = getcwd(nullptr, 0);
+    if (folder == nullptr) {
+        return std::nullopt;
+    }
+    const std::string absolute = std::string(folder) + "/" + utf8;
+    std::free(folder);
+    return absolute;
 }
 
 std::string ReadStandardInput() {
@@ -77,6 +91,10 @@ void WatchStopRequests() {
 
 unsigned StopRequests() {
     return static_cast<unsigned>(stopRequests);
+}
+
+bool ConsoleClosing() {
+    return false;
 }
 
 void StopRequestsAnswered() {}

@@ -12,7 +12,9 @@ namespace quorvanex::cli {
 namespace {
 
 volatile LONG stopRequests = 0;
+volatile LONG closing = 0;
 volatile LONG answered = 0;
+bool outputFailed = false;
 
 // The system ends a program a few seconds after its console closes, whatever its handler does;
 // the handler waits a little less for the records to be written.
@@ -26,6 +28,7 @@ BOOL WINAPI CountStopRequest(DWORD event) {
         return TRUE;
     }
     // The console is closing, or the user logging off: the program will not be asked twice.
+    InterlockedExchange(&closing, 1);
     InterlockedExchangeAdd(&stopRequests, 2);
     for (DWORD waited = 0; answered == 0 && waited < kClosingWaitMilliseconds;
          waited += kClosingLookMilliseconds) {
@@ -40,16 +43,17 @@ bool IsConsole(HANDLE handle) {
 }
 
 // The console shows UTF-16 whatever its code page; WriteFile would go through the page.
-void Write(DWORD which, std::FILE* stream, const std::string& utf8) {
+bool Write(DWORD which, std::FILE* stream, const std::string& utf8) {
     const HANDLE handle = GetStdHandle(which);
     if (IsConsole(handle)) {
         const std::wstring wide = WideFromUtf8(utf8);
         DWORD written = 0;
-        WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-        return;
+        return WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written,
+                             nullptr) &&
+               written == wide.size();
     }
-    std::fwrite(utf8.data(), 1, utf8.size(), stream);
-    std::fflush(stream);
+    const bool written = std::fwrite(utf8.data(), 1, utf8.size(), stream) == utf8.size();
+    return std::fflush(stream) == 0 && written;
 }
 
 }  // namespace
@@ -58,8 +62,16 @@ bool OutputIsTerminal() {
     return IsConsole(GetStdHandle(STD_OUTPUT_HANDLE));
 }
 
-void WriteOutput(const std::string& utf8) {
-    Write(STD_OUTPUT_HANDLE, stdout, utf8);
+bool WriteOutput(const std::string& utf8) {
+    const bool written = Write(STD_OUTPUT_HANDLE, stdout, utf8);
+    outputFailed = outputFailed || !written;
+    return written;
+}
+
+bool TakeOutputFailure() {
+    const bool failed = outputFailed;
+    outputFailed = false;
+    return failed;
 }
 
 void WriteError(const std::string& utf8) {
@@ -84,13 +96,13 @@ bool ChangeCurrentFolder(const std::string& utf8) {
     return _wchdir(WideFromUtf8(utf8).c_str()) == 0;
 }
 
-std::string AbsolutePath(const std::string& utf8) {
+std::optional<std::string> AbsolutePath(const std::string& utf8) {
     if (utf8.empty()) {
         return utf8;
     }
     wchar_t* full = _wfullpath(nullptr, WideFromUtf8(utf8).c_str(), 0);
     if (full == nullptr) {
-        return utf8;
+        return std::nullopt;
     }
     const std::string absolute = Utf8FromWide(full);
     std::free(full);
@@ -114,6 +126,10 @@ void WatchStopRequests() {
 
 unsigned StopRequests() {
     return static_cast<unsigned>(stopRequests);
+}
+
+bool ConsoleClosing() {
+    return closing != 0;
 }
 
 void StopRequestsAnswered() {

@@ -244,7 +244,7 @@ void ConsoleReport::EndProcess(int exitCode) {
 }
 
 void ConsoleReport::ReportProgress(const wchar_t* file, std::uint64_t bytesDone,
-                                   std::uint64_t /*bytesTotal*/) {
+                                   std::uint64_t bytesTotal) {
     FlushNotice();
     if (images_.empty()) {
         return;
@@ -260,6 +260,10 @@ void ConsoleReport::ReportProgress(const wchar_t* file, std::uint64_t bytesDone,
             }
             finishedBytes_ += images_[i].bytes;
         }
+        // The bytes loaded to be written are the image from now on, whatever size the file had
+        // when it was looked at: the progress and its totals count what is written.
+        totalBytes_ = totalBytes_ - images_[currentImage_].bytes + bytesTotal;
+        images_[currentImage_].bytes = bytesTotal;
         imageDone_ = 0;
         lastShownTenth_ = -1;
         eraseStartSeconds_ = now;
@@ -295,7 +299,8 @@ double ConsoleReport::Rate() const {
 double ConsoleReport::SecondsLeft() const {
     const double rate = Rate();
     const std::uint64_t done = finishedBytes_ + imageDone_;
-    const double writing = rate > 0 ? static_cast<double>(totalBytes_ - done) / rate : 0;
+    const std::uint64_t left = totalBytes_ > done ? totalBytes_ - done : 0;
+    const double writing = rate > 0 ? static_cast<double>(left) / rate : 0;
     const double erasing = imagesErased_ > 0 ? erasingSeconds_ / imagesErased_ : 0;
     return writing + erasing * static_cast<double>(images_.size() - 1 - currentImage_);
 }

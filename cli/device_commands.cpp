@@ -31,11 +31,16 @@ std::optional<BridgeDevice> ChooseDevice(const Arguments& arguments) {
     if (units.size() == 1) {
         return units.front();
     }
-    Refuse(arguments.json,
-           units.empty()
-               ? (arguments.device ? Said(kDeviceNotAQuorvanex, {std::to_string(*arguments.device)})
-                                   : Utf8FromWide(kNotConnected.text))
-               : Said(kSeveralUnits),
+    std::string text = Said(kSeveralUnits);
+    if (units.empty() && !arguments.device) {
+        text = Utf8FromWide(kNotConnected.text);
+    } else if (units.empty()) {
+        const std::string index = std::to_string(*arguments.device);
+        text = *arguments.device < devices.size()
+                   ? Said(kDeviceNotAQuorvanex, {index})
+                   : Said(kNoSuchDevice, {index, std::to_string(devices.size())});
+    }
+    Refuse(arguments.json, text,
            arguments.device ? std::optional(Outcome::NotFound) : std::nullopt);
     ListDevices(devices, arguments.json, true);
     return std::nullopt;
@@ -134,6 +139,10 @@ int RunDevices(const Arguments& arguments) {
         return kExitNoDevice;
     }
     const std::vector<BridgeDevice> devices = ListBridgeDevices();
+    if (devices.empty()) {
+        Refuse(arguments.json, Said(kNoDevices));
+        return kExitNoDevice;
+    }
     ListDevices(devices, arguments.json);
     for (const BridgeDevice& device : devices) {
         if (device.isQuorvanex) {
@@ -158,7 +167,8 @@ int RunDeviceUpdate(const Arguments& arguments, ProgramClock& clock, unsigned (*
         return kExitUsage;
     }
     UnitRecord record;
-    record.run = arguments.run.empty() ? NewRunName() : arguments.run;
+    record.runId = arguments.runId.empty() ? NewRunId() : arguments.runId;
+    record.run = arguments.run.empty() ? record.runId : arguments.run;
     record.device = arguments.device.value_or(0);
     // A unit named by its index (as update --all names each) has its record whatever ends it;
     // without one there is no unit to record until one is chosen.
@@ -193,7 +203,8 @@ int RunDeviceUpdate(const Arguments& arguments, ProgramClock& clock, unsigned (*
             .Count(field::kDevice, device->index)
             .Text(field::kProduct, record.product)
             .Count(field::kTotal, set.bytesToWrite)
-            .Text(field::kRun, record.run),
+            .Text(field::kRun, record.run)
+            .Text(field::kRunId, record.runId),
         Said(kUpdatingDevice, {std::to_string(device->index), std::to_string(set.bytesToWrite)}));
     if (approved) {
         report.RequireApproved(*approved);

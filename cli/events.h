@@ -69,6 +69,7 @@ namespace quorvanex::cli {
     X(kRestored, "restored")                     \
     X(kRestoredPoints, "restored_points")        \
     X(kRun, "run")                               \
+    X(kRunId, "run_id")                          \
     X(kSeconds, "seconds")                       \
     X(kSerial, "serial")                         \
     X(kSha256, "sha256")                         \
@@ -90,45 +91,45 @@ QUORVANEX_EVENT_FIELDS(QUORVANEX_EVENT_FIELD_NAME)
 
 // The events: name in the code, name in the JSON, the fields it may carry besides "event" (and
 // "device", which update --all adds to every event of a unit), in parentheses.
-#define QUORVANEX_EVENTS(X)                                                                       \
-    X(Start, "start",                                                                             \
-      (field::kCommand, field::kDevice, field::kDevices, field::kProduct, field::kLatencyMs,      \
-       field::kTotal, field::kRun))                                                               \
-    X(State, "state", (field::kCode, field::kText))                                               \
-    X(Erase, "erase", (field::kImage, field::kSha256))                                            \
-    X(Progress, "progress",                                                                       \
-      (field::kImage, field::kImageDone, field::kImageTotal, field::kDone, field::kTotal,         \
-       field::kRate, field::kEta, field::kSeconds))                                               \
-    X(Resend, "resend", (field::kText))                                                           \
-    X(Notice, "notice", (field::kCaption, field::kText, field::kCount))                           \
-    X(Line, "line", (field::kText))                                                               \
-    X(Done, "done", (field::kSeconds, field::kFrames))                                            \
-    X(Fatal, "fatal", (field::kCode, field::kText, field::kSeconds))                              \
-    X(Refused, "refused", (field::kText, field::kOutcome))                                        \
-    X(Mismatch, "mismatch", (field::kSeconds))                                                    \
-    X(Record, "record",                                                                           \
-      (field::kTime, field::kRun, field::kProduct, field::kImages, field::kOutcome,               \
-       field::kFatalCode, field::kSeconds, field::kFrames, field::kResends))                      \
-    X(RecordNotWritten, "record_not_written", (field::kText, field::kFile))                       \
-    X(Stopping, "stopping", (field::kText))                                                       \
-    X(Device, "device", (field::kIndex, field::kSerial, field::kProduct, field::kQuorvanex))      \
-    X(Region, "region", (field::kId, field::kStart, field::kSize, field::kMultiPart))             \
-    X(File, "file",                                                                               \
-      (field::kName, field::kNeeded, field::kState, field::kId, field::kRegion, field::kDataSize, \
-       field::kFits, field::kSha256))                                                             \
-    X(Verdict, "verdict", (field::kUpdateWouldStart, field::kFiles, field::kBytesToWrite))        \
-    X(Output, "output", (field::kText))                                                           \
-    X(UnitEnded, "unit_ended", (field::kOutcome, field::kExitCode, field::kText))                 \
-    X(Cut, "cut",                                                                                 \
-      (field::kPoint, field::kKind, field::kOccurrence, field::kMoment, field::kDipMs,            \
-       field::kImage, field::kSector, field::kAddress, field::kLine, field::kBoxes,               \
-       field::kExitCode, field::kSeconds, field::kSecondsUntilTold, field::kRegion,               \
-       field::kRestored, field::kPassed, field::kVerdict))                                        \
-    X(Sweep, "sweep",                                                                             \
-      (field::kPoints, field::kRestoredPoints, field::kEvery, field::kDips, field::kHarsh,        \
-       field::kSeconds, field::kFailed, field::kFirstFailed))                                     \
-    X(Summary, "summary",                                                                         \
-      (field::kUnits, field::kDone, field::kNotUpdated, field::kUnitsTable, field::kSeconds,      \
+#define QUORVANEX_EVENTS(X)                                                                        \
+    X(Start, "start",                                                                              \
+      (field::kCommand, field::kDevice, field::kDevices, field::kProduct, field::kLatencyMs,       \
+       field::kTotal, field::kRun, field::kRunId))                                                 \
+    X(State, "state", (field::kCode, field::kText))                                                \
+    X(Erase, "erase", (field::kImage, field::kSha256))                                             \
+    X(Progress, "progress",                                                                        \
+      (field::kImage, field::kImageDone, field::kImageTotal, field::kDone, field::kTotal,          \
+       field::kRate, field::kEta, field::kSeconds))                                                \
+    X(Resend, "resend", (field::kText))                                                            \
+    X(Notice, "notice", (field::kCaption, field::kText, field::kCount))                            \
+    X(Line, "line", (field::kText))                                                                \
+    X(Done, "done", (field::kSeconds, field::kFrames))                                             \
+    X(Fatal, "fatal", (field::kCode, field::kText, field::kSeconds))                               \
+    X(Refused, "refused", (field::kText, field::kOutcome))                                         \
+    X(Mismatch, "mismatch", (field::kSeconds))                                                     \
+    X(Record, "record",                                                                            \
+      (field::kTime, field::kRun, field::kRunId, field::kProduct, field::kImages, field::kOutcome, \
+       field::kFatalCode, field::kSeconds, field::kFrames, field::kResends))                       \
+    X(RecordNotWritten, "record_not_written", (field::kText, field::kFile))                        \
+    X(Stopping, "stopping", (field::kText))                                                        \
+    X(Device, "device", (field::kIndex, field::kSerial, field::kProduct, field::kQuorvanex))       \
+    X(Region, "region", (field::kId, field::kStart, field::kSize, field::kMultiPart))              \
+    X(File, "file",                                                                                \
+      (field::kName, field::kNeeded, field::kState, field::kId, field::kRegion, field::kDataSize,  \
+       field::kFits, field::kSha256))                                                              \
+    X(Verdict, "verdict", (field::kUpdateWouldStart, field::kFiles, field::kBytesToWrite))         \
+    X(Output, "output", (field::kText))                                                            \
+    X(UnitEnded, "unit_ended", (field::kOutcome, field::kExitCode, field::kText))                  \
+    X(Cut, "cut",                                                                                  \
+      (field::kPoint, field::kKind, field::kOccurrence, field::kMoment, field::kDipMs,             \
+       field::kImage, field::kSector, field::kAddress, field::kLine, field::kBoxes,                \
+       field::kExitCode, field::kSeconds, field::kSecondsUntilTold, field::kRegion,                \
+       field::kRestored, field::kPassed, field::kVerdict))                                         \
+    X(Sweep, "sweep",                                                                              \
+      (field::kPoints, field::kRestoredPoints, field::kEvery, field::kDips, field::kHarsh,         \
+       field::kSeconds, field::kFailed, field::kFirstFailed))                                      \
+    X(Summary, "summary",                                                                          \
+      (field::kUnits, field::kDone, field::kNotUpdated, field::kUnitsTable, field::kSeconds,       \
        field::kRecordsNotWritten))
 
 enum class Event {

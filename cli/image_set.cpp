@@ -14,10 +14,26 @@
 namespace quorvanex::cli {
 namespace {
 
-// The file's first bytes and the SHA-256 of all of them, read in chunks.
+// The largest file that can be an image: the ID and the data of the largest region.
+constexpr std::uint64_t LargestImageFile() {
+    std::uint64_t largest = 0;
+    for (const ImageRegion& region : kImageRegions) {
+        largest = std::max<std::uint64_t>(largest, region.SizeInBytes());
+    }
+    return largest + kImageIdLength;
+}
+
+// The file's first bytes, and the SHA-256 of all of them, read in chunks. A file refused by its
+// size is never read whole: a file of gigabytes named like an image would take minutes.
 void HashFile(const wchar_t* name, ImageFileReport& report) {
     BinaryFile file;
     if (!file.Open(name)) {
+        return;
+    }
+    const std::int64_t size = file.SizeFromEnd();
+    const bool hashed = report.check != ImageFileCheck::TooLarge && size >= 0 &&
+                        static_cast<std::uint64_t>(size) <= LargestImageFile();
+    if (!file.SeekToStart()) {
         return;
     }
     Sha256 hash;
@@ -29,6 +45,9 @@ void HashFile(const wchar_t* name, ImageFileReport& report) {
                 const char c = static_cast<char>(chunk[i]);
                 report.id += c >= ' ' && c <= '~' ? c : '?';
             }
+        }
+        if (!hashed) {
+            return;
         }
         hash.Add(chunk, read);
     }

@@ -29,6 +29,26 @@ std::string FieldText(const Json& object, const char* key) {
     return found->is_number() ? JsonText(*found) : std::string();
 }
 
+std::optional<std::uint64_t> FieldCount(const Json& object, const char* key) {
+    const auto found = object.find(key);
+    if (found == object.end()) {
+        return std::nullopt;
+    }
+    if (found->is_number_unsigned()) {
+        return found->get<std::uint64_t>();
+    }
+    if (found->is_number_integer() && found->get<std::int64_t>() >= 0) {
+        return static_cast<std::uint64_t>(found->get<std::int64_t>());
+    }
+    return std::nullopt;
+}
+
+std::optional<double> FieldNumber(const Json& object, const char* key) {
+    const auto found = object.find(key);
+    return found != object.end() && found->is_number() ? std::optional(found->get<double>())
+                                                       : std::nullopt;
+}
+
 JsonLine::JsonLine() : json_(std::make_unique<Json>(Json::object())) {}
 
 JsonLine::JsonLine(Event event) : JsonLine() {

@@ -25,8 +25,14 @@ std::string JsonText(const Json& json);
 // The line as one JSON object; nothing when it is not one.
 std::optional<Json> ReadJsonObject(const std::string& line);
 
-// The field's text: a string as it is, a number as written, anything else empty.
+// A field read from a line of anyone's: the files and the units' output may hold any shape, and
+// reading never fails on one. The field's text: a string as it is, a number as written, anything
+// else empty.
 std::string FieldText(const Json& object, const char* key);
+// The field's whole number, when it is one of 0 or more; nothing for anything else.
+std::optional<std::uint64_t> FieldCount(const Json& object, const char* key);
+// The field's number, whole or not; nothing for anything else.
+std::optional<double> FieldNumber(const Json& object, const char* key);
 
 class JsonLine {
   public:

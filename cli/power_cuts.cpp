@@ -277,11 +277,14 @@ int RunPowerCutSweep(const Arguments& arguments, const ImageSetReport& set) {
     progress.End();
     WriteSummary(arguments, sweep, clock.Seconds());
     if (!sweep.complete) {
-        WriteError(Said(kSweepIncomplete) + "\n");
+        Refuse(arguments.json, Said(kSweepIncomplete));
         return kExitRehearsalMismatch;
     }
     if (!sweep.failed.empty()) {
-        WriteError(Said(kSweepFailed, {sweep.points[sweep.failed.front()].point}) + "\n");
+        // With --json the sweep event names the points that failed.
+        if (!arguments.json) {
+            WriteError(Said(kSweepFailed, {sweep.points[sweep.failed.front()].point}) + "\n");
+        }
         return kExitRehearsalMismatch;
     }
     return kExitDone;

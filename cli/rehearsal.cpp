@@ -13,7 +13,7 @@ namespace quorvanex::cli {
 bool RehearsalScenario(const Arguments& arguments, emulator::Scenario& scenario) {
     std::string text;
     if (!arguments.scenarioFile.empty() &&
-        !ReadWholeFile(WideFromUtf8(arguments.scenarioFile).c_str(), text)) {
+        !ReadWholeFile(WidePathFromUtf8(arguments.scenarioFile).c_str(), text)) {
         RefuseFile(arguments.json, arguments.scenarioFile, kScenarioUnreadable);
         return false;
     }

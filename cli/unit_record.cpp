@@ -24,6 +24,10 @@ std::string UtcTime(const char* format) {
     return text;
 }
 
+// The room that the check before a run asks for: the lines of some forty units, at some 400 bytes
+// a line.
+constexpr std::size_t kRoomForARun = 16 * 1024;
+
 template <typename Number>
 Json NumberOrNull(const std::optional<Number>& value) {
     return value ? Json(*value) : Json(nullptr);
@@ -35,10 +39,11 @@ std::string UtcNow() {
     return UtcTime("%Y-%m-%dT%H:%M:%SZ");
 }
 
-std::string NewRunName() {
+std::string NewRunId() {
     std::random_device random;
-    char part[16];
-    std::snprintf(part, sizeof part, "%08x", static_cast<unsigned>(random()));
+    char part[24];
+    std::snprintf(part, sizeof part, "%08x%08x", static_cast<unsigned>(random()),
+                  static_cast<unsigned>(random()));
     return UtcTime("%Y%m%dT%H%M%SZ") + "-" + part;
 }
 
@@ -48,7 +53,9 @@ JsonLine RecordLine(const UnitRecord& record, bool asEvent) {
         images.push_back(Json{{field::kName, image.name}, {field::kSha256, image.sha256}});
     }
     JsonLine line = asEvent ? JsonLine(Event::Record) : JsonLine();
-    line.Text(field::kTime, UtcNow()).Text(field::kRun, record.run);
+    line.Text(field::kTime, UtcNow())
+        .Text(field::kRun, record.run)
+        .Text(field::kRunId, record.runId);
     line.Count(field::kDevice, record.device).Text(field::kProduct, record.product);
     line.Value(field::kImages, std::move(images))
         .Text(field::kOutcome, OutcomeName(record.outcome));
@@ -63,29 +70,26 @@ JsonLine RecordLine(const UnitRecord& record, bool asEvent) {
 
 UnitRecord RecordFromJson(const Json& json) {
     UnitRecord record;
-    record.run = json.value(field::kRun, "");
-    record.device = json.value(field::kDevice, 0u);
-    record.product = json.value(field::kProduct, "");
+    record.run = FieldText(json, field::kRun);
+    record.runId = FieldText(json, field::kRunId);
+    record.device = static_cast<std::uint32_t>(FieldCount(json, field::kDevice).value_or(0));
+    record.product = FieldText(json, field::kProduct);
     if (const auto images = json.find(field::kImages); images != json.end() && images->is_array()) {
         for (const Json& image : *images) {
             if (image.is_object()) {
                 record.images.push_back(
-                    {image.value(field::kName, ""), image.value(field::kSha256, "")});
+                    {FieldText(image, field::kName), FieldText(image, field::kSha256)});
             }
         }
     }
-    record.outcome = OutcomeNamed(json.value(field::kOutcome, "")).value_or(Outcome::Crashed);
-    if (const auto code = json.find(field::kFatalCode); code != json.end() && code->is_number()) {
-        record.fatalCode = code->get<std::uint8_t>();
+    record.outcome = OutcomeNamed(FieldText(json, field::kOutcome)).value_or(Outcome::Crashed);
+    if (const auto code = FieldCount(json, field::kFatalCode); code && *code <= 0xFF) {
+        record.fatalCode = static_cast<std::uint8_t>(*code);
     }
-    record.seconds = json.value(field::kSeconds, 0.0);
-    if (const auto frames = json.find(field::kFrames);
-        frames != json.end() && frames->is_number()) {
-        record.frames = frames->get<std::uint64_t>();
-    }
-    if (const auto resends = json.find(field::kResends);
-        resends != json.end() && resends->is_number()) {
-        record.resends = resends->get<std::uint32_t>();
+    record.seconds = FieldNumber(json, field::kSeconds).value_or(0.0);
+    record.frames = FieldCount(json, field::kFrames);
+    if (const auto resends = FieldCount(json, field::kResends); resends && *resends <= ~0u) {
+        record.resends = static_cast<std::uint32_t>(*resends);
     }
     return record;
 }
@@ -95,7 +99,9 @@ bool RecordFile::ToOutput() const {
 }
 
 bool RecordFile::Usable() const {
-    return !Wanted() || ToOutput() || AppendToFile(WideFromUtf8(path_).c_str(), "");
+    // A check that writes nothing passes on a full disk: room for the lines of a run is written,
+    // and taken away again.
+    return !Wanted() || ToOutput() || RoomForLines(WidePathFromUtf8(path_).c_str(), kRoomForARun);
 }
 
 bool RecordFile::Append(const UnitRecord& record) const {
@@ -103,22 +109,22 @@ bool RecordFile::Append(const UnitRecord& record) const {
         return true;
     }
     if (ToOutput()) {
-        WriteOutput(RecordLine(record, true).Line());
-        return true;
+        return WriteOutput(RecordLine(record, true).Line());
     }
-    return AppendToFile(WideFromUtf8(path_).c_str(), RecordLine(record).Line());
+    return AppendLineToFile(WidePathFromUtf8(path_).c_str(), RecordLine(record).Line());
 }
 
-bool RecordFile::Holds(const std::string& run, std::uint32_t device) const {
+bool RecordFile::Holds(const std::string& runId, std::uint32_t device) const {
     std::string lines;
-    if (!Wanted() || ToOutput() || !ReadWholeFile(WideFromUtf8(path_).c_str(), lines)) {
+    if (!Wanted() || ToOutput() || runId.empty() ||
+        !ReadWholeFile(WidePathFromUtf8(path_).c_str(), lines)) {
         return false;
     }
     std::istringstream stream(lines);
     for (std::string line; std::getline(stream, line);) {
         const std::optional<Json> json = ReadJsonObject(line);
-        if (json && json->value(field::kRun, "") == run &&
-            json->value(field::kDevice, ~0u) == device) {
+        if (json && FieldText(*json, field::kRunId) == runId &&
+            FieldCount(*json, field::kDevice) == device) {
             return true;
         }
     }

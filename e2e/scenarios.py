@@ -666,6 +666,68 @@ def cli_update_all_parent_ended(run):
                    "arrive")
 
 
+def send_console_event(run, event):
+    """Sends quorvanex-cli (the parent, of several) the console's control event, as Windows sends
+    it: 2 is the console window closing. Wine closes a console window without sending it."""
+    sender = run.context.build / "tests" / "console-event" / "send-console-event.exe"
+    result = run.run_in_wine(sender, "quorvanex-cli.exe", str(event))
+    expect(result.returncode == 0, f"the event was not sent: {result.stdout} {result.stderr}")
+
+
+def cli_update_all_console_closed(run):
+    """The console window closed while the units are written: each unit goes on, finishes and
+    writes its own record, as when the parent is ended; a single update in a closing console is
+    stopped, closed and recorded as interrupted."""
+    every, written = start_update_all(run, "--record", "records.jsonl")
+    try:
+        time.sleep(4.0)
+        expect(every.running(), "update --all ended before its console could close")
+        send_console_event(run, 2)
+        # The system ends the program a few seconds after the event; it answers within one look
+        # at its units.
+        every.wait(timeout=30)
+        records = wait_for_records(run, 3)
+    finally:
+        every.kill()
+        run.context.prefix.end_all()
+    (run.folder / "output.txt").write_text(every.output + every.errors)
+    expect(sorted((r["device"], r["outcome"]) for r in records) ==
+           [(0, "done"), (1, "done"), (2, "done")], f"records {records}")
+    for unit in (0, 1, 2):
+        taken = [run.folder / "out" / f"snapshot-{unit}-{n}.bin" for n in range(5)]
+        for path, (name, data) in zip(taken, written.items()):
+            expect(path.exists() and path.read_bytes() == data, f"unit {unit}: {name} did not "
+                   "arrive")
+
+    scenario = run.folder / "scenario-one.txt"
+    scenario.write_text("device 2026\nreply-latency-us 200\nsector-erase-us 150000\n"
+                        "output-summary out/summary-one.txt\n")
+    one = Program(run.context.prefix, run.folder, executable="quorvanex-cli.exe",
+                  scenario=scenario, arguments=["update", "--record", "one.jsonl"])
+    try:
+        time.sleep(3.0)
+        expect(one.running(), "the update ended before its console could close")
+        send_console_event(run, 2)
+        one.wait(timeout=30)
+    finally:
+        one.kill()
+    records = records_of(run, "one.jsonl")
+    expect([r["outcome"] for r in records] == ["interrupted"], f"records {records}")
+    summary = (run.folder / "out" / "summary-one.txt").read_text()
+    expect("open=0" in summary, f"the unit was left open: {summary}")
+
+
+def cli_terminal_rows(run):
+    """The rows of update --all as the Windows console draws them, with the answer to a first
+    Ctrl-C kept above them: the unit test of the rows, under Wine with a console of its own on the
+    scenario's display (the Windows tests run without a display, where Wine makes none)."""
+    tests = run.context.build / "tests" / "unit_tests.exe"
+    result = run.run_in_wine(tests, "--gtest_filter=AllUnitsTest.OnATerminal*")
+    (run.folder / "unit-test.txt").write_text(result.stdout + result.stderr)
+    expect(result.returncode == 0 and "[  PASSED  ] 1 test" in result.stdout and
+           "SKIPPED" not in result.stdout, f"the test of the rows:\n{result.stdout}")
+
+
 def cli_record_unwritable(run):
     """A record file that cannot be written ends the run before any unit is touched."""
     every, _ = start_update_all(run, "--record", "no-such-folder/records.jsonl")
@@ -747,6 +809,7 @@ SCENARIOS = {f.__name__: f for f in (single_image, multi_part, part_file_refused
                                      library_put_right, stand_in_without_scenario, non_latin_folder,
                                      cli_update, cli_refuses_ambiguous_update, cli_update_all,
                                      cli_update_all_stopped, cli_update_all_parent_ended,
+                                     cli_update_all_console_closed, cli_terminal_rows,
                                      cli_record_unwritable, cli_expect_image_replaced)}
 
 

@@ -194,7 +194,7 @@ std::optional<PowerCut> ParsePowerCut(const std::string& argument) {
 // The whole file's bytes, or nothing when it cannot be read.
 std::optional<std::vector<std::uint8_t>> FileBytes(const std::string& path) {
     std::string bytes;
-    if (!ReadWholeFile(WideFromUtf8(path).c_str(), bytes)) {
+    if (!ReadWholeFile(WidePathFromUtf8(path).c_str(), bytes)) {
         return std::nullopt;
     }
     return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
@@ -448,11 +448,19 @@ bool WriteOutputsOf(const ScenarioOutputs& outputs, EmulatedBridge& bridge, std:
     return written;
 }
 
+// A problem is shown with this many characters of its line at most: a whole statement fits.
+constexpr std::size_t kLongestProblemShown = 160;
+
 }  // namespace
 
 bool ParseScenario(std::string_view text, Scenario& scenario, std::string& error,
                    const ScenarioDefaults& defaults) {
     ScenarioReader reader(scenario, defaults);
+    // Notepad begins a file it saves as UTF-8 with a byte-order mark.
+    static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+        text.remove_prefix(kByteOrderMark.size());
+    }
     std::istringstream lines{std::string(text)};
     std::string line;
     for (int number = 1; std::getline(lines, line); ++number) {
@@ -463,7 +471,10 @@ bool ParseScenario(std::string_view text, Scenario& scenario, std::string& error
         }
         const std::string problem = reader.Read(keyword, argument);
         if (!problem.empty()) {
-            error = "line " + std::to_string(number) + ": " + problem;
+            // A file that is no scenario (a program, a picture) has lines of any bytes: they are
+            // shown as text, and cut short.
+            error = "line " + std::to_string(number) + ": " +
+                    PrintableUtf8(problem, kLongestProblemShown);
             return false;
         }
     }

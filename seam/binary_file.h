@@ -31,10 +31,18 @@ class BinaryFile {
 
 // The whole file's bytes; false when it cannot be opened or read.
 bool ReadWholeFile(const wchar_t* path, std::string& bytes);
-// Adds the bytes at the end of the file, which is made when it is not there, in one write: several
-// programs that append lines to one file at once never interleave or overwrite one another's.
-// False on failure, or when the path is not a file.
-bool AppendToFile(const wchar_t* path, const std::string& bytes);
+// Adds the line (with its line end) at the end of a file of lines, which is made when it is not
+// there: whole, or not at all. A write cut short (a full disk) is undone, the file cut back to the
+// size it had; a file whose last byte is not a line end (another program's line cut short) gets
+// one first, so that the line stands on a line of its own. The writers of this program, in any
+// number of processes, take turns, each holding a lock on one byte far beyond the data while it
+// writes: no reader is held up. False on failure, or when the path is not a file.
+bool AppendLineToFile(const wchar_t* path, const std::string& line);
+// Whether lines of that many bytes can be added to the file of lines now: the file can be opened
+// to be written (it is made when it is not there), and that many bytes can be written beside it,
+// in a file of its own ("NAME.room-" and this process's number) that is taken away at once, so
+// that no reader of the file ever sees the look.
+bool RoomForLines(const wchar_t* path, std::size_t bytes);
 
 // What a path names. Only a file is ever opened: a folder, a pipe or a device named like one
 // would read as nothing, or wait for ever.

@@ -6,9 +6,76 @@
 #include <io.h>
 #include <stdio.h>
 
+#include <cstdint>
+
 #include "seam/binary_file.h"
 
 namespace quorvanex {
+namespace {
+
+// The writers of a file of lines take turns: each holds a lock on one byte, far beyond any data,
+// while it writes (2^40, the high half of its place 0x100).
+constexpr DWORD kTurnByteHigh = 0x100;
+// A writer holds its turn for the write of one line, milliseconds even on a network share: one
+// that is not given its turn within this long gives up, and its line is told as not written.
+constexpr DWORD kTurnWaitMilliseconds = 2000;
+constexpr DWORD kTurnLookMilliseconds = 5;
+
+OVERLAPPED At(std::int64_t place) {
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(static_cast<std::uint64_t>(place));
+    at.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(place) >> 32);
+    return at;
+}
+
+// The file of lines opened to read and write, shared with every reader and writer, with this
+// writer's turn taken; INVALID_HANDLE_VALUE when it cannot be.
+HANDLE OpenInTurn(const wchar_t* path) {
+    const HANDLE file =
+        CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return file;
+    }
+    OVERLAPPED turn = {};
+    turn.OffsetHigh = kTurnByteHigh;
+    bool taken = GetFileType(file) == FILE_TYPE_DISK;
+    for (DWORD waited = 0;
+         taken &&
+         !LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &turn);
+         waited += kTurnLookMilliseconds) {
+        if (waited >= kTurnWaitMilliseconds) {
+            taken = false;
+            break;
+        }
+        Sleep(kTurnLookMilliseconds);
+    }
+    if (!taken) {
+        CloseHandle(file);
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
+}
+
+bool EndTurn(HANDLE file) {
+    OVERLAPPED turn = {};
+    turn.OffsetHigh = kTurnByteHigh;
+    UnlockFileEx(file, 0, 1, 0, &turn);
+    return CloseHandle(file) != 0;
+}
+
+bool WriteWholeAt(HANDLE file, std::int64_t place, const std::string& bytes) {
+    OVERLAPPED at = At(place);
+    DWORD written = 0;
+    return WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, &at) &&
+           written == bytes.size();
+}
+
+bool CutBack(HANDLE file, LARGE_INTEGER size) {
+    return SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+}
+
+}  // namespace
 
 std::FILE* OpenFileForReading(const wchar_t* path) {
     std::FILE* file = _wfopen(path, L"rb");
@@ -20,20 +87,49 @@ std::FILE* OpenFileForReading(const wchar_t* path) {
     return file;
 }
 
-bool AppendToFile(const wchar_t* path, const std::string& bytes) {
-    // Appending access alone: the system puts each write whole at the end of the file, whoever
-    // else appends to it at the same time.
-    const HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+bool AppendLineToFile(const wchar_t* path, const std::string& line) {
+    const HANDLE file = OpenInTurn(path);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
-    DWORD written = 0;
-    const bool whole =
-        GetFileType(file) == FILE_TYPE_DISK &&
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-        written == bytes.size();
-    return CloseHandle(file) && whole;
+    LARGE_INTEGER end = {};
+    bool whole = GetFileSizeEx(file, &end) != 0;
+    char last = '\n';
+    if (whole && end.QuadPart > 0) {
+        OVERLAPPED lastByte = At(end.QuadPart - 1);
+        DWORD read = 0;
+        whole = ReadFile(file, &last, 1, &read, &lastByte) && read == 1;
+    }
+    if (whole) {
+        whole = WriteWholeAt(file, end.QuadPart, last == '\n' ? line : "\n" + line);
+        if (!whole) {
+            CutBack(file, end);
+        }
+    }
+    return EndTurn(file) && whole;
+}
+
+bool RoomForLines(const wchar_t* path, std::size_t bytes) {
+    const HANDLE file =
+        CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const bool disk = GetFileType(file) == FILE_TYPE_DISK;
+    if (!CloseHandle(file) || !disk) {
+        return false;
+    }
+    const std::wstring room =
+        std::wstring(path) + L".room-" + std::to_wstring(GetCurrentProcessId());
+    // Taken away by the system as it is closed, whatever happens meanwhile.
+    const HANDLE beside = CreateFileW(room.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (beside == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const bool written = WriteWholeAt(beside, 0, std::string(bytes, '\n'));
+    return CloseHandle(beside) && written;
 }
 
 PathKind KindOfPath(const wchar_t* path) {

@@ -24,6 +24,7 @@
 #include "tests/support/emulated_device_test.h"
 #include "tests/support/image_files.h"
 #include "tests/support/process_state.h"
+#include "tests/support/terminal.h"
 
 namespace quorvanex::cli {
 namespace {
@@ -60,6 +61,14 @@ class ScriptedUnits final : public ChildProcesses {
         return true;
     }
 
+    void Leave(std::size_t child) override {
+        left.push_back(child);
+        pending_.erase(
+            std::remove_if(pending_.begin(), pending_.end(),
+                           [child](const ChildOutput& output) { return output.child == child; }),
+            pending_.end());
+    }
+
     void End(std::size_t child) override {
         ended.push_back(child);
         // What it had not said yet is lost with it.
@@ -87,6 +96,7 @@ class ScriptedUnits final : public ChildProcesses {
     std::vector<std::vector<std::string>> started;
     std::vector<std::string> inputs;
     std::vector<std::size_t> ended;
+    std::vector<std::size_t> left;
     unsigned waits = 0;
 
   private:
@@ -94,6 +104,12 @@ class ScriptedUnits final : public ChildProcesses {
     emulator::VirtualClock* clock_;
     std::vector<ChildOutput> pending_;
 };
+
+// The run's identity that the parent handed its units.
+std::string RunIdGiven(const std::vector<std::string>& words) {
+    const auto found = std::find(words.begin(), words.end(), "--run-id");
+    return found != words.end() && found + 1 != words.end() ? *(found + 1) : std::string();
+}
 
 std::string RecordEvent(std::uint32_t device, Outcome outcome, std::uint8_t fatalCode = 0) {
     UnitRecord record;
@@ -159,7 +175,7 @@ class AllUnitsTest : public test_support::EmulatedDeviceTest {
         const int exitCode = test_support::RunOnVirtualClock(
             words, clock, folder.Path(), output,
             [&](const Arguments& arguments, ProgramClock& time) {
-                return RunAllUnitUpdates(WithAbsolutePaths(arguments), units, {"quorvanex-cli"},
+                return RunAllUnitUpdates(*WithAbsolutePaths(arguments), units, {"quorvanex-cli"},
                                          time, &CountedStops);
             });
         errors = ::testing::internal::GetCapturedStderr();
@@ -182,11 +198,14 @@ TEST_F(AllUnitsTest, EachUnitRunsApartAndEveryEventNamesItsUnitAndTheSummaryName
     EXPECT_EQ(UpdateAll(units, {"--json", "--record", RecordsPath(), "--run", "run-1"}),
               kExitUnitsNotUpdated);
 
-    // One process a QUORVANEX, each for its own unit, writing its own record under the run.
+    // One process a QUORVANEX, each for its own unit, writing its own record under the run, its
+    // name and its own identity.
     ASSERT_EQ(units.started.size(), 3u);
-    EXPECT_EQ(units.started[1],
-              (std::vector<std::string>{"quorvanex-cli", "update", "--device", "2", "--json",
-                                        "--run", "run-1", "--record", RecordsPath()}));
+    const std::string runId = RunIdGiven(units.started[1]);
+    EXPECT_FALSE(runId.empty());
+    EXPECT_EQ(units.started[1], (std::vector<std::string>{
+                                    "quorvanex-cli", "update", "--device", "2", "--json", "--run",
+                                    "run-1", "--run-id", runId, "--record", RecordsPath()}));
     EXPECT_EQ(bridge.Calls(emulator::BridgeOperation::OpenBridgeDevice), 0u)
         << "the parent opens no unit";
 
@@ -225,12 +244,30 @@ TEST_F(AllUnitsTest, AUnitThatWroteItsLineButCouldNotTellIsNotRecordedTwice) {
     scripts[0].exitCode = 139;
     scripts.push_back(scripts[0]);
     scripts.push_back(scripts[0]);
-    ScriptedUnits units(scripts);
-    // Unit 2's line is in the file already, as its own process wrote it.
-    UnitRecord own;
-    own.run = "run-1";
-    own.device = 2;
-    ASSERT_TRUE(RecordFile(RecordsPath()).Append(own));
+    ScriptedUnits scripted(scripts);
+    // Unit 2's line is in the file, as its own process wrote it under the run it was given.
+    struct UnitTwoWritesItsLine final : ChildProcesses {
+        ScriptedUnits& inner;
+        std::string path;
+        UnitTwoWritesItsLine(ScriptedUnits& units, std::string file)
+            : inner(units), path(std::move(file)) {}
+        bool Start(std::size_t child, const std::vector<std::string>& words,
+                   const std::string& input) override {
+            if (child == 1) {
+                UnitRecord own;
+                own.run = "run-1";
+                own.runId = RunIdGiven(words);
+                own.device = 2;
+                EXPECT_TRUE(RecordFile(path).Append(own));
+            }
+            return inner.Start(child, words, input);
+        }
+        std::vector<ChildOutput> Wait(std::uint32_t milliseconds) override {
+            return inner.Wait(milliseconds);
+        }
+        void End(std::size_t child) override { inner.End(child); }
+        void Leave(std::size_t child) override { inner.Leave(child); }
+    } units(scripted, RecordsPath());
     UpdateAll(units, {"--record", RecordsPath(), "--run", "run-1"});
     std::vector<int> devices;
     for (const Json& record : Records()) {
@@ -312,6 +349,8 @@ TEST_F(AllUnitsTest, AFirstCtrlCLetsTheUnitsFinishASecondStopsThemAndEachIsRecor
     scripts[2] = {{scripts[2].lines.front()}, 0, true, true};
     ScriptedUnits first(scripts, &clock);
     stopRequests = 1;
+    stoppedUnits = &first;
+    stopFromWait = 1;  // once the units are started
     EXPECT_EQ(UpdateAll(first, {"--record", RecordsPath()}), kExitUnitsNotUpdated);
     EXPECT_TRUE(first.ended == (std::vector<std::size_t>{1, 2})) << "ended as hung, not stopped";
     EXPECT_NE(errors.find("unit(s) are being written"), std::string::npos) << errors;
@@ -331,6 +370,184 @@ TEST_F(AllUnitsTest, AFirstCtrlCLetsTheUnitsFinishASecondStopsThemAndEachIsRecor
     }
     EXPECT_EQ(outcomes, (std::map<int, std::string>{{2, "interrupted"}, {3, "interrupted"}}))
         << "unit 0 finished and wrote its own";
+}
+
+TEST_F(AllUnitsTest, ARunNameUsedAgainNeverHidesAUnitOfThisRun) {
+    // An earlier run of the same name left a line for every unit, as a line reuses a station's
+    // name shift after shift.
+    std::string earlier;
+    for (const char* device : {"0", "2", "3"}) {
+        earlier += R"({"time":"2026-12-07T10:00:00Z","run":"station-3","run_id":"earlier",)"
+                   R"("device":)" +
+                   std::string(device) + R"(,"product":"QUORVANEX","outcome":"done"})" + "\n";
+    }
+    folder.Write("records.jsonl", Bytes(earlier.begin(), earlier.end()));
+    ScriptedUnits units(DoneFatalCrashed());
+    EXPECT_EQ(UpdateAll(units, {"--json", "--record", RecordsPath(), "--run", "station-3"}),
+              kExitUnitsNotUpdated);
+    // The run's own identity, the same for every unit, and told at the start.
+    ASSERT_EQ(units.started.size(), 3u);
+    const std::string runId = RunIdGiven(units.started[0]);
+    EXPECT_FALSE(runId.empty());
+    EXPECT_NE(runId, "earlier");
+    EXPECT_EQ(RunIdGiven(units.started[2]), runId);
+    EXPECT_EQ(Lines(output).front()["run_id"], runId);
+    // Unit 3 crashed: its line is written, though a line of the name for unit 3 was there.
+    std::vector<Json> written = Records();
+    ASSERT_EQ(written.size(), 4u);
+    EXPECT_EQ(written[3]["device"], 3);
+    EXPECT_EQ(written[3]["run"], "station-3");
+    EXPECT_EQ(written[3]["run_id"], runId);
+    EXPECT_EQ(written[3]["outcome"], "crashed");
+
+    // Two Ctrl-C while units 2 and 3 are written: each is recorded as stopped.
+    std::vector<ScriptedUnits::Script> scripts = DoneFatalCrashed();
+    scripts[1] = {{scripts[1].lines.front()}, 0, true, true};
+    scripts[2] = {{scripts[2].lines.front()}, 0, true, true};
+    ScriptedUnits stopped(scripts, &clock);
+    stopRequests = 2;
+    stoppedUnits = &stopped;
+    stopFromWait = 7;
+    EXPECT_EQ(UpdateAll(stopped, {"--record", RecordsPath(), "--run", "station-3"}), kExitStopped);
+    written = Records();
+    ASSERT_EQ(written.size(), 6u);
+    for (std::size_t line = 4; line < 6; ++line) {
+        EXPECT_EQ(written[line]["outcome"], "interrupted");
+        EXPECT_EQ(written[line]["run_id"], RunIdGiven(stopped.started[0]));
+    }
+}
+
+TEST_F(AllUnitsTest, ARecordFileOfAnyContentIsReadWithoutHarmAndEachNewLineStandsWhole) {
+    // Lines of another shape, of another tool, written by hand, and a line cut short by a full
+    // disk, without its line end.
+    const std::string foreign =
+        "{\"run\":1,\"device\":0}\n"
+        "{\"run\":\"station-3\",\"run_id\":[1],\"device\":\"3\",\"outcome\":5}\n"
+        "written by hand\n"
+        "[3]\n"
+        "\n"
+        "\xff\xfe"
+        "\x01"
+        "binary\n"
+        "{\"time\":\"2026-12-07T10:00:00Z\",\"run\":\"station-3\",\"dev";
+    folder.Write("records.jsonl", Bytes(foreign.begin(), foreign.end()));
+    // Unit 3 says things of shapes no unit says before it crashes.
+    std::vector<ScriptedUnits::Script> scripts = DoneFatalCrashed();
+    for (const char* odd :
+         {R"({"event":5})",
+          R"({"event":"progress","image":5,"image_done":"x",)"
+          R"("image_total":-1,"rate":"fast","eta":[]})",
+          R"({"event":"notice","caption":1,"text":null,"count":"twice"})",
+          R"({"event":"erase","image":[],"sha256":{}})", R"({"event":"line","text":{"a":1}})",
+          R"({"event":"start","device":"x"})"}) {
+        scripts[2].lines.insert(scripts[2].lines.end() - 1, odd);
+    }
+    ScriptedUnits units(scripts);
+    EXPECT_EQ(UpdateAll(units, {"--json", "--record", RecordsPath(), "--run", "station-3"}),
+              kExitUnitsNotUpdated);
+    EXPECT_EQ(Lines(output).back()["event"], "summary");
+    std::string lines;
+    ASSERT_TRUE(ReadWholeFile(folder.PathOf("records.jsonl").c_str(), lines));
+    ASSERT_EQ(lines.rfind(foreign + "\n", 0), 0u) << "the cut line keeps its own line:\n" << lines;
+    const std::optional<Json> added = ReadJsonObject(lines.substr(foreign.size() + 1));
+    ASSERT_TRUE(added) << lines;
+    EXPECT_EQ((*added)["device"], 3);
+    EXPECT_EQ((*added)["outcome"], "crashed");
+}
+
+TEST_F(AllUnitsTest, StopRequestsBeforeAnyUnitStartsStartNoneAndAnEndingProgramIsNotAskedToWait) {
+    // Two Ctrl-C while the files are looked at: no unit is started, none recorded.
+    ScriptedUnits units(DoneFatalCrashed());
+    stopRequests = 2;
+    EXPECT_EQ(UpdateAll(units, {"--json", "--record", RecordsPath()}), kExitStopped);
+    EXPECT_TRUE(units.started.empty());
+    EXPECT_TRUE(Records().empty());
+    EXPECT_EQ(errors.find("being written"), std::string::npos) << errors;
+    for (const Json& event : Lines(output)) {
+        EXPECT_NE(event["event"], "start") << "nothing started";
+    }
+
+    // A program being ended (SIGTERM, SIGHUP: two requests at once) stops its units without
+    // asking the operator to press Ctrl-C again.
+    std::vector<ScriptedUnits::Script> scripts = DoneFatalCrashed();
+    scripts[1] = {{scripts[1].lines.front()}, 0, true, true};
+    ScriptedUnits ending(scripts, &clock);
+    stoppedUnits = &ending;
+    stopFromWait = 13;  // once units 0 and 2 have told everything and ended
+    EXPECT_EQ(UpdateAll(ending, {"--record", RecordsPath()}), kExitStopped);
+    EXPECT_EQ(errors.find("press Ctrl-C again"), std::string::npos) << errors;
+    EXPECT_EQ(ending.ended, std::vector<std::size_t>{1});
+}
+
+TEST_F(AllUnitsTest, OnATerminalTheAnswerToAFirstCtrlCStaysReadableUntilTheRunEnds) {
+    // The rows are drawn again after every line of a unit, long after the request.
+    ScriptedUnits units(DoneFatalCrashed());
+    stopRequests = 1;
+    stoppedUnits = &units;
+    stopFromWait = 3;
+    std::string problem;
+    const std::optional<Arguments> arguments = ParseArguments({"update", "--all"}, problem);
+    ASSERT_TRUE(arguments) << problem;
+    VirtualProgramClock time(clock);
+    std::vector<std::string> rows;
+    {
+        const test_support::ScopedWorkingDirectory inFolder(folder.Path());
+        test_support::TestTerminal terminal;
+        if (!terminal.Ready()) {
+            GTEST_SKIP() << "no console whose screen can be read: Wine without a display";
+        }
+        EXPECT_EQ(RunAllUnitUpdates(*arguments, units, {"quorvanex-cli"}, time, &CountedStops),
+                  kExitUnitsNotUpdated);
+        rows = terminal.Rows();
+    }
+    std::string shown;
+    for (const std::string& row : rows) {
+        shown += row + "\n";
+    }
+    const std::string screen = test_support::ScreenText(rows);
+    EXPECT_NE(screen.find("unit(s) are being written: a unit stopped now will not start until it "
+                          "is updated again. They go on; press Ctrl-C again to stop them anyway."),
+              std::string::npos)
+        << shown;
+    // The rows below it still show how each unit ended, and the table follows.
+    EXPECT_NE(screen.find("unit 3  crashed, exit code 139"), std::string::npos) << shown;
+    EXPECT_NE(screen.find("Not updated: unit 2 (fatal 6 Chip Erase error)"), std::string::npos)
+        << shown;
+}
+
+// The console window closing, as a test makes it: from the given wait of the units on.
+unsigned closingFromWait = 0;
+const ScriptedUnits* closedUnits = nullptr;
+bool ClosingConsole() {
+    return closedUnits != nullptr && closedUnits->waits >= closingFromWait;
+}
+
+TEST_F(AllUnitsTest, AClosingConsoleLeavesTheUnitsBeingWrittenToFinishAndRecordThemselves) {
+    // Unit 0 finishes before the console closes; units 2 and 3 are still being written.
+    std::vector<ScriptedUnits::Script> scripts = DoneFatalCrashed();
+    scripts[1] = {{scripts[1].lines.front()}, 0, true, true};
+    scripts[2] = {{scripts[2].lines.front()}, 0, true, true};
+    ScriptedUnits units(scripts, &clock);
+    closedUnits = &units;
+    closingFromWait = 9;
+    // The console's closing counts as two requests to stop as well, as the system's does.
+    stopRequests = 2;
+    stoppedUnits = &units;
+    stopFromWait = 9;
+    ::testing::internal::CaptureStderr();
+    const int exitCode = test_support::RunOnVirtualClock(
+        {"update", "--all", "--record", RecordsPath()}, clock, folder.Path(), output,
+        [&](const Arguments& arguments, ProgramClock& time) {
+            return RunAllUnitUpdates(*WithAbsolutePaths(arguments), units, {"quorvanex-cli"}, time,
+                                     &CountedStops, &ClosingConsole);
+        });
+    errors = ::testing::internal::GetCapturedStderr();
+    closedUnits = nullptr;
+    EXPECT_EQ(exitCode, kExitStopped);
+    EXPECT_TRUE(units.ended.empty()) << "no unit stopped";
+    EXPECT_EQ(units.left, (std::vector<std::size_t>{1, 2}));
+    EXPECT_TRUE(Records().empty()) << "each unit left running writes its own line";
+    EXPECT_EQ(output.find("Not updated"), std::string::npos) << "no table for a closed console";
 }
 
 TEST_F(AllUnitsTest, TheFilesNamedAreCheckedBeforeAnyUnitIsTouched) {
@@ -376,6 +593,7 @@ TEST_F(AllUnitsTest, ARecordThatCannotBeWrittenIsToldAsSuchAndTheExitCodeSaysSo)
             return inner.Wait(milliseconds);
         }
         void End(std::size_t child) override { inner.End(child); }
+        void Leave(std::size_t child) override { inner.Leave(child); }
     } swapped(units, records);
     EXPECT_EQ(UpdateAll(swapped, {"--json", "--record", records}), kExitRecordNotWritten);
     std::size_t told = 0;

@@ -121,13 +121,14 @@ TEST_F(CommandLineTest, CheckTellsWhetherTheUpdateWouldStartAndWhatIsWrong) {
         std::size_t file;
         Bytes contents;  // empty: the file is missing
         const char* state;
+        bool hashed;  // a file too large is refused by its size alone, never read whole
     };
     const Bytes oversized =
         test_support::ImageBytes("1A70", Bytes(MultiPartRegion().SizeInBytes() + 1, 0x5A));
     for (const Wrong& wrong :
-         {Wrong{3, {}, "missing or not readable"},
-          Wrong{2, test_support::ImageBytes("1B70", Bytes(9)), "has no valid image ID"},
-          Wrong{4, oversized, "too large for its flash region"}}) {
+         {Wrong{3, {}, "missing or not readable", false},
+          Wrong{2, test_support::ImageBytes("1B70", Bytes(9)), "has no valid image ID", true},
+          Wrong{4, oversized, "too large for its flash region", false}}) {
         SCOPED_TRACE(wrong.state);
         test_support::WriteMultiPartSet(folder.Path(), {3000, 100, 120, 64, 33});
         const std::filesystem::path path = folder.Path() / kImageSetFiles[wrong.file];
@@ -138,6 +139,7 @@ TEST_F(CommandLineTest, CheckTellsWhetherTheUpdateWouldStartAndWhatIsWrong) {
         }
         EXPECT_EQ(Run({"check", "--json"}), 3);
         EXPECT_EQ(EventsNamed("file").at(wrong.file).at("state"), wrong.state);
+        EXPECT_EQ(EventsNamed("file").at(wrong.file).at("sha256").size(), wrong.hashed ? 64u : 0u);
         EXPECT_EQ(EventsNamed("verdict").at(0).at("update_would_start"), "false");
     }
 }
@@ -365,6 +367,75 @@ TEST_F(DeviceUpdateTest, APartReplacedAfterTheStartIsNeverWrittenAndTheRecordHas
               Sha256Hex(reinterpret_cast<const std::uint8_t*>(mainImage.data()), mainImage.size()));
 }
 
+TEST_F(DeviceUpdateTest, AnImageThatChangesSizeAfterItWasLookedAtKeepsItsProgressWhole) {
+    folder.Write("QUORVANEX-FPGA-2.45-1013.bin", test_support::ImageBytes("1A65", Bytes(3000, 1)));
+    // The image is replaced by a larger one as the unit is opened: after the set was looked at,
+    // before it is loaded to be written.
+    struct GrowOnOpen final : emulator::EmulatedBridge::DeviceClaims {
+        test_support::ScratchFolder& folder;
+        explicit GrowOnOpen(test_support::ScratchFolder& in) : folder(in) {}
+        bool Claim(std::uint32_t) override {
+            folder.Write("QUORVANEX-FPGA-2.45-1013.bin",
+                         test_support::ImageBytes("1A65", test_support::PatternData(9000)));
+            return true;
+        }
+        void GiveBack(std::uint32_t) override {}
+    } grow(folder);
+    bridge.Attach();
+    bridge.SetDeviceClaims(&grow);
+    EXPECT_EQ(Update({"--json"}), kExitDone) << output << errors;
+    const std::vector<Json> events = test_support::JsonLines(output);
+    std::size_t progress = 0;
+    for (const Json& event : events) {
+        if (event["event"] != "progress") {
+            continue;
+        }
+        ++progress;
+        EXPECT_LE(event["image_done"], event["image_total"]) << event.dump();
+        EXPECT_LE(event["done"], event["total"]) << event.dump();
+        EXPECT_LT(event["eta"].get<double>(), 3600.0) << event.dump();
+    }
+    ASSERT_GT(progress, 0u);
+    // The bytes written are those loaded, and their count is the total that the progress told.
+    const auto flash = bridge.Device(0).Flash().Read(0x0A0000, 9000);
+    const Bytes written = test_support::PatternData(9000);
+    EXPECT_TRUE(std::equal(flash.begin(), flash.end(), written.begin(), written.end()));
+    for (auto event = events.rbegin(); event != events.rend(); ++event) {
+        if ((*event)["event"] == "progress") {
+            EXPECT_EQ((*event)["done"], 9000);
+            EXPECT_EQ((*event)["total"], 9000);
+            break;
+        }
+    }
+}
+
+TEST_F(DeviceUpdateTest, DevicesAndUnitsThatAreNotThereAreToldInASentence) {
+    // No device at all: said, not an empty list.
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    Arguments arguments;
+    arguments.command = "devices";
+    EXPECT_EQ(RunDevices(arguments), kExitNoDevice);
+    errors = ::testing::internal::GetCapturedStderr();
+    output = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(output, "");
+    EXPECT_NE(errors.find("The USB bridge sees no device."), std::string::npos) << errors;
+
+    // A unit asked for by an index that no device has, beside one that is another kind.
+    folder.Write("QUORVANEX-FPGA-2.45-1013.bin", test_support::ImageBytes("1A65", Bytes(300, 1)));
+    emulator::DeviceConfig other;
+    other.serial = "1999";
+    bridge.Attach();
+    bridge.Attach(other);
+    EXPECT_EQ(Update({"--device", "7"}), kExitNoDevice);
+    EXPECT_NE(errors.find("There is no device 7: the USB bridge sees 2 device(s)."),
+              std::string::npos)
+        << errors;
+    EXPECT_EQ(errors.find("is not a QUORVANEX"), std::string::npos) << errors;
+    EXPECT_EQ(Update({"--device", "1"}), kExitNoDevice);
+    EXPECT_NE(errors.find("Device 1 is not a QUORVANEX."), std::string::npos) << errors;
+}
+
 TEST_F(DeviceUpdateTest, AFirstCtrlCWhileWritingIsAnsweredASecondStopsAndIsRecorded) {
     const std::vector<Bytes> images =
         test_support::WriteMultiPartSet(folder.Path(), {3000, 100, 100, 100, 100});
@@ -427,6 +498,44 @@ TEST_F(CommandLineTest, FilesAreTakenFromTheCurrentFolderAndAFolderIsNoFile) {
     EXPECT_EQ(Run({"check", "--json"}), kExitImagesRefused);
     EXPECT_EQ(EventsNamed("file").at(0).at("state"), "not a file (a folder, a pipe or a device)");
     EXPECT_EQ(EventsNamed("file").at(0).at("sha256"), "") << "no SHA-256 of nothing";
+}
+
+TEST_F(CommandLineTest, AScenarioIsReadAsNotepadSavesItAndABinaryOneIsNeverEchoed) {
+    folder.Write("QUORVANEX-FPGA-2.45-1013.bin", test_support::ImageBytes("1A65", Bytes(300, 2)));
+    const std::string saved =
+        "\xEF\xBB\xBF"
+        "device 2026\r\nreply-latency-us 500\r\n";
+    folder.Write("scenario.txt", Bytes(saved.begin(), saved.end()));
+    EXPECT_EQ(Run({"rehearse", "--scenario", ScenarioPath()}), kExitDone) << errors;
+
+    Bytes binary = {'M', 'Z', 0x90, 0x00, 0x03, 0x1B, '[', '2', 'J', 0xFF, 0xC3};
+    binary.resize(5000, 0xE9);
+    folder.Write("scenario.txt", binary);
+    EXPECT_EQ(Run({"rehearse", "--scenario", ScenarioPath()}), kExitUsage);
+    ASSERT_FALSE(errors.empty());
+    EXPECT_LT(errors.size(), 400u) << "a line of a binary file is shown cut short";
+    for (const char c : errors) {
+        const auto byte = static_cast<unsigned char>(c);
+        EXPECT_TRUE(byte == '\n' || (byte >= 0x20 && byte < 0x7F)) << "byte " << int{byte};
+    }
+}
+
+TEST_F(CommandLineTest, WithJsonARefusalIsAnEventOnStandardOutputAndSumsAreNotJson) {
+    // Without --json a refusal is a sentence on standard error; with it, an event on standard
+    // output, and standard error stays empty.
+    folder.Write("QUORVANEX-FPGA-2.45-1013.bin", test_support::ImageBytes("1A65", Bytes(300, 2)));
+    EXPECT_EQ(Run({"rehearse", "--scenario", (folder.Path() / "none.txt").string()}), kExitUsage);
+    EXPECT_EQ(output, "");
+    EXPECT_NE(errors.find("cannot be read"), std::string::npos);
+    EXPECT_EQ(Run({"rehearse", "--json", "--scenario", (folder.Path() / "none.txt").string()}),
+              kExitUsage);
+    EXPECT_EQ(errors, "");
+    ASSERT_EQ(EventsNamed("refused").size(), 1u) << output;
+    EXPECT_NE(EventsNamed("refused")[0].at("text").find("cannot be read"), std::string::npos);
+    // The sums are SHA256SUMS lines, never JSON: the two together are a usage error.
+    EXPECT_EQ(Run({"check", "--sums", "--json"}), kExitUsage);
+    EXPECT_EQ(output, "");
+    EXPECT_NE(errors.find("--sums and --json cannot go together"), std::string::npos) << errors;
 }
 
 TEST_F(CommandLineTest, ARehearsalJudgesTheDeviceItUpdated) {

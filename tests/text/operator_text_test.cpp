@@ -46,6 +46,15 @@ TEST(Utf8, WideTextsGoToUtf8AndBackWholeOnEveryPlatform) {
     EXPECT_EQ(WideFromUtf8(bytes), text);
     // Bytes that are no UTF-8, and a sequence cut short, each stand for one replacement character.
     EXPECT_EQ(WideFromUtf8("a\xff\xe6\x9b"), std::wstring(L"a\uFFFD\uFFFD\uFFFD"));
+    // A file name keeps them, whatever they are: cut short, too long an encoding, a surrogate's.
+    for (const std::string name :
+         {"lot-\xff\xfe-7", "a\xe6\x9b", "\xc0\x80", "\xed\xa0\x80", "\xc3\xa9t\xe9"}) {
+        EXPECT_EQ(Utf8PathFromWide(WidePathFromUtf8(name)), name);
+    }
+    EXPECT_EQ(WidePathFromUtf8("\xc3\xa9"), std::wstring(L"\u00e9"));
+    // Any bytes, shown: controls and bytes that are no UTF-8 as '?', a long text cut.
+    EXPECT_EQ(PrintableUtf8(std::string("MZ\x90\x00\x1b[2J\xc3\xa9", 10), 20), "MZ???[2J\xc3\xa9");
+    EXPECT_EQ(PrintableUtf8(std::string(30, 'x'), 20), std::string(20, 'x') + "...");
 }
 
 }  // namespace
