@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "bench/virtual_services.h"
-#include "cli/console_report.h"
+#include "cli/console/console_report.h"
 #include "emulator/emulator_clock.h"
 #include "link/device_connection.h"
 #include "protocol/flash_programming.h"

@@ -1,6 +1,9 @@
+#include "cli/command_line.h"
+
 #include "cli/cli_texts.h"
-#include "cli/command_support.h"
-#include "cli/console_platform.h"
+#include "cli/console/console_platform.h"
+#include "cli/exit_codes.h"
+#include "cli/refusals.h"
 
 namespace quorvanex::cli {
 namespace {
@@ -31,6 +34,30 @@ int RunCommandLine(const std::vector<std::string>& words) {
     }
     WriteError(Said(kOutputNotWritten) + "\n");
     return exitCode == kExitDone ? kExitOutputNotWritten : exitCode;
+}
+
+std::optional<Arguments> WithAbsolutePaths(Arguments arguments) {
+    for (std::string* file :
+         {&arguments.recordFile, &arguments.expectFile, &arguments.scenarioFile}) {
+        if (file->empty() || *file == kStandardStream) {
+            continue;
+        }
+        const std::optional<std::string> absolute = AbsolutePath(*file);
+        if (!absolute) {
+            Refuse(arguments.json, Said(kCurrentFolderUnknown, {*file}));
+            return std::nullopt;
+        }
+        *file = *absolute;
+    }
+    return arguments;
+}
+
+bool EnterImageFolder(const Arguments& arguments) {
+    if (arguments.folder.empty() || ChangeCurrentFolder(arguments.folder)) {
+        return true;
+    }
+    Refuse(arguments.json, Said(kFolderCannotBeOpened, {arguments.folder}));
+    return false;
 }
 
 }  // namespace quorvanex::cli

@@ -3,11 +3,11 @@
 #include <cstdlib>
 #include <iterator>
 
-#include "cli/all_units.h"
 #include "cli/arguments.h"
 #include "cli/cli_texts.h"
 #include "cli/commands.h"
-#include "cli/console_platform.h"
+#include "cli/console/console_platform.h"
+#include "cli/exit_codes.h"
 #include "link/command_exchange.h"
 
 namespace quorvanex::cli {
@@ -108,13 +108,9 @@ struct CommandRow {
     int (*run)(const Arguments& arguments);
 };
 
-int RunHelp(const Arguments&) {
+int RunHelpCommand(const Arguments&) {
     WriteOutput(UsageText());
     return kExitDone;
-}
-
-int RunUpdate(const Arguments& arguments) {
-    return arguments.allUnits ? RunAllUnitUpdates(arguments) : RunDeviceUpdate(arguments);
 }
 
 const CommandRow kCommands[] = {
@@ -125,12 +121,12 @@ const CommandRow kCommands[] = {
      "                                 folder); touches no device\n"
      "  check [FOLDER] --sums          the SHA-256 lines of the files the update writes, as in\n"
      "                                 the release's SHA256SUMS: the approved set for --expect\n",
-     &RunCheck},
+     &RunCheckCommand},
     {"devices",
      false,
      {"--json"},
      "  devices [--json]               list the devices that the USB bridge sees\n",
-     &RunDevices},
+     &RunDevicesCommand},
     {"update",
      true,
      {"--device", "--all", "--json", "--record", "--expect", "--run", "--run-id"},
@@ -144,7 +140,7 @@ const CommandRow kCommands[] = {
      "                                 update every attached QUORVANEX at once, each in a process\n"
      "                                 of its own; a first Ctrl-C lets the units finish, a second\n"
      "                                 stops them\n",
-     &RunUpdate},
+     &RunUpdateCommand},
     {"rehearse",
      true,
      {"--latency", "--scenario", "--json", "--power-cuts", "--every", "--dips", "--harsh"},
@@ -156,8 +152,8 @@ const CommandRow kCommands[] = {
      "                                 each time the whole update again: does it restore?\n"
      "                                 --dips: each cut also with the power back after a dip;\n"
      "                                 --harsh: a cut leaves the flash in unknown bits\n",
-     &RunRehearsal},
-    {"help", false, {}, "  help                           this text\n", &RunHelp},
+     &RunRehearseCommand},
+    {"help", false, {}, "  help                           this text\n", &RunHelpCommand},
 };
 
 const char* const kExitCodes =

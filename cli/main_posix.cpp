@@ -1,7 +1,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/console_platform.h"
+#include "cli/command_line.h"
 
 int main(int argc, char** argv) {
     return quorvanex::cli::RunCommandLine(std::vector<std::string>(argv + 1, argv + argc));

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/console_platform.h"
+#include "cli/command_line.h"
 #include "text/utf8.h"
 
 int wmain(int argc, wchar_t** argv) {

@@ -13,12 +13,14 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/all_units.h"
+#include "cli/command_line.h"
 #include "cli/commands.h"
-#include "cli/console_platform.h"
+#include "cli/console/console_platform.h"
+#include "cli/exit_codes.h"
 #include "cli/image_set.h"
 #include "cli/json_line.h"
 #include "cli/sha256.h"
+#include "cli/update/all_units.h"
 #include "seam/binary_file.h"
 #include "tests/cli/command_run.h"
 #include "tests/support/emulated_device_test.h"
@@ -175,8 +177,8 @@ class AllUnitsTest : public test_support::EmulatedDeviceTest {
         const int exitCode = test_support::RunOnVirtualClock(
             words, clock, folder.Path(), output,
             [&](const Arguments& arguments, ProgramClock& time) {
-                return RunAllUnitUpdates(*WithAbsolutePaths(arguments), units, {"quorvanex-cli"},
-                                         time, &CountedStops);
+                return UpdateEveryUnit(*WithAbsolutePaths(arguments), units, {"quorvanex-cli"},
+                                       time, &CountedStops);
             });
         errors = ::testing::internal::GetCapturedStderr();
         return exitCode;
@@ -496,7 +498,7 @@ TEST_F(AllUnitsTest, OnATerminalTheAnswerToAFirstCtrlCStaysReadableUntilTheRunEn
         if (!terminal.Ready()) {
             GTEST_SKIP() << "no console whose screen can be read: Wine without a display";
         }
-        EXPECT_EQ(RunAllUnitUpdates(*arguments, units, {"quorvanex-cli"}, time, &CountedStops),
+        EXPECT_EQ(UpdateEveryUnit(*arguments, units, {"quorvanex-cli"}, time, &CountedStops),
                   kExitUnitsNotUpdated);
         rows = terminal.Rows();
     }
@@ -538,8 +540,8 @@ TEST_F(AllUnitsTest, AClosingConsoleLeavesTheUnitsBeingWrittenToFinishAndRecordT
     const int exitCode = test_support::RunOnVirtualClock(
         {"update", "--all", "--record", RecordsPath()}, clock, folder.Path(), output,
         [&](const Arguments& arguments, ProgramClock& time) {
-            return RunAllUnitUpdates(*WithAbsolutePaths(arguments), units, {"quorvanex-cli"}, time,
-                                     &CountedStops, &ClosingConsole);
+            return UpdateEveryUnit(*WithAbsolutePaths(arguments), units, {"quorvanex-cli"}, time,
+                                   &CountedStops, &ClosingConsole);
         });
     errors = ::testing::internal::GetCapturedStderr();
     closedUnits = nullptr;

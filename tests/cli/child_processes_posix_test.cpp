@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/child_processes.h"
+#include "cli/update/child_processes.h"
 
 namespace quorvanex::cli {
 namespace {

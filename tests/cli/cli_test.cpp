@@ -9,11 +9,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/command_line.h"
 #include "cli/commands.h"
-#include "cli/console_platform.h"
-#include "cli/console_report.h"
+#include "cli/console/console_platform.h"
+#include "cli/console/console_report.h"
+#include "cli/exit_codes.h"
 #include "cli/json_line.h"
 #include "cli/sha256.h"
+#include "cli/update/one_unit.h"
 #include "link/device_connection.h"
 #include "protocol/image_regions.h"
 #include "protocol/protocol_texts.h"
@@ -263,7 +266,7 @@ class DeviceUpdateTest : public test_support::EmulatedDeviceTest {
         const int exitCode = test_support::RunOnVirtualClock(
             words, clock, folder.Path(), output,
             [](const Arguments& arguments, ProgramClock& time) {
-                return RunDeviceUpdate(arguments, time, &StopsByFrame);
+                return UpdateOneUnit(arguments, time, &StopsByFrame);
             });
         errors = ::testing::internal::GetCapturedStderr();
         return exitCode;
@@ -415,7 +418,7 @@ TEST_F(DeviceUpdateTest, DevicesAndUnitsThatAreNotThereAreToldInASentence) {
     ::testing::internal::CaptureStderr();
     Arguments arguments;
     arguments.command = "devices";
-    EXPECT_EQ(RunDevices(arguments), kExitNoDevice);
+    EXPECT_EQ(RunDevicesCommand(arguments), kExitNoDevice);
     errors = ::testing::internal::GetCapturedStderr();
     output = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(output, "");
@@ -462,11 +465,11 @@ TEST_F(DeviceUpdateTest, AFirstCtrlCWhileWritingIsAnsweredASecondStopsAndIsRecor
         static unsigned Requests() { return 1; }
     };
     ::testing::internal::CaptureStderr();
-    const int exitCode = test_support::RunOnVirtualClock(
-        {"update"}, clock, folder.Path(), output,
-        [](const Arguments& arguments, ProgramClock& time) {
-            return RunDeviceUpdate(arguments, time, &Once::Requests);
-        });
+    const int exitCode =
+        test_support::RunOnVirtualClock({"update"}, clock, folder.Path(), output,
+                                        [](const Arguments& arguments, ProgramClock& time) {
+                                            return UpdateOneUnit(arguments, time, &Once::Requests);
+                                        });
     ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(exitCode, kExitStopped);
     EXPECT_EQ(bridge.Calls(emulator::BridgeOperation::WriteFrame), framesBefore);

@@ -12,7 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/arguments.h"
-#include "cli/console_report.h"
+#include "cli/console/console_report.h"
 #include "cli/json_line.h"
 #include "seam/binary_file.h"
 #include "tests/support/image_files.h"

@@ -17,10 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "cli/commands.h"
-#include "cli/console_platform.h"
+#include "cli/console/console_platform.h"
+#include "cli/exit_codes.h"
 #include "cli/json_line.h"
-#include "cli/unit_record.h"
+#include "cli/update/unit_record.h"
 #include "seam/binary_file.h"
 #include "tests/support/image_files.h"
 #include "tests/support/process_state.h"

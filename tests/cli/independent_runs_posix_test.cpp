@@ -1,6 +1,6 @@
 // Runs in worker processes: every result arrives, in order, whatever order the workers finish in;
 // a worker that ends without its results is noticed.
-#include "cli/independent_runs.h"
+#include "cli/rehearse/independent_runs.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

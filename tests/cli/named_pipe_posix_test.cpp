@@ -5,7 +5,8 @@
 
 #include <string>
 
-#include "cli/console_platform.h"
+#include "cli/command_line.h"
+#include "cli/console/console_platform.h"
 #include "tests/support/image_files.h"
 
 namespace quorvanex::cli {

@@ -1,7 +1,7 @@
 // rehearse --power-cuts: the power cut at every frame of a small multi-part update, each time the
 // update run again, with the power back after dips and a harsh flash; and broken runs that the
 // sweep must catch.
-#include "cli/power_cuts.h"
+#include "cli/rehearse/power_cuts.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <map>
 #include <string>
 
-#include "cli/command_support.h"
+#include "cli/exit_codes.h"
 #include "emulator/device_timings.h"
 #include "emulator/scenario.h"
 #include "tests/cli/command_run.h"
@@ -166,7 +166,7 @@ TEST_F(PowerCutSweepTest, TheCommandPrintsTheMapAndSaysWhereTheSweepFailed) {
     const int exitCode = test_support::RunOnVirtualClock(
         {"rehearse", "--power-cuts", "--every", "256", "--json"}, clock, folder.Path(), output,
         [](const Arguments& arguments, ProgramClock&) {
-            return RunPowerCutSweep(arguments, ExamineImageSet());
+            return RehearsePowerCuts(arguments, ExamineImageSet());
         });
     EXPECT_EQ(exitCode, 0) << output;
     const std::vector<Json> events = test_support::JsonLines(output);
@@ -194,7 +194,7 @@ TEST_F(PowerCutSweepTest, TheCommandPrintsTheMapAndSaysWhereTheSweepFailed) {
             {"rehearse", "--power-cuts", "--scenario", (folder.Path() / "outputs.txt").string()},
             clock, folder.Path(), output,
             [](const Arguments& arguments, ProgramClock&) {
-                return RunPowerCutSweep(arguments, ExamineImageSet());
+                return RehearsePowerCuts(arguments, ExamineImageSet());
             }),
         kExitUsage);
     EXPECT_NE(::testing::internal::GetCapturedStderr().find("names outputs"), std::string::npos);
@@ -206,7 +206,7 @@ TEST_F(PowerCutSweepTest, TheCommandPrintsTheMapAndSaysWhereTheSweepFailed) {
         {"rehearse", "--power-cuts", "--every", "4096", "--scenario",
          (folder.Path() / "stuck.txt").string()},
         clock, folder.Path(), output, [](const Arguments& arguments, ProgramClock&) {
-            return RunPowerCutSweep(arguments, ExamineImageSet());
+            return RehearsePowerCuts(arguments, ExamineImageSet());
         });
     const std::string errors = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(failed, kExitRehearsalMismatch);
@@ -226,7 +226,7 @@ TEST_F(PowerCutSweepTest, TheCommandPrintsTheMapAndSaysWhereTheSweepFailed) {
         {"rehearse", "--power-cuts", "--every", "4096", "--scenario",
          (folder.Path() / "failing.txt").string()},
         clock, folder.Path(), output, [](const Arguments& arguments, ProgramClock&) {
-            return RunPowerCutSweep(arguments, ExamineImageSet());
+            return RehearsePowerCuts(arguments, ExamineImageSet());
         });
     EXPECT_EQ(restored, 0) << output;
     EXPECT_NE(output.find("; Error Reading Data (2000 times) / Sector erase error!"),

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/console_platform.h"
+#include "cli/command_line.h"
 #include "emulator/bridge_binding.h"
 #include "emulator/emulated_bridge.h"
 #include "emulator/scenario.h"

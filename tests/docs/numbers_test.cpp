@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/all_units.h"
 #include "cli/image_set.h"
-#include "cli/power_cuts.h"
+#include "cli/rehearse/power_cuts.h"
+#include "cli/update/all_units.h"
 #include "documents.h"
 #include "emulator/device_timings.h"
 #include "emulator/emulated_bridge.h"

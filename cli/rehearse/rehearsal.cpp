@@ -1,9 +1,9 @@
-#include "cli/rehearsal.h"
+#include "cli/rehearse/rehearsal.h"
 
 #include <algorithm>
 
 #include "cli/cli_texts.h"
-#include "cli/command_support.h"
+#include "cli/refusals.h"
 #include "protocol/image_file.h"
 #include "seam/binary_file.h"
 #include "text/utf8.h"

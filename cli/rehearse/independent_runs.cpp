@@ -1,4 +1,4 @@
-#include "cli/independent_runs.h"
+#include "cli/rehearse/independent_runs.h"
 
 namespace quorvanex::cli {
 

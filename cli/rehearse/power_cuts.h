@@ -15,7 +15,7 @@
 #include "cli/arguments.h"
 #include "cli/image_set.h"
 #include "cli/json_line.h"
-#include "cli/power_cut_points.h"
+#include "cli/rehearse/power_cut_points.h"
 #include "emulator/emulated_bridge.h"
 
 namespace quorvanex::cli {
@@ -88,6 +88,6 @@ JsonLine CutPointEvent(const CutPointResult& result);
 CutPointResult CutPointFromEvent(const Json& event);
 
 // The command: the map as a table or as JSON events, and the exit code.
-int RunPowerCutSweep(const Arguments& arguments, const ImageSetReport& set);
+int RehearsePowerCuts(const Arguments& arguments, const ImageSetReport& set);
 
 }  // namespace quorvanex::cli

@@ -1,4 +1,4 @@
-#include "cli/unit_record.h"
+#include "cli/update/unit_record.h"
 
 #include <cstdio>
 #include <ctime>
@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/arguments.h"
-#include "cli/console_platform.h"
+#include "cli/console/console_platform.h"
 #include "seam/binary_file.h"
 #include "text/utf8.h"
 

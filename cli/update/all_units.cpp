@@ -1,4 +1,4 @@
-#include "cli/all_units.h"
+#include "cli/update/all_units.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -8,14 +8,17 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_texts.h"
-#include "cli/command_support.h"
-#include "cli/commands.h"
-#include "cli/console_platform.h"
-#include "cli/console_report.h"
+#include "cli/devices.h"
+#include "cli/exit_codes.h"
+#include "cli/refusals.h"
+#include "cli/update/update_set_up.h"
+
+#include "cli/console/console_platform.h"
+#include "cli/console/console_report.h"
 #include "cli/events.h"
 #include "cli/image_set.h"
 #include "cli/json_line.h"
-#include "cli/unit_record.h"
+#include "cli/update/unit_record.h"
 #include "link/device_list.h"
 #include "link/link_texts.h"
 #include "text/utf8.h"
@@ -518,9 +521,9 @@ class AllUnits {
 
 }  // namespace
 
-int RunAllUnitUpdates(const Arguments& arguments, ChildProcesses& children,
-                      const std::vector<std::string>& thisProgram, ProgramClock& clock,
-                      unsigned (*stopRequests)(), bool (*consoleClosing)()) {
+int UpdateEveryUnit(const Arguments& arguments, ChildProcesses& children,
+                    const std::vector<std::string>& thisProgram, ProgramClock& clock,
+                    unsigned (*stopRequests)(), bool (*consoleClosing)()) {
     const OperatorStops stops = {stopRequests, consoleClosing};
     // The files named are checked before anything is looked at or touched.
     std::optional<ApprovedSet> approved;
@@ -571,16 +574,6 @@ int RunAllUnitUpdates(const Arguments& arguments, ChildProcesses& children,
     all.Start(units, thisProgram, approved);
     all.Run();
     return all.Finish();
-}
-
-int RunAllUnitUpdates(const Arguments& arguments) {
-    WatchStopRequests();
-    const std::unique_ptr<ChildProcesses> children = SystemChildProcesses();
-    SystemProgramClock clock;
-    const int exitCode = RunAllUnitUpdates(arguments, *children, {ThisProgramPath()}, clock,
-                                           &StopRequests, &ConsoleClosing);
-    StopRequestsAnswered();
-    return exitCode;
 }
 
 }  // namespace quorvanex::cli

@@ -1,4 +1,4 @@
-#include "cli/child_processes.h"
+#include "cli/update/child_processes.h"
 
 namespace quorvanex::cli {
 

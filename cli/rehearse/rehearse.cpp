@@ -1,11 +1,15 @@
-// The commands that need no bridge library: check, and rehearse against the built-in emulator.
-
+// rehearse: the whole update against the built-in emulator, or with --power-cuts a sweep of power
+// cuts (cli/rehearse/power_cuts.h).
+#include "cli/check.h"
 #include "cli/cli_texts.h"
-#include "cli/command_support.h"
 #include "cli/commands.h"
-#include "cli/console_platform.h"
-#include "cli/power_cuts.h"
-#include "cli/rehearsal.h"
+#include "cli/console/console_platform.h"
+#include "cli/console/fatal_stop_event.h"
+#include "cli/exit_codes.h"
+#include "cli/frame_count.h"
+#include "cli/refusals.h"
+#include "cli/rehearse/power_cuts.h"
+#include "cli/rehearse/rehearsal.h"
 #include "emulator/bridge_binding.h"
 #include "emulator/emulated_bridge.h"
 #include "emulator/scenario.h"
@@ -41,26 +45,14 @@ int RehearsalOutcome(UpdateOutcome outcome, const ImageSetReport& set, ConsoleRe
 
 }  // namespace
 
-int RunCheck(const Arguments& arguments) {
-    const ImageSetReport set = ExamineImageSet();
-    if (arguments.sums && set.updateWouldStart) {
-        WriteOutput(SumLines(set));
-        return kExitDone;
-    }
-    // The sums of a refused set are never written where they were asked for: the table that says
-    // why goes to standard error instead.
-    ShowImageSet(set, arguments.json, arguments.sums);
-    return set.updateWouldStart ? kExitDone : kExitImagesRefused;
-}
-
-int RunRehearsal(const Arguments& arguments) {
+int RunRehearseCommand(const Arguments& arguments) {
     const ImageSetReport set = ExamineImageSet();
     if (!set.updateWouldStart) {
         ShowImageSet(set, arguments.json, true);
         return kExitImagesRefused;
     }
     if (arguments.powerCuts) {
-        return RunPowerCutSweep(arguments, set);
+        return RehearsePowerCuts(arguments, set);
     }
     emulator::Scenario scenario;
     if (!RehearsalScenario(arguments, scenario)) {

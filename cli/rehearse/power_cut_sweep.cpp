@@ -6,10 +6,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/command_support.h"
-#include "cli/independent_runs.h"
-#include "cli/power_cuts.h"
-#include "cli/rehearsal.h"
+#include "cli/console/console_report.h"
+#include "cli/exit_codes.h"
+#include "cli/rehearse/independent_runs.h"
+#include "cli/rehearse/power_cuts.h"
+#include "cli/rehearse/rehearsal.h"
 #include "emulator/bridge_binding.h"
 #include "emulator/emulator_clock.h"
 #include "link/device_connection.h"

@@ -1,6 +1,6 @@
 // On Windows the runs are made in this process, one after the other: the sweep there is for an
 // engineer's look, and its speed is the native build's business.
-#include "cli/independent_runs.h"
+#include "cli/rehearse/independent_runs.h"
 
 namespace quorvanex::cli {
 

@@ -6,7 +6,7 @@
 #include <iterator>
 #include <string>
 
-#include "cli/console_platform.h"
+#include "cli/console/console_platform.h"
 
 namespace quorvanex::cli {
 namespace {

@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "cli/arguments.h"
 #include "cli/image_set.h"
 #include "cli/json_line.h"
-#include "cli/unit_record.h"
+#include "cli/update/unit_record.h"
 #include "emulator/emulator_clock.h"
 #include "seam/operator_services.h"
 
@@ -169,5 +170,10 @@ class ConsoleReport final : public OperatorServices {
 
 // Seconds as minutes and seconds ("2:05"), as the progress lines show the time left.
 std::string Duration(double seconds);
+
+// The images of the set that the update writes, as the report counts their progress.
+std::vector<ImageToReport> ImagesToReport(const ImageSetReport& set);
+// Lines, a terminal's rows, or JSON, as the arguments and the output ask.
+ConsoleReport::Style ReportStyle(const Arguments& arguments);
 
 }  // namespace quorvanex::cli

@@ -1,11 +1,11 @@
-#include "cli/console_report.h"
+#include "cli/console/console_report.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
 
 #include "cli/cli_texts.h"
-#include "cli/console_platform.h"
+#include "cli/console/console_platform.h"
 #include "cli/sha256.h"
 #include "protocol/image_regions.h"
 #include "protocol/protocol_texts.h"
@@ -347,6 +347,21 @@ void ConsoleReport::ShowProgress(std::size_t image, bool imageDone) {
         WriteOutput("\n");
         barOnScreen_ = false;
     }
+}
+
+std::vector<ImageToReport> ImagesToReport(const ImageSetReport& set) {
+    std::vector<ImageToReport> images;
+    for (const ImageFileReport* file : set.FilesToWrite()) {
+        images.push_back({file->name, file->dataSize});
+    }
+    return images;
+}
+
+ConsoleReport::Style ReportStyle(const Arguments& arguments) {
+    if (arguments.json) {
+        return ConsoleReport::Style::Json;
+    }
+    return OutputIsTerminal() ? ConsoleReport::Style::Terminal : ConsoleReport::Style::Lines;
 }
 
 }  // namespace quorvanex::cli

@@ -1,11 +1,16 @@
-// The commands that reach a real device through the bridge library: devices and update.
+#include "cli/update/one_unit.h"
+
 #include <optional>
 
 #include "cli/cli_texts.h"
-#include "cli/command_support.h"
-#include "cli/commands.h"
-#include "cli/console_platform.h"
-#include "cli/unit_record.h"
+#include "cli/console/console_platform.h"
+#include "cli/console/fatal_stop_event.h"
+#include "cli/devices.h"
+#include "cli/exit_codes.h"
+#include "cli/frame_count.h"
+#include "cli/refusals.h"
+#include "cli/update/unit_record.h"
+#include "cli/update/update_set_up.h"
 #include "link/bridge_library.h"
 #include "link/device_connection.h"
 #include "link/device_list.h"
@@ -81,7 +86,7 @@ void LeaveUnfinishedUpdate(ConsoleReport& report) {
 }
 
 // The update of the unit, on the report's side, told to its end; the record says how it ended.
-int RunChosenUpdate(const Arguments& arguments, ConsoleReport& report, UnitRecord& record) {
+int UpdateChosenUnit(const Arguments& arguments, ConsoleReport& report, UnitRecord& record) {
     std::optional<UpdateOutcome> outcome;
     // The report is the program's side only while the update runs, on every way out of it.
     const ScopedOperatorServices installed(report);
@@ -132,35 +137,7 @@ int RunChosenUpdate(const Arguments& arguments, ConsoleReport& report, UnitRecor
 
 }  // namespace
 
-int RunDevices(const Arguments& arguments) {
-    SystemProgramClock clock;
-    ConsoleReport report(clock, ReportStyle(arguments), {});
-    if (!BridgeReady(report)) {
-        return kExitNoDevice;
-    }
-    const std::vector<BridgeDevice> devices = ListBridgeDevices();
-    if (devices.empty()) {
-        Refuse(arguments.json, Said(kNoDevices));
-        return kExitNoDevice;
-    }
-    ListDevices(devices, arguments.json);
-    for (const BridgeDevice& device : devices) {
-        if (device.isQuorvanex) {
-            return kExitDone;
-        }
-    }
-    return kExitNoDevice;
-}
-
-int RunDeviceUpdate(const Arguments& arguments) {
-    WatchStopRequests();
-    SystemProgramClock clock;
-    const int exitCode = RunDeviceUpdate(arguments, clock, &StopRequests);
-    StopRequestsAnswered();
-    return exitCode;
-}
-
-int RunDeviceUpdate(const Arguments& arguments, ProgramClock& clock, unsigned (*stopRequests)()) {
+int UpdateOneUnit(const Arguments& arguments, ProgramClock& clock, unsigned (*stopRequests)()) {
     // The files named are checked before anything is looked at or touched.
     std::optional<ApprovedSet> approved;
     if (!RecordFileUsable(arguments) || !ReadExpectedSet(arguments, approved)) {
@@ -212,7 +189,7 @@ int RunDeviceUpdate(const Arguments& arguments, ProgramClock& clock, unsigned (*
     if (stopRequests != nullptr) {
         report.WatchStops(stopRequests);
     }
-    const int exitCode = RunChosenUpdate(arguments, report, record);
+    const int exitCode = UpdateChosenUnit(arguments, report, record);
     record.images = report.ImagesLoaded();
     record.seconds = report.Seconds();
     record.frames = FramesWritten();

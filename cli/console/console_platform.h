@@ -42,7 +42,4 @@ bool ConsoleClosing();
 // most) so that the records are written before the system ends the program.
 void StopRequestsAnswered();
 
-// The command line's own work, given the words after the program's name; returns the exit code.
-int RunCommandLine(const std::vector<std::string>& words);
-
 }  // namespace quorvanex::cli

@@ -18,7 +18,7 @@
 #include <new>
 #include <vector>
 
-#include "cli/independent_runs.h"
+#include "cli/rehearse/independent_runs.h"
 
 namespace quorvanex::cli {
 namespace {

@@ -8,7 +8,7 @@
 
 #include <map>
 
-#include "cli/child_processes.h"
+#include "cli/update/child_processes.h"
 #include "text/utf8.h"
 
 namespace quorvanex::cli {

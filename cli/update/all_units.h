@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "cli/arguments.h"
-#include "cli/child_processes.h"
-#include "cli/console_report.h"
+#include "cli/console/console_report.h"
+#include "cli/update/child_processes.h"
 
 namespace quorvanex::cli {
 
@@ -34,9 +34,8 @@ struct OperatorStops {
 
 // With the processes, the words that start this program, the clock given, the count of the
 // operator's requests to stop and whether the console is closing (the tests give their own).
-int RunAllUnitUpdates(const Arguments& arguments, ChildProcesses& children,
-                      const std::vector<std::string>& thisProgram, ProgramClock& clock,
-                      unsigned (*stopRequests)() = nullptr, bool (*consoleClosing)() = nullptr);
-int RunAllUnitUpdates(const Arguments& arguments);
+int UpdateEveryUnit(const Arguments& arguments, ChildProcesses& children,
+                    const std::vector<std::string>& thisProgram, ProgramClock& clock,
+                    unsigned (*stopRequests)() = nullptr, bool (*consoleClosing)() = nullptr);
 
 }  // namespace quorvanex::cli

@@ -3,7 +3,7 @@
 // verdict.
 #include <nlohmann/json.hpp>
 
-#include "cli/power_cuts.h"
+#include "cli/rehearse/power_cuts.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -11,10 +11,11 @@
 #include <set>
 
 #include "cli/cli_texts.h"
-#include "cli/command_support.h"
-#include "cli/console_platform.h"
-#include "cli/console_report.h"
-#include "cli/rehearsal.h"
+#include "cli/console/console_platform.h"
+#include "cli/console/console_report.h"
+#include "cli/exit_codes.h"
+#include "cli/refusals.h"
+#include "cli/rehearse/rehearsal.h"
 #include "emulator/scenario.h"
 #include "link/device_connection.h"
 #include "text/utf8.h"
@@ -250,7 +251,7 @@ CutPointResult CutPointFromEvent(const Json& event) {
     return result;
 }
 
-int RunPowerCutSweep(const Arguments& arguments, const ImageSetReport& set) {
+int RehearsePowerCuts(const Arguments& arguments, const ImageSetReport& set) {
     emulator::Scenario scenario;
     if (!RehearsalScenario(arguments, scenario)) {
         return kExitUsage;

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "cli/console_platform.h"
+#include "cli/console/console_platform.h"
 #include "text/utf8.h"
 
 namespace quorvanex::cli {

@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <map>
 
-#include "cli/child_processes.h"
+#include "cli/update/child_processes.h"
 
 namespace quorvanex::cli {
 namespace {

@@ -1,4 +1,4 @@
-#include "cli/power_cut_points.h"
+#include "cli/rehearse/power_cut_points.h"
 
 #include <algorithm>
 #include <cstdio>
