@@ -525,19 +525,11 @@ int UpdateEveryUnit(const Arguments& arguments, ChildProcesses& children,
                     const std::vector<std::string>& thisProgram, ProgramClock& clock,
                     unsigned (*stopRequests)(), bool (*consoleClosing)()) {
     const OperatorStops stops = {stopRequests, consoleClosing};
-    // The files named are checked before anything is looked at or touched.
-    std::optional<ApprovedSet> approved;
-    if (!RecordFileUsable(arguments) || !ReadExpectedSet(arguments, approved)) {
-        return kExitUsage;
-    }
-    const ImageSetReport set = ExamineImageSet();
-    if (!SetMayBeWritten(arguments, set, approved)) {
-        return kExitImagesRefused;
+    const UpdateSetUp setUp = SetUpUpdate(arguments, clock);
+    if (setUp.stopped) {
+        return setUp.stopped->exitCode;
     }
     ConsoleReport report(clock, ReportStyle(arguments), {});
-    if (!BridgeReady(report)) {
-        return kExitNoDevice;
-    }
     const std::vector<BridgeDevice> devices = ListBridgeDevices();
     std::vector<BridgeDevice> units;
     std::string indices;
@@ -566,12 +558,12 @@ int UpdateEveryUnit(const Arguments& arguments, ChildProcesses& children,
     report.Event(JsonLine(Event::Start)
                      .Text(field::kCommand, "update --all")
                      .Value(field::kDevices, unitsJson)
-                     .Count(field::kTotal, set.bytesToWrite)
+                     .Count(field::kTotal, setUp.set.bytesToWrite)
                      .Text(field::kRun, run)
                      .Text(field::kRunId, runId),
                  Said(kUpdatingUnits, {std::to_string(units.size()), indices}));
     AllUnits all(arguments, children, clock, ReportStyle(arguments), run, runId, stops);
-    all.Start(units, thisProgram, approved);
+    all.Start(units, thisProgram, setUp.approved);
     all.Run();
     return all.Finish();
 }

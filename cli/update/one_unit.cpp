@@ -138,11 +138,11 @@ int UpdateChosenUnit(const Arguments& arguments, ConsoleReport& report, UnitReco
 }  // namespace
 
 int UpdateOneUnit(const Arguments& arguments, ProgramClock& clock, unsigned (*stopRequests)()) {
-    // The files named are checked before anything is looked at or touched.
-    std::optional<ApprovedSet> approved;
-    if (!RecordFileUsable(arguments) || !ReadExpectedSet(arguments, approved)) {
-        return kExitUsage;
+    const UpdateSetUp setUp = SetUpUpdate(arguments, clock);
+    if (setUp.stopped && !setUp.stopped->outcome) {
+        return setUp.stopped->exitCode;
     }
+    const ImageSetReport& set = setUp.set;
     UnitRecord record;
     record.runId = arguments.runId.empty() ? NewRunId() : arguments.runId;
     record.run = arguments.run.empty() ? record.runId : arguments.run;
@@ -153,16 +153,10 @@ int UpdateOneUnit(const Arguments& arguments, ProgramClock& clock, unsigned (*st
         record.outcome = outcome;
         return arguments.device ? WriteRecord(arguments, record, exitCode) : exitCode;
     };
-
-    const ImageSetReport set = ExamineImageSet();
-    if (!SetMayBeWritten(arguments, set, approved)) {
-        return refusedUnit(set.updateWouldStart ? Outcome::NotApproved : Outcome::Refused,
-                           kExitImagesRefused);
+    if (setUp.stopped) {
+        return refusedUnit(*setUp.stopped->outcome, setUp.stopped->exitCode);
     }
     ConsoleReport report(clock, ReportStyle(arguments), ImagesToReport(set));
-    if (!BridgeReady(report)) {
-        return refusedUnit(Outcome::NoLibrary, kExitNoDevice);
-    }
     const std::optional<BridgeDevice> device = ChooseDevice(arguments);
     if (!device) {
         return refusedUnit(Outcome::NotFound, kExitNoDevice);
@@ -183,8 +177,8 @@ int UpdateOneUnit(const Arguments& arguments, ProgramClock& clock, unsigned (*st
             .Text(field::kRun, record.run)
             .Text(field::kRunId, record.runId),
         Said(kUpdatingDevice, {std::to_string(device->index), std::to_string(set.bytesToWrite)}));
-    if (approved) {
-        report.RequireApproved(*approved);
+    if (setUp.approved) {
+        report.RequireApproved(*setUp.approved);
     }
     if (stopRequests != nullptr) {
         report.WatchStops(stopRequests);

@@ -3,6 +3,8 @@
 #include "cli/check.h"
 #include "cli/cli_texts.h"
 #include "cli/console/console_platform.h"
+#include "cli/devices.h"
+#include "cli/exit_codes.h"
 #include "cli/refusals.h"
 #include "cli/update/unit_record.h"
 #include "seam/binary_file.h"
@@ -66,6 +68,27 @@ bool RecordFileUsable(const Arguments& arguments) {
     }
     RefuseFile(arguments.json, arguments.recordFile, kRecordFileUnusable);
     return false;
+}
+
+UpdateSetUp SetUpUpdate(const Arguments& arguments, ProgramClock& clock) {
+    UpdateSetUp setUp;
+    // The files named are checked before anything is looked at or touched.
+    if (!RecordFileUsable(arguments) || !ReadExpectedSet(arguments, setUp.approved)) {
+        setUp.stopped = SetUpStop{kExitUsage, std::nullopt};
+        return setUp;
+    }
+    setUp.set = ExamineImageSet();
+    if (!SetMayBeWritten(arguments, setUp.set, setUp.approved)) {
+        setUp.stopped =
+            SetUpStop{kExitImagesRefused,
+                      setUp.set.updateWouldStart ? Outcome::NotApproved : Outcome::Refused};
+        return setUp;
+    }
+    ConsoleReport report(clock, ReportStyle(arguments), {});
+    if (!BridgeReady(report)) {
+        setUp.stopped = SetUpStop{kExitNoDevice, Outcome::NoLibrary};
+    }
+    return setUp;
 }
 
 }  // namespace quorvanex::cli
