@@ -23,6 +23,8 @@ class BinaryFile {
     bool SeekToStart();
     // Reads up to count bytes; returns how many arrived.
     std::size_t Read(void* buffer, std::size_t count);
+    // Whether a read failed, rather than reaching the end of the file.
+    bool Failed() const { return file_ != nullptr && std::ferror(file_) != 0; }
     void Close();
 
   private:
