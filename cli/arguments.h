@@ -32,6 +32,11 @@ struct Arguments {
     std::string run;     // names the run in the records; made up when not given
     std::string runId;   // the run's own identity, as update --all hands it to each of its
                          // units; made up when not given
+    std::vector<std::string> files;  // report: the record files to read
+    std::string since;               // report: the records written from this time on
+    std::string until;               // report: the records written before this time
+    std::string csvFile;             // report: a row a record, to this file
+    std::string htmlFile;            // report: the page, to this file
 };
 
 // The whole help: every command's lines and the exit codes.

@@ -62,6 +62,10 @@ const OptionRow kOptions[] = {
     {"--scenario", Value::File, nullptr, &Arguments::scenarioFile},
     {"--run", Value::Word, nullptr, &Arguments::run},
     {"--run-id", Value::Word, nullptr, &Arguments::runId},
+    {"--since", Value::Word, nullptr, &Arguments::since},
+    {"--until", Value::Word, nullptr, &Arguments::until},
+    {"--csv", Value::File, nullptr, &Arguments::csvFile},
+    {"--html", Value::File, nullptr, &Arguments::htmlFile},
     {"--every", Value::Index, nullptr, nullptr,
      [](const std::string& value, Arguments& arguments, std::string& problem) {
          arguments.every = WholeNumber(value);
@@ -106,6 +110,7 @@ struct CommandRow {
     // The command's lines of the help.
     const char* usage;
     int (*run)(const Arguments& arguments);
+    bool takesFiles = false;  // the words that are not options name files, as many as given
 };
 
 int RunHelpCommand(const Arguments&) {
@@ -153,6 +158,15 @@ const CommandRow kCommands[] = {
      "                                 --dips: each cut also with the power back after a dip;\n"
      "                                 --harsh: a cut leaves the flash in unknown bits\n",
      &RunRehearseCommand},
+    {"report",
+     false,
+     {"--run", "--since", "--until", "--csv", "--html", "--json"},
+     "  report RECORDS... [--run NAME] [--since TIME] [--until TIME] [--csv FILE] [--html FILE]\n"
+     "         [--json]                summarise the record files of update --record: runs,\n"
+     "                                 causes, seconds per unit, image sets, units an hour;\n"
+     "                                 --csv: a row a record; --html: a page with pictures\n",
+     &RunReportCommand,
+     true},
     {"help", false, {}, "  help                           this text\n", &RunHelpCommand},
 };
 
@@ -237,6 +251,10 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& words,
     arguments.command = command->name;
     for (std::size_t i = 1; i < words.size() && problem.empty(); ++i) {
         const std::string& word = words[i];
+        if (word.rfind("--", 0) != 0 && command->takesFiles) {
+            arguments.files.push_back(word);
+            continue;
+        }
         if (word.rfind("--", 0) != 0) {
             if (!command->takesFolder || !arguments.folder.empty()) {
                 problem = Said(kUnexpectedWord, {word});

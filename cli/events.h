@@ -81,7 +81,19 @@ namespace quorvanex::cli {
     X(kTotal, "total")                           \
     X(kUnits, "units")                           \
     X(kUnitsTable, "units_table")                \
-    X(kUpdateWouldStart, "update_would_start")
+    X(kUpdateWouldStart, "update_would_start")   \
+    X(kEnd, "end")                               \
+    X(kLines, "lines")                           \
+    X(kRecords, "records")                       \
+    X(kNotRecords, "not_records")                \
+    X(kRepeated, "repeated")                     \
+    X(kLeftOut, "left_out")                      \
+    X(kOutcomes, "outcomes")                     \
+    X(kFirstPass, "first_pass")                  \
+    X(kMedianSeconds, "median_seconds")          \
+    X(kPercentileSeconds, "p95_seconds")         \
+    X(kLineSeconds, "line_seconds")              \
+    X(kDonePerHour, "done_per_hour")
 
 namespace field {
 #define QUORVANEX_EVENT_FIELD_NAME(name, text) inline constexpr const char* name = text;
@@ -130,7 +142,18 @@ QUORVANEX_EVENT_FIELDS(QUORVANEX_EVENT_FIELD_NAME)
        field::kSeconds, field::kFailed, field::kFirstFailed))                                      \
     X(Summary, "summary",                                                                          \
       (field::kUnits, field::kDone, field::kNotUpdated, field::kUnitsTable, field::kSeconds,       \
-       field::kRecordsNotWritten))
+       field::kRecordsNotWritten))                                                                 \
+    X(RecordsFile, "records_file",                                                                 \
+      (field::kFile, field::kLines, field::kRecords, field::kNotRecords, field::kRepeated,         \
+       field::kLeftOut))                                                                           \
+    X(Run, "run",                                                                                  \
+      (field::kRun, field::kRunId, field::kFile, field::kStart, field::kEnd, field::kUnits,        \
+       field::kDone, field::kOutcomes))                                                            \
+    X(Cause, "cause", (field::kOutcome, field::kFatalCode, field::kFatalText, field::kUnits))      \
+    X(ImageSet, "image_set", (field::kImages, field::kUnits))                                      \
+    X(Totals, "totals",                                                                            \
+      (field::kUnits, field::kDone, field::kFirstPass, field::kMedianSeconds,                      \
+       field::kPercentileSeconds, field::kLineSeconds, field::kDonePerHour))
 
 enum class Event {
 #define QUORVANEX_EVENT_VALUE(name, text, fields) name,
