@@ -1,6 +1,7 @@
 #include "cli/report/report_page.h"
 
 #include <iterator>
+#include <string_view>
 
 #include "cli/report/report_charts.h"
 #include "cli/report/report_texts.h"
@@ -23,14 +24,14 @@ constexpr const char* kStyle =
     ".swatch{display:inline-block;width:.9em;height:.9em;margin-right:.3em;"
     "vertical-align:middle}";
 
-// A text with a run of more than this many characters without a blank (a time, a SHA-256, a
-// run's identity) may break anywhere on a narrow page; a shorter word stays whole.
-constexpr std::size_t kLongestUnbrokenWord = 16;
+// A run of more characters than this without a place to break (a SHA-256) may break anywhere
+// on a narrow page.
+constexpr std::size_t kLongestUnbrokenWord = 24;
 
 bool HasLongWord(const std::string& text) {
     std::size_t run = 0;
     for (const char c : text) {
-        run = c == ' ' ? 0 : run + 1;
+        run = std::string_view(" -._/\\").find(c) != std::string_view::npos ? 0 : run + 1;
         if (run > kLongestUnbrokenWord) {
             return true;
         }
@@ -38,9 +39,22 @@ bool HasLongWord(const std::string& text) {
     return false;
 }
 
+// The text as HTML, with places to break a long word: after a dot, an underscore or a slash, and
+// between a time's date and its hour. The places add no character: the cell's text stays the
+// terminal's.
+std::string Breakable(const std::string& text) {
+    std::string html;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool hour = text[i] == 'T' && i > 0 && text[i - 1] >= '0' && text[i - 1] <= '9';
+        html += (hour ? "<wbr>" : "") + HtmlEscaped(std::string(1, text[i])) +
+                (std::string_view("._/\\").find(text[i]) != std::string_view::npos ? "<wbr>" : "");
+    }
+    return html;
+}
+
 std::string Cell(const char* tag, const std::string& text, bool numeric) {
     const char* kind = numeric ? " class=\"number\"" : HasLongWord(text) ? " class=\"long\"" : "";
-    return std::string("<") + tag + kind + ">" + HtmlEscaped(text) + "</" + tag + ">";
+    return std::string("<") + tag + kind + ">" + Breakable(text) + "</" + tag + ">";
 }
 
 std::string TableHtml(const ReportTable& table) {
