@@ -26,6 +26,8 @@ Usage: check_command_line_examples.py --program CLI --on-emulator CLI PAGE
        check_command_line_examples.py --program CLI --on-emulator CLI --self-test PAGE
        check_command_line_examples.py --make-folders DIR"""
 import argparse
+import hashlib
+import json
 import os
 import random
 import re
@@ -57,6 +59,64 @@ def multi_part_set(sizes, seed):
             for n, (name, size) in enumerate(zip([MAIN_IMAGE] + PART_FILES, sizes))}
 
 
+def shift_records():
+    """Two stations' record files of a made-up shift, as update --all --record writes them: the
+    full set written to most units, a newer main image in the last run; a unit that fails each
+    of its writes, a crash, a unit not opened, one stopped while being written; a line cut short
+    at the end of the first file, and a line written by hand."""
+    full_set = multi_part_set([FULL_IMAGE_BYTES] * 5, 20)
+    newer = dict(full_set, **{MAIN_IMAGE: b"1A70" + data(FULL_IMAGE_BYTES, 30)})
+
+    def images(files, count=5):
+        return [{"name": name, "sha256": hashlib.sha256(files[name]).hexdigest()}
+                for name in [MAIN_IMAGE] + PART_FILES][:count]
+
+    def line(run, run_id, end, device, outcome, seconds, files=full_set, count=5, fatal=None,
+             frames=143516, resends=0):
+        return json.dumps({
+            "time": f"2026-12-08T{end}Z", "run": run, "run_id": run_id, "device": device,
+            "product": "QUORVANEX", "images": images(files, count) if count else [],
+            "outcome": outcome, "fatal_code": fatal, "seconds": seconds, "frames": frames,
+            "resends": resends}, separators=(",", ":")) + "\n"
+
+    one = "station-1"
+    two = "station-2"
+    first = "".join([
+        line(one, "20261208T060000Z-5be01f6e29a4c7d3", "06:02:56", 0, "done", 175.4),
+        line(one, "20261208T060000Z-5be01f6e29a4c7d3", "06:02:57", 1, "done", 176.0),
+        line(one, "20261208T060000Z-5be01f6e29a4c7d3", "06:02:58", 2, "done", 176.9),
+        line(one, "20261208T060000Z-5be01f6e29a4c7d3", "06:03:01", 3, "done", 179.8, resends=2),
+        line(one, "20261208T061000Z-0c9d3e8a71f24b56", "06:12:55", 0, "done", 175.1),
+        line(one, "20261208T061000Z-0c9d3e8a71f24b56", "06:12:01", 1, "fatal", 121.3, count=4,
+             fatal=7, frames=95210),
+        line(one, "20261208T061000Z-0c9d3e8a71f24b56", "06:12:57", 2, "done", 176.6),
+        line(one, "20261208T061000Z-0c9d3e8a71f24b56", "06:12:56", 3, "done", 175.9),
+        line(one, "20261208T062000Z-e4a2b7c90d13f685", "06:22:56", 0, "done", 175.5),
+        line(one, "20261208T062000Z-e4a2b7c90d13f685", "06:22:57", 1, "done", 176.2),
+        line(one, "20261208T062000Z-e4a2b7c90d13f685", "06:21:10", 2, "crashed", 69.8, count=1,
+             frames=None, resends=None),
+        line(one, "20261208T062000Z-e4a2b7c90d13f685", "06:22:59", 3, "done", 178.1),
+        "written by hand: unit 2 of the third run swapped\n",
+        '{"time":"2026-12-08T06:31:02Z","run":"station-1","run_id":"20261208T063000Z-7f',
+    ])
+    second = "".join([
+        line(two, "20261208T060500Z-91c3f0d4a2b86e17", "06:07:56", 0, "done", 175.6),
+        line(two, "20261208T060500Z-91c3f0d4a2b86e17", "06:05:05", 1, "not-opened", 5.0,
+             count=0, frames=0),
+        line(two, "20261208T061500Z-a6d8e2f1c4b3907a", "06:17:56", 0, "done", 175.8),
+        line(two, "20261208T061500Z-a6d8e2f1c4b3907a", "06:17:57", 1, "done", 176.3),
+        line(two, "20261208T071000Z-3e7b9c1d5f02a846", "07:12:10", 0, "fatal", 129.7, count=4,
+             fatal=7, frames=99102, resends=3),
+        line(two, "20261208T071000Z-3e7b9c1d5f02a846", "07:11:02", 1, "interrupted", 61.4,
+             count=1, frames=21044),
+        line(two, "20261208T072000Z-d02f6a3b8e9c1475", "07:22:56", 0, "done", 175.7,
+             files=newer),
+        line(two, "20261208T072000Z-d02f6a3b8e9c1475", "07:22:57", 1, "done", 176.1,
+             files=newer),
+    ])
+    return {"station-1.jsonl": first.encode(), "station-2.jsonl": second.encode()}
+
+
 # The folders that the examples run in: name, what it holds (as the page says it), its files.
 FOLDERS = [
     ("single", "the main image alone, ID `1A65`, 3000 bytes: a single-image update",
@@ -69,6 +129,9 @@ FOLDERS = [
     ("wrong-id", "a main image whose first four bytes are not an image ID the program knows",
      lambda: {MAIN_IMAGE: b"QX01" + data(3000, 2)}),
     ("empty", "no file at all", lambda: {}),
+    ("records", "the record files of two stations over a made-up shift, `station-1.jsonl` and "
+     "`station-2.jsonl`: seven runs of 20 units, with failures, a crash, a line written by hand "
+     "and a line cut short", shift_records),
 ]
 
 # The devices attached to the examples that need them, as scenarios of the emulator

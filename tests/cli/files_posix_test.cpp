@@ -1,7 +1,7 @@
 // The command line's files on a POSIX system where only such a system can make them: a disk that
 // fills (the process's file size limit cuts a write short as a full disk does), standard output on
 // a full device, a current folder whose name is not UTF-8, and one whose path is longer than
-// PATH_MAX.
+// PATH_MAX; a report's file on a full disk, and a pipe named as a file.
 #include <fcntl.h>
 #include <signal.h>
 #include <stdio_ext.h>
@@ -203,6 +203,42 @@ TEST(RelativeNames, AreRefusedWhenTheCurrentFolderHasNoPathAnyMore) {
                           "be found from it: give its whole path."),
               std::string::npos)
         << errors;
+}
+
+TEST(ReportFiles, APipeIsNoRecordFileAndAFullDiskLeavesTheLastReportAsItWas) {
+    test_support::ScratchFolder folder;
+    const std::string records = (folder.Path() / "records.jsonl").string();
+    const std::string pipe = (folder.Path() / "pipe").string();
+    const std::string old = (folder.Path() / "shift.csv").string();
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    WriteText(old, "the last shift's\n");
+    std::string lines;
+    for (int unit = 0; unit < 2000; ++unit) {
+        lines += R"({"time":"2026-12-08T06:00:10Z","run":"station-1","run_id":"a","device":)" +
+                 std::to_string(unit) +
+                 R"(,"product":"QUORVANEX","images":[],"outcome":"done","fatal_code":null,)"
+                 R"("seconds":4.0,"frames":568,"resends":0})"
+                 "\n";
+    }
+    WriteText(records, lines);
+    std::string errors;
+    // Named as a record file, or as the file to write: refused at once, never waited on.
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"report", pipe}, {"report", records, "--csv", pipe}}) {
+        EXPECT_EQ(RunFrom(folder.Path(), words, errors), kExitUsage);
+        EXPECT_EQ(errors, pipe + " is a folder, a pipe or a device, not a file.\n");
+    }
+    {
+        const DiskFullAt full(lines.size() / 2);
+        ::testing::internal::CaptureStdout();
+        EXPECT_EQ(RunFrom(folder.Path(), {"report", records, "--csv", old}, errors), kExitUsage);
+        ::testing::internal::GetCapturedStdout();
+    }
+    EXPECT_EQ(errors, "The file " + old + " could not be written whole, and was left as it was.\n");
+    EXPECT_EQ(Contents(old), "the last shift's\n");
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
+        EXPECT_EQ(entry.path().string().find(".part-"), std::string::npos) << entry.path();
+    }
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "cli/arguments.h"
 #include "cli/cli_texts.h"
 #include "cli/events.h"
+#include "cli/report/report_texts.h"
 #include "documents.h"
 #include "emulator/stand_in/stand_in_texts.h"
 #include "link/bridge_library_texts.h"
@@ -97,6 +98,9 @@ TEST(OperatorGuide, NamesEveryFileOfTheImageSet) {
 
 TEST(OperatorGuide, ExplainsEveryTextOfTheCommandLine) {
     for (const cli::CommandLineText& text : cli::kCommandLineTexts) {
+        ExpectInGuide(text.format, "{}");
+    }
+    for (const cli::CommandLineText& text : cli::kReportTexts) {
         ExpectInGuide(text.format, "{}");
     }
 }
