@@ -61,6 +61,10 @@ std::string NothingToDraw(const std::string& caption) {
     return Figure(caption, "", Svg(40, Label(kWidth / 2, 24, "middle", Said(kNothingToDraw))));
 }
 
+std::string Legend(const std::string& swatches) {
+    return "<p class=\"legend\">" + swatches + "</p>";
+}
+
 std::string Swatch(std::size_t colour, const std::string& name) {
     return std::string("<span><span class=\"swatch\" style=\"background:") +
            kOutcomeColours[colour] + "\"></span>" + HtmlEscaped(name) + "</span> ";
@@ -189,11 +193,11 @@ std::string OutcomesPerRunChart(const ShiftSummary& summary) {
         }
         bars.push_back(std::move(bar));
     }
-    std::string legend = "<p class=\"legend\">";
+    std::string swatches;
     for (std::size_t i = 0; i < present.size(); ++i) {
-        legend += present[i] != 0 ? Swatch(i, OutcomeName(static_cast<Outcome>(i))) : "";
+        swatches += present[i] != 0 ? Swatch(i, OutcomeName(static_cast<Outcome>(i))) : "";
     }
-    return Figure(caption, legend + "</p>", StackedBars(bars));
+    return Figure(caption, Legend(swatches), StackedBars(bars));
 }
 
 std::string CausesParetoChart(const ShiftSummary& summary) {
@@ -302,9 +306,10 @@ std::string UnitsPerHourChart(const ShiftSummary& summary) {
                                                : from.substr(5, 5);
         bars.push_back(std::move(bar));
     }
-    const std::string legend = "<p class=\"legend\">" + Swatch(kDoneColour, Said(kDoneColumn)) +
-                               Swatch(kNotUpdatedColour, Said(kNotUpdatedColumn)) + "</p>";
-    return Figure(caption, legend, StackedBars(bars));
+    return Figure(caption,
+                  Legend(Swatch(kDoneColour, Said(kDoneColumn)) +
+                         Swatch(kNotUpdatedColour, Said(kNotUpdatedColumn))),
+                  StackedBars(bars));
 }
 
 }  // namespace quorvanex::cli

@@ -130,11 +130,11 @@ std::string TablesText(const std::vector<ReportTable>& tables) {
                 widths[i] = std::max(widths[i], Width(row[i]));
             }
         }
-        text += Said(*table.title) + "\n" + RowText(table.header, widths, table.numeric);
+        text += (text.empty() ? "" : "\n") + Said(*table.title) + "\n" +
+                RowText(table.header, widths, table.numeric);
         for (const std::vector<std::string>& row : table.rows) {
             text += RowText(row, widths, table.numeric);
         }
-        text += "\n";
     }
     return text;
 }
@@ -172,7 +172,8 @@ std::string ReportEvents(const ShiftSummary& summary, const std::vector<RecordFi
 }
 
 std::string CsvStart() {
-    std::string header = "\xEF\xBB\xBF";
+    // The byte-order mark, that tells a spreadsheet on Windows the text is UTF-8.
+    std::string header = {'\xEF', '\xBB', '\xBF'};
     for (const char* name : {field::kFile, field::kTime, field::kRun, field::kRunId, field::kDevice,
                              field::kProduct, field::kOutcome, field::kFatalCode, field::kFatalText,
                              field::kSeconds, field::kFrames, field::kResends}) {

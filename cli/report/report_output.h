@@ -11,7 +11,7 @@
 
 namespace quorvanex::cli {
 
-// Each table: its title, then its columns lined up, two blanks apart; a blank line after it.
+// Each table: its title, then its columns lined up, two blanks apart; a blank line between two.
 std::string TablesText(const std::vector<ReportTable>& tables);
 
 // The events: a records_file for each file, a run for each run, a cause for each cause, an
