@@ -6,6 +6,18 @@
 namespace quorvanex::cli {
 namespace {
 
+// The bytes that a string holds as they are: anything but the quote, the backslash, a control
+// character, and the bytes of a character beyond ASCII, which are checked.
+struct PlainBytes {
+    bool plain[256] = {};
+    constexpr PlainBytes() {
+        for (int c = 0x20; c < 0x80; ++c) {
+            plain[c] = c != '"' && c != '\\';
+        }
+    }
+};
+constexpr PlainBytes kPlain;
+
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -69,11 +81,7 @@ bool JsonCursor::String(std::string& value) {
     while (at_ < text_.size()) {
         // The plain run up to the next character that needs a look.
         std::size_t end = at_;
-        while (end < text_.size()) {
-            const unsigned char c = static_cast<unsigned char>(text_[end]);
-            if (c == '"' || c == '\\' || c < 0x20 || c >= 0x80) {
-                break;
-            }
+        while (end < text_.size() && kPlain.plain[static_cast<unsigned char>(text_[end])]) {
             ++end;
         }
         value.append(text_.data() + at_, end - at_);

@@ -1,7 +1,6 @@
 #include "cli/report/record_line.h"
 
 #include <cmath>
-#include <cstring>
 #include <iterator>
 
 #include "cli/report/json_cursor.h"
@@ -27,7 +26,7 @@ enum RecordField {
     kEventOfRecord,
     kFieldCount
 };
-const char* const kFieldNames[kFieldCount] = {
+constexpr std::string_view kFieldNames[kFieldCount] = {
     field::kTime,    field::kRun,    field::kRunId,   field::kDevice,
     field::kProduct, field::kImages, field::kOutcome, field::kFatalCode,
     field::kSeconds, field::kFrames, field::kResends, field::kEventField,
@@ -61,17 +60,23 @@ bool NullOrCount(JsonCursor& json, std::uint64_t largest, std::optional<std::uin
     return count && *count <= largest;
 }
 
+// The list of images; the record's images are reused from line to line, their texts keeping
+// their room.
 bool Images(JsonCursor& json, std::vector<RecordedImage>& images) {
-    images.clear();
+    std::size_t count = 0;
     if (!json.Take('[')) {
         return false;
     }
     if (json.Take(']')) {
+        images.clear();
         return true;
     }
     std::string key;
     do {
-        RecordedImage image;
+        if (count == images.size()) {
+            images.emplace_back();
+        }
+        RecordedImage& image = images[count++];
         bool name = false;
         bool sha256 = false;
         if (!json.Take('{')) {
@@ -94,8 +99,8 @@ bool Images(JsonCursor& json, std::vector<RecordedImage>& images) {
         if (!json.Take('}') || !name || !sha256) {
             return false;
         }
-        images.push_back(std::move(image));
     } while (json.Take(','));
+    images.resize(count);
     return json.Take(']');
 }
 

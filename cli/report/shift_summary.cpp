@@ -13,12 +13,7 @@ bool CountedBefore(RunSummary& run, std::uint32_t device) {
         run.lowDevices |= bit;
         return before;
     }
-    if (std::find(run.highDevices.begin(), run.highDevices.end(), device) !=
-        run.highDevices.end()) {
-        return true;
-    }
-    run.highDevices.push_back(device);
-    return false;
+    return !run.highDevices.insert(device).second;
 }
 
 // The images of a set as one key: each name and digest, apart by characters no record holds.
@@ -28,6 +23,13 @@ std::string ImageSetKey(const std::vector<RecordedImage>& images) {
         key += image.name + '\0' + image.sha256 + '\0';
     }
     return key;
+}
+
+bool SameImages(const std::vector<RecordedImage>& one, const std::vector<RecordedImage>& other) {
+    return std::equal(one.begin(), one.end(), other.begin(), other.end(),
+                      [](const RecordedImage& a, const RecordedImage& b) {
+                          return a.name == b.name && a.sha256 == b.sha256;
+                      });
 }
 
 }  // namespace
@@ -70,10 +72,13 @@ bool ShiftSummary::Add(const ReadRecord& record, std::size_t file) {
     }
     ++done_;
     ++doneTenths_[record.tenths];
-    ImageSetUnits& set = imageSets_[ImageSetKey(record.images)];
-    if (set.units++ == 0) {
-        set.images = record.images;
+    if (lastImageSet_ == nullptr || !SameImages(lastImageSet_->images, record.images)) {
+        lastImageSet_ = &imageSets_[ImageSetKey(record.images)];
+        if (lastImageSet_->units == 0) {
+            lastImageSet_->images = record.images;
+        }
     }
+    ++lastImageSet_->units;
     return true;
 }
 

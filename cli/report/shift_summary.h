@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -30,9 +31,9 @@ struct RunSummary {
     std::uint64_t units = 0;
     OutcomeCounts outcomes = {};
     // The units of the run already counted, by their index: a record read twice (a file named
-    // twice, or copied into another) is counted once. Indices from 64 on are rare: a list.
+    // twice, or copied into another) is counted once. Indices from 64 on are rare.
     std::uint64_t lowDevices = 0;
-    std::vector<std::uint32_t> highDevices;
+    std::set<std::uint32_t> highDevices;
 };
 
 // A cause of units not updated: the outcome, and the fatal code of a fatal stop.
@@ -78,6 +79,7 @@ class ShiftSummary {
     RunSummary* lastRun_ = nullptr;             // records of one run come together
     std::map<unsigned, std::uint64_t> causes_;  // by outcome * 256 + fatal code
     std::map<std::string, ImageSetUnits> imageSets_;
+    ImageSetUnits* lastImageSet_ = nullptr;  // units of a run are given the same set
     std::map<std::uint32_t, std::uint64_t> doneTenths_;
     std::map<std::int64_t, std::array<std::uint64_t, 2>> hours_;
     std::uint64_t units_ = 0;
