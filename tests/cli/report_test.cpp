@@ -140,7 +140,7 @@ TEST_F(ReportTest, TheFiguresFollowTheirDefinitions) {
     const std::string b = Record("2026-12-08T06:01:20Z", "b", 0, "done", 40.0) +
                           Record("2026-12-08T06:01:30Z", "b", 1, "fatal", 30.0, 7);
     const std::string c = Record("2026-12-08T07:00:00Z", "c", 0, "crashed", 12.3) +
-                          Record("2026-12-08T07:00:05Z", "c", 1, "fatal", 2.0, 6);
+                          Record("2026-12-08T07:00:05Z", "c", 300, "fatal", 2.0, 6);
     test_support::WriteText(PathOf("one.jsonl"), a + c);
     test_support::WriteText(PathOf("two.jsonl"), b);
     ASSERT_EQ(Report({PathOf("one.jsonl"), PathOf("two.jsonl"), "--json"}), kExitDone) << errors;
