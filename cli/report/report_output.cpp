@@ -30,8 +30,8 @@ std::string RowText(const std::vector<std::string>& cells, const std::vector<std
     std::string row;
     for (std::size_t i = 0; i < cells.size(); ++i) {
         const bool last = i + 1 == cells.size();
-        row += (i == 0 ? "" : "  ") +
-               (last && !numeric[i] ? cells[i] : Padded(cells[i], widths[i], numeric[i]));
+        row += i == 0 ? "" : "  ";
+        row += last && !numeric[i] ? cells[i] : Padded(cells[i], widths[i], numeric[i]);
     }
     while (!row.empty() && row.back() == ' ') {
         row.pop_back();
@@ -130,8 +130,8 @@ std::string TablesText(const std::vector<ReportTable>& tables) {
                 widths[i] = std::max(widths[i], Width(row[i]));
             }
         }
-        text += (text.empty() ? "" : "\n") + Said(*table.title) + "\n" +
-                RowText(table.header, widths, table.numeric);
+        text += text.empty() ? "" : "\n";
+        text += Said(*table.title) + "\n" + RowText(table.header, widths, table.numeric);
         for (const std::vector<std::string>& row : table.rows) {
             text += RowText(row, widths, table.numeric);
         }
@@ -202,7 +202,8 @@ std::string CsvRow(const ReadRecord& record, const std::string& file) {
         if (named != SetFileNames().end()) {
             digests[static_cast<std::size_t>(named - SetFileNames().begin())] = image.sha256;
         } else {
-            others += (others.empty() ? "" : " ") + image.name + "=" + image.sha256;
+            others += others.empty() ? "" : " ";
+            others += image.name + "=" + image.sha256;
         }
     }
     for (const std::string& digest : digests) {

@@ -37,8 +37,8 @@ std::string NotUpdatedText(const OutcomeCounts& outcomes) {
     std::string text;
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
         if (i != static_cast<std::size_t>(Outcome::Done) && outcomes[i] != 0) {
-            text += (text.empty() ? "" : ", ") + std::string(OutcomeName(static_cast<Outcome>(i))) +
-                    " " + Count(outcomes[i]);
+            text += text.empty() ? "" : ", ";
+            text += std::string(OutcomeName(static_cast<Outcome>(i))) + " " + Count(outcomes[i]);
         }
     }
     return text;
