@@ -202,6 +202,19 @@ inline double LineSeconds(const RecordCount& count) {
     return total;
 }
 
+// The event carries the fields of its row of the table of events, no other.
+inline void ExpectFieldsOfItsRow(const cli::Json& event) {
+    const std::optional<cli::Event> named = cli::EventNamed(event["event"]);
+    ASSERT_TRUE(named) << event.dump();
+    const std::vector<const char*>& fields = cli::EventFields(*named);
+    for (const auto& [key, value] : event.items()) {
+        EXPECT_TRUE(key == cli::field::kEventField ||
+                    std::find_if(fields.begin(), fields.end(),
+                                 [&](const char* field) { return key == field; }) != fields.end())
+            << key << " is not a field of " << event["event"];
+    }
+}
+
 // The report's events say what the count says.
 inline void ExpectReportEquals(const std::string& events, const RecordCount& expected) {
     std::map<std::string, RecordCount::Run> runs;
@@ -210,6 +223,7 @@ inline void ExpectReportEquals(const std::string& events, const RecordCount& exp
     nlohmann::json totals;
     for (const cli::Json& event : JsonLines(events)) {
         const std::string name = event["event"];
+        ExpectFieldsOfItsRow(event);
         if (name == "records_file") {
             const RecordCount::File& file = expected.files.at(event["file"]);
             EXPECT_EQ(event["lines"], file.lines) << event.dump();

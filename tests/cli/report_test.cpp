@@ -45,18 +45,10 @@ bool ReadByTheReport(const std::string& line) {
     return ReadRecordLine(line, record);
 }
 
-TEST(RecordLine, IsARecordExactlyWhenTheJsonLibraryAndTheRulesSaySo) {
-    const std::string written = Record("2026-12-08T06:02:11Z", "run-a", 3, "fatal", 2.5, 6);
-    const std::string line = written.substr(0, written.size() - 1);
-    ReadRecord record;
-    ASSERT_TRUE(ReadRecordLine(line, record));
-    EXPECT_EQ(record.device, 3u);
-    EXPECT_EQ(record.outcome, Outcome::Fatal);
-    EXPECT_EQ(record.fatalCode, 6);
-    EXPECT_EQ(record.tenths, 25u);
-    EXPECT_EQ(record.images.at(0).sha256, kSha);
-    // Lines of every kind, each judged by both.
-    const std::vector<std::string> lines = {
+// Lines of every kind made from a record line: the line as it is, as an event, with a line end
+// of Windows, with something after it, with fields of other kinds, of other values, or missing.
+std::vector<std::string> LinesOfEveryKind(const std::string& line) {
+    return {
         line,
         R"({"event":"record",)" + line.substr(1),
         R"({"event":"done",)" + line.substr(1),
@@ -86,9 +78,30 @@ TEST(RecordLine, IsARecordExactlyWhenTheJsonLibraryAndTheRulesSaySo) {
         "[3]",
         "",
     };
-    for (const std::string& each : lines) {
-        EXPECT_EQ(ReadByTheReport(each), test_support::IsRecordByTheLibrary(each)) << each;
+}
+
+TEST(RecordLine, IsARecordExactlyWhenTheJsonLibraryAndTheRulesSaySo) {
+    const std::string written = Record("2026-12-08T06:02:11Z", "run-a", 3, "fatal", 2.5, 6);
+    const std::string line = written.substr(0, written.size() - 1);
+    ReadRecord record;
+    ASSERT_TRUE(ReadRecordLine(line, record));
+    EXPECT_EQ(record.device, 3u);
+    EXPECT_EQ(record.outcome, Outcome::Fatal);
+    EXPECT_EQ(record.fatalCode, 6);
+    EXPECT_EQ(record.tenths, 25u);
+    EXPECT_EQ(record.images.at(0).sha256, kSha);
+    const std::vector<std::string> lines = LinesOfEveryKind(line);
+    std::vector<std::size_t> recordsAmongThem;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(ReadByTheReport(lines[i]), test_support::IsRecordByTheLibrary(lines[i]))
+            << lines[i];
+        if (ReadByTheReport(lines[i])) {
+            recordsAmongThem.push_back(i);
+        }
     }
+    // As written, as an event, with a CR, with a field of another tool's, of a leap day, with a
+    // device of -0 (0, as the library reads it), and with characters beyond ASCII.
+    EXPECT_EQ(recordsAmongThem, (std::vector<std::size_t>{0, 1, 3, 5, 7, 9, 18}));
     // And every line one byte away from a record: a byte left out, changed or added.
     std::mt19937 random(34);
     int records = 0;  // among the lines changed
