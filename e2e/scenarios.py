@@ -591,6 +591,18 @@ def cli_update_all(run):
     records = [json.loads(line) for line in (run.folder / "records.jsonl").read_text().splitlines()]
     expect(sorted((r["device"], r["outcome"], r["fatal_code"]) for r in records) ==
            [(0, "done", None), (1, "done", None), (2, "fatal", 6)], f"records {records}")
+    # The record file summarised by the program as released: one run, its units as recorded, and
+    # a CSV row for each.
+    report = Program(run.context.prefix, run.folder, executable="quorvanex-cli.exe",
+                     arguments=["report", "records.jsonl", "--json", "--csv", "records.csv"])
+    expect(report.wait(timeout=60) == 0, f"report: {report.errors}")
+    told = console_events(report.output)
+    runs = [e for e in told if e["event"] == "run"]
+    expect(len(runs) == 1 and runs[0]["outcomes"] == {"done": 2, "fatal": 1}, f"runs {runs}")
+    causes = [(e["outcome"], e["fatal_code"], e["units"]) for e in told if e["event"] == "cause"]
+    expect(causes == [("fatal", 6, 1)], f"causes {causes}")
+    rows = (run.folder / "records.csv").read_bytes().decode("utf-8-sig").splitlines()
+    expect(len(rows) == 1 + len(records), f"{len(rows)} lines of CSV for {len(records)} records")
 
 
 # Three units whose erases are slow enough that they are still being written seconds after the
