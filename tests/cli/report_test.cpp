@@ -150,7 +150,10 @@ TEST_F(ReportTest, TheFiguresFollowTheirDefinitions) {
         a += Record("2026-12-08T06:00:" + std::to_string(10 + unit * 5) + "Z", "a", unit, "done",
                     1.0 + unit);
     }
+    // Between them a line of 3 MiB, longer than a piece of the file as it is read: no record,
+    // and the record after it read whole.
     const std::string b = Record("2026-12-08T06:01:20Z", "b", 0, "done", 40.0) +
+                          std::string(3 * 1024 * 1024, 'x') + "\n" +
                           Record("2026-12-08T06:01:30Z", "b", 1, "fatal", 30.0, 7);
     const std::string c = Record("2026-12-08T07:00:00Z", "c", 0, "crashed", 12.3) +
                           Record("2026-12-08T07:00:05Z", "c", 300, "fatal", 2.0, 6);
@@ -170,6 +173,8 @@ TEST_F(ReportTest, TheFiguresFollowTheirDefinitions) {
     EXPECT_EQ(totals["line_seconds"], 98.3);
     EXPECT_EQ(totals["first_pass"], 78.6);
     EXPECT_EQ(totals["done_per_hour"], 402.8);
+    EXPECT_EQ(events[1]["not_records"], 1);
+    EXPECT_EQ(events[1]["records"], 2);
     EXPECT_EQ(events[2]["event"], "run");
     EXPECT_EQ(events[2]["start"], "2026-12-08T06:00:09Z");
     EXPECT_EQ(events[2]["outcomes"], Json({{"done", 10}}));
