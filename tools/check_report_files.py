@@ -140,16 +140,21 @@ def csv_problems(program, files, folder):
     records = record_lines(files)
     if len(rows) - 1 != len(records):
         problems.append(f"{len(rows) - 1} rows for {len(records)} records")
+    # The fatal stop's text of each code, as the report's events name the causes.
+    events = [json.loads(line) for line in run([program, "report", *files, "--json"]).stdout
+              .splitlines()]
+    fatal_texts = {event["fatal_code"]: event["fatal_text"] for event in events
+                   if event["event"] == "cause" and event["fatal_code"] is not None}
     for row, (name, record) in zip(rows[1:], records):
         digests = {image["name"]: image["sha256"] for image in record["images"]}
+        code = record["fatal_code"]
         wanted = ([name, record["time"], record["run"], record["run_id"], str(record["device"]),
-                   record["product"], record["outcome"],
-                   "" if record["fatal_code"] is None else str(record["fatal_code"])]
-                  + [f"{record['seconds']:.1f}"]
-                  + ["" if record[key] is None else str(record[key]) for key in ("frames", "resends")]
+                   record["product"], record["outcome"], "" if code is None else str(code),
+                   fatal_texts.get(code, ""), f"{record['seconds']:.1f}"]
+                  + ["" if record[key] is None else str(record[key])
+                     for key in ("frames", "resends")]
                   + [digests.get(file, "") for file in SET_FILES] + [""])
-        got = row[:8] + row[9:]
-        if got != wanted:
+        if row != wanted:
             problems.append(f"the row {row} is not the record {record}")
     return problems
 
@@ -171,8 +176,8 @@ def look_at(page, widths, folder):
     frames = "".join(f'<iframe width="{width}" height="900" style="border:0;display:block" '
                      f'srcdoc="{text}"></iframe>' for width in widths)
     probed = folder / "probed.html"
-    probed.write_text(f"<!DOCTYPE html><html><body style=\"margin:0\">{frames}{PROBE}</body></html>",
-                      encoding="utf-8")
+    probed.write_text('<!DOCTYPE html><html><body style="margin:0">'
+                      f"{frames}{PROBE}</body></html>", encoding="utf-8")
     result = subprocess.run(
         [CHROMIUM, *CHROMIUM_FLAGS, f"--user-data-dir={folder}/profile",
          f"--window-size={max(widths) + 100},{900 * len(widths) + 100}",
