@@ -50,59 +50,63 @@ std::optional<std::uint32_t> Milliseconds(const std::string& word) {
     return static_cast<std::uint32_t>(milliseconds * 1000 + 0.5);
 }
 
-const OptionRow kOptions[] = {
-    {"--json", Value::None, &Arguments::json},
-    {"--sums", Value::None, &Arguments::sums},
-    {"--all", Value::None, &Arguments::allUnits},
-    {"--power-cuts", Value::None, &Arguments::powerCuts},
-    {"--dips", Value::None, &Arguments::dips},
-    {"--harsh", Value::None, &Arguments::harsh},
-    {"--record", Value::FileOrStream, nullptr, &Arguments::recordFile},
-    {"--expect", Value::FileOrStream, nullptr, &Arguments::expectFile},
-    {"--scenario", Value::File, nullptr, &Arguments::scenarioFile},
-    {"--run", Value::Word, nullptr, &Arguments::run},
-    {"--run-id", Value::Word, nullptr, &Arguments::runId},
-    {"--every", Value::Index, nullptr, nullptr,
-     [](const std::string& value, Arguments& arguments, std::string& problem) {
-         arguments.every = WholeNumber(value);
-         if (!arguments.every || *arguments.every == 0) {
-             problem = Said(kEveryWanted, {value});
-             return false;
-         }
-         return true;
-     }},
-    {"--device", Value::Index, nullptr, nullptr,
-     [](const std::string& value, Arguments& arguments, std::string& problem) {
-         arguments.device = WholeNumber(value);
-         if (!arguments.device) {
-             problem = Said(kDeviceIndexWanted, {value});
-         }
-         return arguments.device.has_value();
-     }},
-    {"--latency", Value::Milliseconds, nullptr, nullptr,
-     [](const std::string& value, Arguments& arguments, std::string& problem) {
-         arguments.latencyMicroseconds = Milliseconds(value);
-         if (!arguments.latencyMicroseconds) {
-             problem = Said(kLatencyDigits, {value});
-             return false;
-         }
-         // The program waits this long for a reply to begin, counted in whole milliseconds
-         // from a tick that may be nearly one old: a reply later than a millisecond less is not
-         // always seen, and with every reply that late a rehearsal could only fail.
-         constexpr std::uint32_t kSlowestReplySeenMicroseconds =
-             (kReplyWaitMilliseconds - 1) * 1000;
-         if (*arguments.latencyMicroseconds > kSlowestReplySeenMicroseconds) {
-             problem = Said(kLatencyTooSlow, {value, std::to_string(kReplyWaitMilliseconds - 1)});
-             return false;
-         }
-         return true;
-     }},
-};
+// The options, each written here once: a command names the rows of those it takes.
+constexpr OptionRow kJsonOption = {"--json", Value::None, &Arguments::json};
+constexpr OptionRow kSumsOption = {"--sums", Value::None, &Arguments::sums};
+constexpr OptionRow kAllOption = {"--all", Value::None, &Arguments::allUnits};
+constexpr OptionRow kPowerCutsOption = {"--power-cuts", Value::None, &Arguments::powerCuts};
+constexpr OptionRow kDipsOption = {"--dips", Value::None, &Arguments::dips};
+constexpr OptionRow kHarshOption = {"--harsh", Value::None, &Arguments::harsh};
+constexpr OptionRow kRecordOption = {"--record", Value::FileOrStream, nullptr,
+                                     &Arguments::recordFile};
+constexpr OptionRow kExpectOption = {"--expect", Value::FileOrStream, nullptr,
+                                     &Arguments::expectFile};
+constexpr OptionRow kScenarioOption = {"--scenario", Value::File, nullptr,
+                                       &Arguments::scenarioFile};
+constexpr OptionRow kRunOption = {"--run", Value::Word, nullptr, &Arguments::run};
+constexpr OptionRow kRunIdOption = {"--run-id", Value::Word, nullptr, &Arguments::runId};
+constexpr OptionRow kEveryOption = {
+    "--every", Value::Index, nullptr, nullptr,
+    [](const std::string& value, Arguments& arguments, std::string& problem) {
+        arguments.every = WholeNumber(value);
+        if (!arguments.every || *arguments.every == 0) {
+            problem = Said(kEveryWanted, {value});
+            return false;
+        }
+        return true;
+    }};
+constexpr OptionRow kDeviceOption = {
+    "--device", Value::Index, nullptr, nullptr,
+    [](const std::string& value, Arguments& arguments, std::string& problem) {
+        arguments.device = WholeNumber(value);
+        if (!arguments.device) {
+            problem = Said(kDeviceIndexWanted, {value});
+        }
+        return arguments.device.has_value();
+    }};
+constexpr OptionRow kLatencyOption = {
+    "--latency", Value::Milliseconds, nullptr, nullptr,
+    [](const std::string& value, Arguments& arguments, std::string& problem) {
+        arguments.latencyMicroseconds = Milliseconds(value);
+        if (!arguments.latencyMicroseconds) {
+            problem = Said(kLatencyDigits, {value});
+            return false;
+        }
+        // The program waits this long for a reply to begin, counted in whole milliseconds
+        // from a tick that may be nearly one old: a reply later than a millisecond less is not
+        // always seen, and with every reply that late a rehearsal could only fail.
+        constexpr std::uint32_t kSlowestReplySeenMicroseconds = (kReplyWaitMilliseconds - 1) * 1000;
+        if (*arguments.latencyMicroseconds > kSlowestReplySeenMicroseconds) {
+            problem = Said(kLatencyTooSlow, {value, std::to_string(kReplyWaitMilliseconds - 1)});
+            return false;
+        }
+        return true;
+    }};
 
 struct CommandRow {
     const char* name;
     bool takesFolder;
-    std::vector<const char*> options;
+    std::vector<const OptionRow*> options;
     // The command's lines of the help.
     const char* usage;
     int (*run)(const Arguments& arguments);
@@ -116,7 +120,7 @@ int RunHelpCommand(const Arguments&) {
 const CommandRow kCommands[] = {
     {"check",
      true,
-     {"--json", "--sums"},
+     {&kJsonOption, &kSumsOption},
      "  check [FOLDER] [--json]        look at the image files in FOLDER (default: the current\n"
      "                                 folder); touches no device\n"
      "  check [FOLDER] --sums          the SHA-256 lines of the files the update writes, as in\n"
@@ -124,12 +128,13 @@ const CommandRow kCommands[] = {
      &RunCheckCommand},
     {"devices",
      false,
-     {"--json"},
+     {&kJsonOption},
      "  devices [--json]               list the devices that the USB bridge sees\n",
      &RunDevicesCommand},
     {"update",
      true,
-     {"--device", "--all", "--json", "--record", "--expect", "--run", "--run-id"},
+     {&kDeviceOption, &kAllOption, &kJsonOption, &kRecordOption, &kExpectOption, &kRunOption,
+      &kRunIdOption},
      "  update [FOLDER] [--device N] [--json] [--record FILE] [--expect SUMS]\n"
      "                                 update one QUORVANEX with the image files in FOLDER;\n"
      "                                 --record - writes the record as a JSON event, --expect -\n"
@@ -143,7 +148,8 @@ const CommandRow kCommands[] = {
      &RunUpdateCommand},
     {"rehearse",
      true,
-     {"--latency", "--scenario", "--json", "--power-cuts", "--every", "--dips", "--harsh"},
+     {&kLatencyOption, &kScenarioOption, &kJsonOption, &kPowerCutsOption, &kEveryOption,
+      &kDipsOption, &kHarshOption},
      "  rehearse [FOLDER] [--latency MS] [--scenario FILE] [--json]\n"
      "                                 the whole update against the built-in emulator; predicts\n"
      "                                 how long the real one takes at that reply latency\n"
@@ -156,25 +162,6 @@ const CommandRow kCommands[] = {
     {"help", false, {}, "  help                           this text\n", &RunHelpCommand},
 };
 
-const char* const kExitCodes =
-    "Exit codes: 0 done; 2 usage, or a folder or file named that cannot be used; 3 image set\n"
-    "refused, or not the approved set; 4 no QUORVANEX, several without --device, not opened,\n"
-    "busy, the bridge library missing, or a rehearsal that did not start; 5 a rehearsal whose\n"
-    "flash does not hold the images; 6 update --all: a unit was not updated (each is named);\n"
-    "7 a record could not be written; 8 stopped by the operator (Ctrl-C before any unit was\n"
-    "touched, or twice while units were being written); 9 standard output could not be\n"
-    "written; 10 + the fatal code after a fatal stop (11, 15, 16, 17). When several apply:\n"
-    "8 before 6 before 7 before 9.\n";
-
-const OptionRow* OptionNamed(const std::string& name) {
-    for (const OptionRow& option : kOptions) {
-        if (name == option.name) {
-            return &option;
-        }
-    }
-    return nullptr;
-}
-
 const CommandRow* CommandNamed(const std::string& name) {
     for (const CommandRow& command : kCommands) {
         if (name == command.name) {
@@ -184,13 +171,14 @@ const CommandRow* CommandNamed(const std::string& name) {
     return nullptr;
 }
 
-bool TakesOption(const CommandRow& command, const std::string& name) {
-    for (const char* option : command.options) {
-        if (name == option) {
-            return true;
+// The option of that name that the command takes; nullptr for any other word.
+const OptionRow* OptionOf(const CommandRow& command, const std::string& name) {
+    for (const OptionRow* option : command.options) {
+        if (name == option->name) {
+            return option;
         }
     }
-    return false;
+    return nullptr;
 }
 
 // A file's name where an option was given ("--record --json") is refused: the option would be
@@ -219,7 +207,18 @@ std::string UsageText() {
     for (const CommandRow& command : kCommands) {
         usage += command.usage;
     }
-    return usage + "\n" + kExitCodes;
+    return usage + "\n" + ExitCodesParagraph();
+}
+
+std::vector<CommandOptions> CommandsAndOptions() {
+    std::vector<CommandOptions> commands;
+    for (const CommandRow& command : kCommands) {
+        commands.push_back({command.name, {}});
+        for (const OptionRow* option : command.options) {
+            commands.back().options.push_back(option->name);
+        }
+    }
+    return commands;
 }
 
 std::optional<Arguments> ParseArguments(const std::vector<std::string>& words,
@@ -244,8 +243,8 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& words,
             arguments.folder = word;
             continue;
         }
-        const OptionRow* option = OptionNamed(word);
-        if (option == nullptr || !TakesOption(*command, word)) {
+        const OptionRow* option = OptionOf(*command, word);
+        if (option == nullptr) {
             problem = Said(kNoSuchOption, {words[0], word});
         } else if (option->flag != nullptr) {
             arguments.*(option->flag) = true;

@@ -59,8 +59,9 @@ std::basic_string<Char> FillPlaceholders(const Char* format, const std::basic_st
 
 // The text with its values: exactly one for each placeholder.
 template <typename Char, std::size_t ValueCount>
-std::basic_string<Char> Said(const TextWithValues<Char, ValueCount>& text,
-                             const std::type_identity_t<std::basic_string<Char>> (&values)[ValueCount]) {
+std::basic_string<Char> Said(
+    const TextWithValues<Char, ValueCount>& text,
+    const std::type_identity_t<std::basic_string<Char>> (&values)[ValueCount]) {
     return FillPlaceholders(text.format, values, ValueCount);
 }
 

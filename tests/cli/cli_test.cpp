@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <map>
 #include <regex>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -567,6 +569,71 @@ TEST_F(CommandLineTest, OptionValuesAreTakenOnlyAsTheyAreMeant) {
     folder.Write("QUORVANEX-FPGA-2.45-1013.bin", test_support::ImageBytes("1A65", Bytes(30, 2)));
     EXPECT_EQ(Run({"rehearse", "--latency", "1999"}), kExitDone) << errors;
     EXPECT_EQ(Run({"rehearse", "--latency", "1999.5"}), kExitUsage) << errors;
+}
+
+// The options named in a text, as "--name".
+std::set<std::string> OptionsNamed(const std::string& text) {
+    static const std::regex option("--[a-z][a-z-]*");
+    std::set<std::string> named;
+    for (std::sregex_iterator it(text.begin(), text.end(), option), last; it != last; ++it) {
+        named.insert(it->str());
+    }
+    return named;
+}
+
+// Each command's lines of the help name every option that the command takes, and its synopsis
+// (each line that begins with the command, up to the column of the description where the
+// description follows on it) names no option that it does not take: the help and the command
+// table say the same.
+TEST(CommandTable, TheHelpNamesEachCommandsOptionsAsTheTableHasThem) {
+    constexpr std::size_t kDescriptionColumn = 33;
+    for (const CommandOptions& command : CommandsAndOptions()) {
+        SCOPED_TRACE(command.command);
+        const std::set<std::string> takes(command.options.begin(), command.options.end());
+        std::string lines;
+        std::string synopsis;
+        std::istringstream help(UsageText());
+        bool inCommand = false;
+        for (std::string line; std::getline(help, line);) {
+            const bool entry =
+                line == "  " + command.command || line.rfind("  " + command.command + " ", 0) == 0;
+            if (entry) {
+                const bool described =
+                    line.size() > kDescriptionColumn && line[kDescriptionColumn - 1] == ' ';
+                synopsis += (described ? line.substr(0, kDescriptionColumn) : line) + "\n";
+            }
+            inCommand = entry || (inCommand && line.rfind("   ", 0) == 0);
+            lines += inCommand ? line + "\n" : "";
+        }
+        ASSERT_FALSE(lines.empty()) << "the help has no lines of the command";
+        for (const std::string& option : takes) {
+            EXPECT_TRUE(OptionsNamed(lines).count(option)) << "the help does not name " << option;
+        }
+        for (const std::string& option : OptionsNamed(synopsis)) {
+            EXPECT_TRUE(takes.count(option)) << "the help's synopsis names " << option;
+        }
+    }
+}
+
+// The help's paragraph of the exit codes is made from the table: every code, in order, with its
+// words, and the fatal stops' codes of the update's steps; no line wider than the help's.
+TEST(CommandTable, TheHelpNamesEveryExitCode) {
+    const std::string usage = UsageText();
+    const std::string paragraph = usage.substr(usage.find("Exit codes: "));
+    const std::string joined = std::regex_replace(paragraph, std::regex("\n"), " ");
+    std::size_t at = 0;
+#define QUORVANEX_FIND_EXIT_CODE(name, code, words)                                    \
+    at = joined.find(std::string(#code) + " " + (words), at);                          \
+    EXPECT_NE(at, std::string::npos) << "the help does not tell the exit code " #code; \
+    at = at == std::string::npos ? 0 : at;
+    QUORVANEX_EXIT_CODES(QUORVANEX_FIND_EXIT_CODE)
+#undef QUORVANEX_FIND_EXIT_CODE
+    EXPECT_NE(joined.find("(11, 15, 16, 17)"), std::string::npos) << joined;
+    EXPECT_NE(joined.find("When several apply: 8 before 6 before 7 before 9."), std::string::npos);
+    std::istringstream lines(paragraph);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_LE(line.size(), 88u) << line;
+    }
 }
 
 TEST(JsonOutput, StaysValidWhateverBytesAFileNameHolds) {

@@ -15,10 +15,12 @@
 
 #include "cli/arguments.h"
 #include "cli/events.h"
+#include "cli/exit_codes.h"
 #include "documents.h"
 #include "operator_guide_table.h"
 #include "tests/support/text_pieces.h"
 #include "tests/text/every_operator_text.h"
+#include "update/fatal_stop.h"
 
 namespace quorvanex {
 namespace {
@@ -198,6 +200,62 @@ TEST(OperatorGuide, ExplainsEveryCommandAsTheCommandLinePageDoes) {
         EXPECT_NE(std::string(kCommandLinePage).find("| `" + command), std::string::npos)
             << "the command line's page has no row of " << command;
     }
+}
+
+// The command line's page names each command's options as the command table has them: a row of
+// its table of commands names only options of its command, and every option is named on the page.
+TEST(CommandLinePage, NamesEachCommandsOptionsAsTheCommandTableHasThem) {
+    const std::string page = kCommandLinePage;
+    static const std::regex option("--[a-z][a-z-]*");
+    for (const cli::CommandOptions& command : cli::CommandsAndOptions()) {
+        SCOPED_TRACE(command.command);
+        std::istringstream rows(page);
+        for (std::string row; std::getline(rows, row);) {
+            if (row.rfind("| `" + command.command, 0) != 0) {
+                continue;
+            }
+            const std::string cell = row.substr(0, row.find('|', 1));
+            for (std::sregex_iterator it(cell.begin(), cell.end(), option), last; it != last;
+                 ++it) {
+                EXPECT_NE(std::find(command.options.begin(), command.options.end(), it->str()),
+                          command.options.end())
+                    << "the page's row " << cell << " names " << it->str();
+            }
+        }
+        for (const std::string& name : command.options) {
+            EXPECT_NE(page.find(name), std::string::npos) << "the page does not name " << name;
+        }
+    }
+}
+
+// The page's paragraph of the exit codes tells each code of the table, in order, each after a
+// semicolon, the fatal stops' codes, and which code wins when several apply.
+TEST(CommandLinePage, TellsEveryExitCodeAsTheProgramHasThem) {
+    const std::string page = kCommandLinePage;
+    const std::size_t start = page.find("\nExit codes: ");
+    ASSERT_NE(start, std::string::npos);
+    std::string paragraph = page.substr(start + 1, page.find("\n\n", start + 1) - start - 1);
+    paragraph = std::regex_replace(paragraph, std::regex("\n"), " ");
+    const std::string codes = paragraph.substr(0, paragraph.find(". When several apply"));
+    std::vector<int> told;
+    for (const std::string& item : test_support::Split(codes.substr(12), "; ")) {
+        told.push_back(std::stoi(item));
+    }
+    std::vector<int> table;
+#define QUORVANEX_EXIT_CODE_NUMBER(name, code, words) table.push_back(code);
+    QUORVANEX_EXIT_CODES(QUORVANEX_EXIT_CODE_NUMBER)
+#undef QUORVANEX_EXIT_CODE_NUMBER
+    EXPECT_EQ(told, table) << paragraph;
+    std::string fatal;
+    for (const FatalCode code : kFatalCodesOfTheSteps) {
+        fatal += (fatal.empty() ? "" : ", ") + std::to_string(cli::kExitFatalBase + code);
+    }
+    EXPECT_NE(paragraph.find("(" + fatal + ")"), std::string::npos) << paragraph;
+    std::string order;
+    for (const cli::ExitCode code : cli::kExitCodesWhenSeveralApply) {
+        order += (order.empty() ? "" : ", ") + std::to_string(code);
+    }
+    EXPECT_NE(paragraph.find("the first of " + order + " is"), std::string::npos) << paragraph;
 }
 
 TEST(OperatorGuide, TheCheckFindsAMissingText) {
