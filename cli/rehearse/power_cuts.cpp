@@ -128,10 +128,8 @@ class SweepProgress {
             return;
         }
         constexpr std::size_t kBarWidth = 40;
-        const std::size_t filled = done * kBarWidth / total;
-        WriteOutput(kClearLine + row + "[" + std::string(filled, '#') +
-                    std::string(kBarWidth - filled, '.') + "] " + std::to_string(done) + " of " +
-                    std::to_string(total) + " power cuts");
+        WriteOutput(kClearLine + row + ProgressBar(done, total, kBarWidth) + " " +
+                    std::to_string(done) + " of " + std::to_string(total) + " power cuts");
     }
     void End() {
         if (terminal_) {

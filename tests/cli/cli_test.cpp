@@ -18,6 +18,7 @@
 #include "cli/exit_codes.h"
 #include "cli/json_line.h"
 #include "cli/sha256.h"
+#include "cli/update/approval_check.h"
 #include "cli/update/one_unit.h"
 #include "link/device_connection.h"
 #include "protocol/image_regions.h"
@@ -644,9 +645,55 @@ TEST(JsonOutput, StaysValidWhateverBytesAFileNameHolds) {
     EXPECT_EQ((*read)["text"], "The folder \xEF\xBF\xBD\xEF\xBF\xBD cannot be opened.");
 }
 
+// The check of --expect on its own, around the tests' recording services: an image whose bytes are
+// the approved ones goes on to the services; one with other bytes, or by a name that the set does
+// not have, ends the update there and never reaches them; everything else passes through.
+TEST(ApprovalCheck, LetsOnlyTheApprovedBytesOnToTheServices) {
+    class LoadedImages final : public OperatorServices {
+      public:
+        void ShowStatusLine(const wchar_t*, const StatusText&) override { ++lines; }
+        void ShowNotice(const wchar_t*, const wchar_t*, NoticeIcon) override {}
+        void RequestMainWindowClose() override {}
+        void EndProcess(int) override {}
+        void ImageLoaded(const wchar_t* file, const char*, const std::uint8_t*,
+                         std::size_t) override {
+            names.push_back(file);
+        }
+        std::vector<std::wstring> names;
+        int lines = 0;
+    } services;
+    const Bytes data(300, 0x5A);
+    const std::string digest = ImageDigest("1A65", data.data(), data.size());
+    std::string problem;
+    const std::optional<ApprovedSet> approved =
+        ReadApprovedSet(digest + "  QUORVANEX-FPGA-2.45-1013.bin\n", problem);
+    ASSERT_TRUE(approved) << problem;
+    ApprovalCheck check(services, *approved);
+
+    check.ImageLoaded(L"QUORVANEX-FPGA-2.45-1013.bin", "1A65", data.data(), data.size());
+    EXPECT_EQ(services.names, std::vector<std::wstring>{L"QUORVANEX-FPGA-2.45-1013.bin"});
+    Bytes changed = data;
+    changed.back() ^= 1;
+    try {
+        check.ImageLoaded(L"QUORVANEX-FPGA-2.45-1013.bin", "1A65", changed.data(), changed.size());
+        ADD_FAILURE() << "a changed image was let through";
+    } catch (const ImageNotApproved& refused) {
+        EXPECT_EQ(refused.name, "QUORVANEX-FPGA-2.45-1013.bin");
+    }
+    EXPECT_THROW(
+        check.ImageLoaded(L"QUORVANEX-FPGA-2.45-1013.bin", "1A60", data.data(), data.size()),
+        ImageNotApproved)
+        << "the ID is part of the bytes approved";
+    EXPECT_THROW(check.ImageLoaded(L"ZELMAR.0.1.OSD.01.bin", "1A65", data.data(), data.size()),
+                 ImageNotApproved);
+    EXPECT_EQ(services.names.size(), 1u) << "nothing refused reached the services";
+    check.ShowStatusLine(L"Updating Firmware", kFlashWriteStartedLine);
+    EXPECT_EQ(services.lines, 1);
+}
+
 TEST(ConsoleReportEvents, FollowFromTheRowPaintedNotFromItsWords) {
     emulator::VirtualClock clock;
-    VirtualProgramClock time(clock);
+    emulator::VirtualProgramClock time(clock);
     ConsoleReport report(time, ConsoleReport::Style::Json, {});
     ::testing::internal::CaptureStdout();
     // Rows as the core paints them, with words that no longer match their rows' own.
