@@ -1,4 +1,5 @@
 // The command line run in process, on image sets in scratch folders and the built-in emulator.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -635,6 +636,16 @@ TEST(CommandTable, TheHelpNamesEveryExitCode) {
     for (std::string line; std::getline(lines, line);) {
         EXPECT_LE(line.size(), 88u) << line;
     }
+}
+
+// The writer holds every event to its row of cli/events.h in the tests: a field that the row does
+// not give the event fails the test that writes it; "device" goes with any event of a unit, and a
+// line without an event (a record line) is held to nothing.
+TEST(JsonOutput, AFieldOutsideItsEventsRowFailsTheTestThatWritesIt) {
+    EXPECT_NONFATAL_FAILURE(JsonLine(Event::Done).Text(field::kImage, "QUORVANEX-FPGA.bin"),
+                            "the event done is written with the field image");
+    JsonLine(Event::Done).Decimal(field::kSeconds, 1.5, 1).Count(field::kDevice, 2);
+    JsonLine().Text(field::kImage, "QUORVANEX-FPGA.bin");
 }
 
 TEST(JsonOutput, StaysValidWhateverBytesAFileNameHolds) {
