@@ -15,12 +15,16 @@ namespace {
 
 enum class Value { None, Index, File, FileOrStream, Milliseconds, Word };
 
-// An option: a flag, a text kept as it is, or a value read by a function of its own.
+// An option: a flag, a text kept as it is, a whole number of at least so much (the problem told
+// in its own words), or a value read by a function of its own.
 struct OptionRow {
     const char* name;
     Value value;
     bool Arguments::*flag = nullptr;
     std::string Arguments::*text = nullptr;
+    std::optional<std::uint32_t> Arguments::*number = nullptr;
+    std::uint32_t least = 0;
+    const CommandLineText<1>* numberWanted = nullptr;
     // Stores the value read; false with the problem written when it is wrong.
     bool (*read)(const std::string& value, Arguments& arguments, std::string& problem) = nullptr;
 };
@@ -65,28 +69,19 @@ constexpr OptionRow kScenarioOption = {"--scenario", Value::File, nullptr,
                                        &Arguments::scenarioFile};
 constexpr OptionRow kRunOption = {"--run", Value::Word, nullptr, &Arguments::run};
 constexpr OptionRow kRunIdOption = {"--run-id", Value::Word, nullptr, &Arguments::runId};
-constexpr OptionRow kEveryOption = {
-    "--every", Value::Index, nullptr, nullptr,
-    [](const std::string& value, Arguments& arguments, std::string& problem) {
-        arguments.every = WholeNumber(value);
-        if (!arguments.every || *arguments.every == 0) {
-            problem = Said(kEveryWanted, {value});
-            return false;
-        }
-        return true;
-    }};
-constexpr OptionRow kDeviceOption = {
-    "--device", Value::Index, nullptr, nullptr,
-    [](const std::string& value, Arguments& arguments, std::string& problem) {
-        arguments.device = WholeNumber(value);
-        if (!arguments.device) {
-            problem = Said(kDeviceIndexWanted, {value});
-        }
-        return arguments.device.has_value();
-    }};
+constexpr OptionRow kEveryOption = {.name = "--every",
+                                    .value = Value::Index,
+                                    .number = &Arguments::every,
+                                    .least = 1,
+                                    .numberWanted = &kEveryWanted};
+constexpr OptionRow kDeviceOption = {.name = "--device",
+                                     .value = Value::Index,
+                                     .number = &Arguments::device,
+                                     .numberWanted = &kDeviceIndexWanted};
 constexpr OptionRow kLatencyOption = {
-    "--latency", Value::Milliseconds, nullptr, nullptr,
-    [](const std::string& value, Arguments& arguments, std::string& problem) {
+    .name = "--latency",
+    .value = Value::Milliseconds,
+    .read = [](const std::string& value, Arguments& arguments, std::string& problem) {
         arguments.latencyMicroseconds = Milliseconds(value);
         if (!arguments.latencyMicroseconds) {
             problem = Said(kLatencyDigits, {value});
@@ -200,6 +195,44 @@ bool ValueFits(const OptionRow& option, const std::string& value, std::string& p
     return true;
 }
 
+// The option's value stored in the arguments, or the problem with it written.
+void ReadValue(const OptionRow& option, const std::string& value, Arguments& arguments,
+               std::string& problem) {
+    if (option.text != nullptr) {
+        arguments.*(option.text) = value;
+    } else if (option.number != nullptr) {
+        std::optional<std::uint32_t>& number = arguments.*(option.number);
+        number = WholeNumber(value);
+        if (!number || *number < option.least) {
+            problem = Said(*option.numberWanted, {value});
+        }
+    } else {
+        option.read(value, arguments, problem);
+    }
+}
+
+// What is wrong with the options given together; empty when nothing is.
+std::string OptionsApart(const Arguments& arguments) {
+    if ((arguments.every || arguments.dips || arguments.harsh) && !arguments.powerCuts) {
+        return Said(kEveryWithoutPowerCuts);
+    }
+    if (arguments.allUnits && arguments.device) {
+        return Said(kAllWithDevice);
+    }
+    if (arguments.allUnits && arguments.expectFile == kStandardStream) {
+        return Said(kExpectInputWithAll);
+    }
+    if (arguments.allUnits && !arguments.runId.empty()) {
+        return Said(kRunIdWithAll);
+    }
+    // The sums are SHA256SUMS lines for sha256sum and --expect; the JSON of the files is check
+    // --json.
+    if (arguments.sums && arguments.json) {
+        return Said(kSumsWithJson);
+    }
+    return {};
+}
+
 }  // namespace
 
 std::string UsageText() {
@@ -251,31 +284,11 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& words,
         } else if (i + 1 == words.size()) {
             problem = Said(kNeedsValue, {word});
         } else if (ValueFits(*option, words[i + 1], problem)) {
-            const std::string& value = words[++i];
-            if (option->text != nullptr) {
-                arguments.*(option->text) = value;
-            } else {
-                option->read(value, arguments, problem);
-            }
+            ReadValue(*option, words[++i], arguments, problem);
         }
     }
-    if (problem.empty() && (arguments.every || arguments.dips || arguments.harsh) &&
-        !arguments.powerCuts) {
-        problem = Said(kEveryWithoutPowerCuts);
-    }
-    if (problem.empty() && arguments.allUnits && arguments.device) {
-        problem = Said(kAllWithDevice);
-    }
-    if (problem.empty() && arguments.allUnits && arguments.expectFile == kStandardStream) {
-        problem = Said(kExpectInputWithAll);
-    }
-    if (problem.empty() && arguments.allUnits && !arguments.runId.empty()) {
-        problem = Said(kRunIdWithAll);
-    }
-    // The sums are SHA256SUMS lines for sha256sum and --expect; the JSON of the files is check
-    // --json.
-    if (problem.empty() && arguments.sums && arguments.json) {
-        problem = Said(kSumsWithJson);
+    if (problem.empty()) {
+        problem = OptionsApart(arguments);
     }
     return problem.empty() ? std::optional(arguments) : std::nullopt;
 }

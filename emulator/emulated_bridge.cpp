@@ -141,33 +141,4 @@ BridgeStatus EmulatedBridge::OpenBridgeDevice(std::uint32_t deviceIndex, BridgeH
     return kBridgeSuccess;
 }
 
-BridgeStatus EmulatedBridge::CloseBridgeDevice(BridgeHandle handle) {
-    CriticalSectionGuard guard(section_);
-    Count(BridgeOperation::CloseBridgeDevice);
-    std::uint32_t index = 0;
-    EmulatedDevice* device = OpenDeviceFor(handle, &index);
-    if (device == nullptr) {
-        return kEmulatedFailure;
-    }
-    // A close that reports failure still leaves the device closed: the handle is gone either way.
-    device->open_ = false;
-    if (claims_ != nullptr) {
-        claims_->GiveBack(index);
-    }
-    device->receiveQueue_.clear();
-    return device->config_.faults.closeFails ? kEmulatedFailure : kBridgeSuccess;
-}
-
-BridgeStatus EmulatedBridge::SetUpDevice(BridgeHandle handle, std::uint32_t firstFlag,
-                                         std::uint32_t secondFlag) {
-    CriticalSectionGuard guard(section_);
-    Count(BridgeOperation::SetUpDevice);
-    EmulatedDevice* device = OpenDeviceFor(handle);
-    if (device == nullptr) {
-        return kEmulatedFailure;
-    }
-    device->setUpFlags_ = {firstFlag, secondFlag};
-    return device->config_.faults.setUpFails ? kEmulatedFailure : kBridgeSuccess;
-}
-
 }  // namespace quorvanex::emulator

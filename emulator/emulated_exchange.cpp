@@ -1,5 +1,6 @@
-// The exchange of a frame with an emulated device: the faults that strike it, the power cut at it,
-// the answer queued with its time, and the queue looked at and read back by the host.
+// What the bridge does with an open device: its set-up and its close, and the exchange of a frame
+// with it: the faults that strike it, the power cut at it, the answer queued with its time, and the
+// queue looked at and read back by the host.
 #include <algorithm>
 #include <cstring>
 
@@ -65,6 +66,35 @@ void AddToPlan(const ExchangeFaultRule& rule, ExchangePlan& plan) {
 }
 
 }  // namespace
+
+BridgeStatus EmulatedBridge::CloseBridgeDevice(BridgeHandle handle) {
+    CriticalSectionGuard guard(section_);
+    Count(BridgeOperation::CloseBridgeDevice);
+    std::uint32_t index = 0;
+    EmulatedDevice* device = OpenDeviceFor(handle, &index);
+    if (device == nullptr) {
+        return kEmulatedFailure;
+    }
+    // A close that reports failure still leaves the device closed: the handle is gone either way.
+    device->open_ = false;
+    if (claims_ != nullptr) {
+        claims_->GiveBack(index);
+    }
+    device->receiveQueue_.clear();
+    return device->config_.faults.closeFails ? kEmulatedFailure : kBridgeSuccess;
+}
+
+BridgeStatus EmulatedBridge::SetUpDevice(BridgeHandle handle, std::uint32_t firstFlag,
+                                         std::uint32_t secondFlag) {
+    CriticalSectionGuard guard(section_);
+    Count(BridgeOperation::SetUpDevice);
+    EmulatedDevice* device = OpenDeviceFor(handle);
+    if (device == nullptr) {
+        return kEmulatedFailure;
+    }
+    device->setUpFlags_ = {firstFlag, secondFlag};
+    return device->config_.faults.setUpFails ? kEmulatedFailure : kBridgeSuccess;
+}
 
 // Each rule counts the frames it selects; it strikes from its occurrence on, count times.
 ExchangePlan EmulatedBridge::PlanExchange(EmulatedDevice& device,

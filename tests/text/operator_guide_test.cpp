@@ -74,19 +74,26 @@ TEST(OperatorGuide, ExplainsEveryBoxWithItsCaption) {
                               [](const auto*) {});
 }
 
-// The wide texts with values: why the bridge library cannot be used, the test copy's box, the
-// window's question on closing.
-TEST(OperatorGuide, ExplainsWhyTheBridgeLibraryCannotBeUsedAndTheTestCopysBox) {
+// Visits each text with values of one kind of character (wide: the programs', narrow: the command
+// line's); returns how many there were.
+template <typename Char, typename Visit>
+std::size_t ForEachTextWithValues(Visit visit) {
     std::size_t texts = 0;
     test_support::ForEachText([](const StatusText&) {}, [](const NoticeText&) {},
                               [](const PathNotice&) {},
                               [&](const auto* text) {
-                                  if constexpr (std::is_same_v<decltype(text), const wchar_t*>) {
-                                      ExpectInGuide(text);
+                                  if constexpr (std::is_same_v<decltype(text), const Char*>) {
+                                      visit(text);
                                       ++texts;
                                   }
                               });
-    EXPECT_GE(texts, 9u);
+    return texts;
+}
+
+// The wide texts with values: why the bridge library cannot be used, the test copy's box, the
+// window's question on closing.
+TEST(OperatorGuide, ExplainsWhyTheBridgeLibraryCannotBeUsedAndTheTestCopysBox) {
+    EXPECT_GE(ForEachTextWithValues<wchar_t>([](const wchar_t* text) { ExpectInGuide(text); }), 9u);
 }
 
 TEST(OperatorGuide, NamesEveryFileOfTheImageSet) {
@@ -96,16 +103,8 @@ TEST(OperatorGuide, NamesEveryFileOfTheImageSet) {
 }
 
 TEST(OperatorGuide, ExplainsEveryTextOfTheCommandLine) {
-    std::size_t texts = 0;
-    test_support::ForEachText([](const StatusText&) {}, [](const NoticeText&) {},
-                              [](const PathNotice&) {},
-                              [&](const auto* text) {
-                                  if constexpr (std::is_same_v<decltype(text), const char*>) {
-                                      ExpectInGuide(text, "{}");
-                                      ++texts;
-                                  }
-                              });
-    EXPECT_GE(texts, 80u);
+    EXPECT_GE(ForEachTextWithValues<char>([](const char* text) { ExpectInGuide(text, "{}"); }),
+              80u);
 }
 
 // The sentences of update-every-unit.cmd: what it echoes and what it asks, each cut where a
