@@ -167,8 +167,12 @@ void ConsoleReport::ShowProgress(bool imageDone) {
         Emit(JsonLine(), ProgressWords(progress_.Figures()));
         return;
     }
-    WriteOutput("\r" + ProgressBar(progress_.ImageDone(), size, kBarWidth) + " " +
-                ProgressWords(progress_.Figures()) + "   ");
+    std::string bar = "\r";
+    bar.append(ProgressBar(progress_.ImageDone(), size, kBarWidth))
+        .append(" ")
+        .append(ProgressWords(progress_.Figures()))
+        .append("   ");
+    WriteOutput(bar);
     barOnScreen_ = true;
     if (imageDone) {
         WriteOutput("\n");

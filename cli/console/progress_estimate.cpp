@@ -44,7 +44,9 @@ std::string Duration(double seconds) {
 
 std::string ProgressBar(std::uint64_t done, std::uint64_t total, std::size_t width) {
     const std::size_t filled = total > 0 ? static_cast<std::size_t>(done * width / total) : width;
-    return "[" + std::string(filled, '#') + std::string(width - filled, '.') + "]";
+    std::string bar = "[";
+    bar.append(filled, '#').append(width - filled, '.');
+    return bar + "]";
 }
 
 ProgressEstimate::ProgressEstimate(std::vector<ImageToReport> images) : images_(std::move(images)) {
