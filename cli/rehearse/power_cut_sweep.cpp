@@ -56,6 +56,14 @@ class RunRecorder final : public OperatorServices {
     emulator::VirtualClock& clock_;
 };
 
+// A region that the update erases, and what it must hold at the end: the data of the last image
+// written into it, erased bytes after it.
+struct Region {
+    std::uint32_t start;
+    std::uint32_t end;
+    std::vector<std::uint8_t> expected;
+};
+
 struct Run {
     int exitCode = kExitDone;
     bool imagesWhole = false;
@@ -66,6 +74,8 @@ struct Run {
     bool updateOk = false;
     std::uint64_t endMicroseconds = 0;
     std::optional<std::uint64_t> cutMicroseconds;
+    // Every sector of the regions was erased before anything was written into it.
+    bool regionsErasedBeforeWritten = false;
 };
 
 // One whole update against the device, as a rehearsal runs it, from a fresh process's state. The
@@ -74,7 +84,7 @@ struct Run {
 Run UpdateEmulatedDevice(const emulator::DeviceConfig& device, std::vector<std::uint8_t>& flash,
                          const ImageSetReport& set,
                          const std::vector<std::vector<std::uint8_t>>& images,
-                         bool keepFrames = false) {
+                         bool keepFrames = false, const std::vector<Region>& regions = {}) {
     ForgetPreviousUpdate();
     // A device without power answers nothing, and the update waits for it over and over: up to
     // 2000 questions of 2 s each for "ready". Looks at an empty queue that cost 10 ms each instead
@@ -102,6 +112,10 @@ Run UpdateEmulatedDevice(const emulator::DeviceConfig& device, std::vector<std::
     emulator::EmulatedDevice& updated = bridge.Device(0);
     run.imagesWhole = FlashHoldsImages(set, images, updated);
     run.cutMicroseconds = updated.PowerCutAt();
+    run.regionsErasedBeforeWritten =
+        std::all_of(regions.begin(), regions.end(), [&](const Region& region) {
+            return updated.Flash().ErasedBeforeWritten(region.start, region.end);
+        });
     flash = updated.DeviceLoader().Flash().TakeContents();
     if (keepFrames) {
         run.frames = emulator::FramesOf(bridge.DeviceTrace());
@@ -125,14 +139,6 @@ std::vector<std::uint8_t> OldContents() {
     }
     return flash;
 }
-
-// A region that the update erases, and what it must hold at the end: the data of the last image
-// written into it, erased bytes after it.
-struct Region {
-    std::uint32_t start;
-    std::uint32_t end;
-    std::vector<std::uint8_t> expected;
-};
 
 std::vector<Region> RegionsOfSet(const ImageSetReport& set,
                                  const std::vector<std::vector<std::uint8_t>>& images) {
@@ -240,12 +246,21 @@ class Sweeper {
     std::vector<std::uint8_t> flash_;
     // The same regions after a cut restore the same way: the second run is made once for each.
     std::map<std::pair<std::uint64_t, std::uint64_t>, bool> restores_;
+    bool restoresEveryFlash_ = false;
 
   public:
     const SweepPlan plan;
 };
 
+// The update run again sends the same frames whatever the flash holds: the program never reads
+// the flash back, and no answer of the device depends on its bytes. So once a run again has
+// restored the regions after erasing every sector of them before writing into it, it restores
+// them from any flash a cut leaves, and is not made again. Until then it is made once for each
+// different content of the regions.
 bool Sweeper::Restores(const std::vector<std::uint8_t>& flash) {
+    if (restoresEveryFlash_) {
+        return true;
+    }
     const auto fingerprint = RegionFingerprint(regions_, flash);
     auto restore = restores_.find(fingerprint);
     if (restore == restores_.end()) {
@@ -254,9 +269,10 @@ bool Sweeper::Restores(const std::vector<std::uint8_t>& flash) {
             restoringDevice_(again);
         }
         std::vector<std::uint8_t> restored = flash;
-        const Run run = UpdateEmulatedDevice(again, restored, set_, images_);
+        const Run run = UpdateEmulatedDevice(again, restored, set_, images_, false, regions_);
         const bool whole = run.exitCode == kExitDone && run.imagesWhole &&
                            RegionsHoldTheirImages(regions_, restored);
+        restoresEveryFlash_ = whole && run.regionsErasedBeforeWritten;
         restore = restores_.emplace(fingerprint, whole).first;
     }
     return restore->second;
