@@ -16,9 +16,14 @@ inline constexpr StatusText kStartUpLines[] = {
     {L"Close other software (e.g. GUI)", 0, 100},
 };
 
-inline constexpr const wchar_t* kCloseWhileChangingQuestion =
-    L"The update is still writing the flash.\n\nClosing now leaves the flash partly written, and "
-    L"the QUORVANEX may not start again.\n\nClose anyway?";
-inline constexpr const wchar_t* kCloseWhileChangingCaption = L"Update still running";
+// The start-up lines, and the question asked when the window is to close while the device is
+// being changed, with its caption.
+#define QUORVANEX_APP_TEXTS(LINE, NOTICE, PATH_NOTICE, TEXT, LINES)                        \
+    LINES(kStartUpLines)                                                                   \
+    TEXT(kCloseWhileChangingQuestion,                                                      \
+         L"The update is still writing the flash.\n\nClosing now leaves the flash partly " \
+         L"written, and the QUORVANEX may not start again.\n\nClose anyway?")              \
+    TEXT(kCloseWhileChangingCaption, L"Update still running")
+QUORVANEX_TEXT_CONSTANTS(QUORVANEX_APP_TEXTS)
 
 }  // namespace quorvanex

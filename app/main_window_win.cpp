@@ -34,7 +34,8 @@ bool CloseConfirmed(HWND window) {
     if (!DeviceBeingChanged()) {
         return true;
     }
-    return MessageBoxW(window, kCloseWhileChangingQuestion, kCloseWhileChangingCaption,
+    return MessageBoxW(window, kCloseWhileChangingQuestion.format,
+                       kCloseWhileChangingCaption.format,
                        MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 

@@ -1,5 +1,5 @@
 // The operator services on Windows: lines painted straight onto the main window, message boxes
-// without an owner, the system's pause and tick, and the process's end.
+// without an owner, and the process's end. The window's time is the system's clock.
 #include <windows.h>
 
 #include <cstdio>
@@ -8,7 +8,6 @@
 
 #include "app/main_window_win.h"
 #include "app/operator_services_win.h"
-#include "seam/system_time.h"
 #include "text/operator_text.h"
 
 namespace quorvanex {
@@ -30,18 +29,6 @@ void WindowsOperatorServices::ShowNotice(const wchar_t* text, const wchar_t* cap
 void WindowsOperatorServices::RequestMainWindowClose() {
     // A window may be destroyed only by the thread that owns it.
     PostMessageW(MainWindowHandle(), kCloseRequestMessage, 0, 0);
-}
-
-void WindowsOperatorServices::Pause(std::uint32_t milliseconds) {
-    SleepMilliseconds(milliseconds);
-}
-
-void WindowsOperatorServices::OfferProcessor() {
-    OfferProcessorToOtherThreads();
-}
-
-std::uint32_t WindowsOperatorServices::TickCount() {
-    return MillisecondTick();
 }
 
 void WindowsOperatorServices::EndProcess(int exitCode) {

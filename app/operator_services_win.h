@@ -9,9 +9,6 @@ class WindowsOperatorServices final : public OperatorServices {
     void ShowStatusLine(const wchar_t* text, const StatusText& row) override;
     void ShowNotice(const wchar_t* text, const wchar_t* caption, NoticeIcon icon) override;
     void RequestMainWindowClose() override;
-    void Pause(std::uint32_t milliseconds) override;
-    void OfferProcessor() override;
-    std::uint32_t TickCount() override;
     void EndProcess(int exitCode) override;
 };
 

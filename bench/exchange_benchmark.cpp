@@ -35,12 +35,14 @@ std::filesystem::path WriteImage() {
 struct OpenedDevice {
     OpenedDevice() {
         InstallOperatorServices(&services);
+        InstallProgramClock(&services.programClock);
         bridge.Attach();
         OpenDevice();
     }
     ~OpenedDevice() {
         test_support::ResetProcessState();
         InstallOperatorServices(nullptr);
+        InstallProgramClock(nullptr);
     }
 
     emulator::VirtualClock clock;

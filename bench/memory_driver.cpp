@@ -12,6 +12,7 @@
 
 #include "bench/virtual_services.h"
 #include "cli/console/console_report.h"
+#include "cli/console/update_clock.h"
 #include "emulator/emulator_clock.h"
 #include "link/device_connection.h"
 #include "protocol/flash_programming.h"
@@ -101,11 +102,14 @@ int main(int argc, char** argv) {
     const bool console = argc > 2 && std::strcmp(argv[2], "--console") == 0;
     quorvanex::emulator::VirtualClock clock;
     quorvanex::bench::VirtualServices services(clock);
-    quorvanex::cli::VirtualProgramClock updateClock(clock);
-    quorvanex::cli::ConsoleReport report(updateClock, quorvanex::cli::ConsoleReport::Style::Json,
+    quorvanex::cli::ConsoleReport report(services.programClock,
+                                         quorvanex::cli::ConsoleReport::Style::Json,
                                          {{path.wstring(), size}});
+    quorvanex::cli::UpdateClock consoleClock(report);
     quorvanex::InstallOperatorServices(console ? static_cast<quorvanex::OperatorServices*>(&report)
                                                : &services);
+    quorvanex::InstallProgramClock(console ? static_cast<quorvanex::ProgramClock*>(&consoleClock)
+                                           : &services.programClock);
     quorvanex::InstallBridgeOperations(
         {&CountDevices, &GetDeviceString, &Open, &Close, &Read, &Write, &SetUp, &Queue});
     quorvanex::OpenDevice();

@@ -50,6 +50,7 @@ Result RunUpdate(const emulator::DeviceTimings& timings) {
     emulator::VirtualClock clock;
     VirtualServices services(clock);
     InstallOperatorServices(&services);
+    InstallProgramClock(&services.programClock);
     emulator::EmulatedBridge bridge(clock);
     emulator::DeviceConfig config;
     config.timings = timings;
@@ -72,6 +73,7 @@ Result RunUpdate(const emulator::DeviceTimings& timings) {
     }
     test_support::ResetProcessState();
     InstallOperatorServices(nullptr);
+    InstallProgramClock(nullptr);
     return {static_cast<double>(clock.NowMicroseconds()) / 1e6,
             std::chrono::duration<double>(ended - started).count(),
             emulator::FramesOf(bridge.DeviceTrace()).size()};

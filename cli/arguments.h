@@ -42,6 +42,14 @@ struct Arguments {
 // The whole help: every command's lines and the exit codes.
 std::string UsageText();
 
+// Each command with the options it takes, by name: for the checks that the help and the command
+// line's page name them as the command table has them.
+struct CommandOptions {
+    std::string command;
+    std::vector<std::string> options;
+};
+std::vector<CommandOptions> CommandsAndOptions();
+
 // The arguments, or nothing with what is wrong in problem. The file names are as given; the
 // command makes them absolute before it changes to the image folder.
 std::optional<Arguments> ParseArguments(const std::vector<std::string>& words,

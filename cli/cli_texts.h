@@ -1,18 +1,15 @@
 // What the command line says of its own, beside the program's status lines and boxes: its
-// refusals and its outcomes, each with {} where a value goes. The operator guide explains every
-// one (a test reads this table and the guide).
+// refusals and its outcomes, each with {} where a value goes (text/text_with_values.h: Said fills
+// them). The operator guide explains every one (a test reads this table and the guide).
 #pragma once
 
-#include <initializer_list>
-#include <string>
+#include <cstddef>
+
+#include "text/operator_text.h"
 
 namespace quorvanex::cli {
 
-struct CommandLineText {
-    const char* format;
-};
-
-#define QUORVANEX_COMMAND_LINE_TEXTS(X)                                                           \
+#define QUORVANEX_CLI_TEXTS(LINE, NOTICE, PATH_NOTICE, X, LINES)                                  \
     X(kUsageProblem, "quorvanex-cli: {}")                                                         \
     X(kNoCommand, "no command given")                                                             \
     X(kUnknownCommand, "unknown command: {}")                                                     \
@@ -121,18 +118,11 @@ struct CommandLineText {
     X(kUnitsNotUpdated, "Not updated: {}.")                                                       \
     X(kRecordsNotWritten, "Records not written: {}.")
 
-#define QUORVANEX_COMMAND_LINE_TEXT(name, format) inline constexpr CommandLineText name = {format};
-QUORVANEX_COMMAND_LINE_TEXTS(QUORVANEX_COMMAND_LINE_TEXT)
-#undef QUORVANEX_COMMAND_LINE_TEXT
+QUORVANEX_TEXT_CONSTANTS(QUORVANEX_CLI_TEXTS)
 
-// Every text above, for the check that the operator guide explains each.
-inline constexpr CommandLineText kCommandLineTexts[] = {
-#define QUORVANEX_COMMAND_LINE_TEXT_ROW(name, format) name,
-    QUORVANEX_COMMAND_LINE_TEXTS(QUORVANEX_COMMAND_LINE_TEXT_ROW)
-#undef QUORVANEX_COMMAND_LINE_TEXT_ROW
-};
-
-// The text with each {} replaced by the next value, in order.
-std::string Said(const CommandLineText& text, std::initializer_list<std::string> values = {});
+// A text of the command line with so many values, as a function that tells one of several takes
+// it.
+template <std::size_t ValueCount>
+using CommandLineText = TextWithValues<char, ValueCount>;
 
 }  // namespace quorvanex::cli

@@ -15,12 +15,16 @@ namespace {
 
 enum class Value { None, Index, File, FileOrStream, Milliseconds, Word };
 
-// An option: a flag, a text kept as it is, or a value read by a function of its own.
+// An option: a flag, a text kept as it is, a whole number of at least so much (the problem told
+// in its own words), or a value read by a function of its own.
 struct OptionRow {
     const char* name;
     Value value;
     bool Arguments::*flag = nullptr;
     std::string Arguments::*text = nullptr;
+    std::optional<std::uint32_t> Arguments::*number = nullptr;
+    std::uint32_t least = 0;
+    const CommandLineText<1>* numberWanted = nullptr;
     // Stores the value read; false with the problem written when it is wrong.
     bool (*read)(const std::string& value, Arguments& arguments, std::string& problem) = nullptr;
 };
@@ -50,63 +54,58 @@ std::optional<std::uint32_t> Milliseconds(const std::string& word) {
     return static_cast<std::uint32_t>(milliseconds * 1000 + 0.5);
 }
 
-const OptionRow kOptions[] = {
-    {"--json", Value::None, &Arguments::json},
-    {"--sums", Value::None, &Arguments::sums},
-    {"--all", Value::None, &Arguments::allUnits},
-    {"--power-cuts", Value::None, &Arguments::powerCuts},
-    {"--dips", Value::None, &Arguments::dips},
-    {"--harsh", Value::None, &Arguments::harsh},
-    {"--record", Value::FileOrStream, nullptr, &Arguments::recordFile},
-    {"--expect", Value::FileOrStream, nullptr, &Arguments::expectFile},
-    {"--scenario", Value::File, nullptr, &Arguments::scenarioFile},
-    {"--run", Value::Word, nullptr, &Arguments::run},
-    {"--run-id", Value::Word, nullptr, &Arguments::runId},
-    {"--since", Value::Word, nullptr, &Arguments::since},
-    {"--until", Value::Word, nullptr, &Arguments::until},
-    {"--csv", Value::File, nullptr, &Arguments::csvFile},
-    {"--html", Value::File, nullptr, &Arguments::htmlFile},
-    {"--every", Value::Index, nullptr, nullptr,
-     [](const std::string& value, Arguments& arguments, std::string& problem) {
-         arguments.every = WholeNumber(value);
-         if (!arguments.every || *arguments.every == 0) {
-             problem = Said(kEveryWanted, {value});
-             return false;
-         }
-         return true;
-     }},
-    {"--device", Value::Index, nullptr, nullptr,
-     [](const std::string& value, Arguments& arguments, std::string& problem) {
-         arguments.device = WholeNumber(value);
-         if (!arguments.device) {
-             problem = Said(kDeviceIndexWanted, {value});
-         }
-         return arguments.device.has_value();
-     }},
-    {"--latency", Value::Milliseconds, nullptr, nullptr,
-     [](const std::string& value, Arguments& arguments, std::string& problem) {
-         arguments.latencyMicroseconds = Milliseconds(value);
-         if (!arguments.latencyMicroseconds) {
-             problem = Said(kLatencyDigits, {value});
-             return false;
-         }
-         // The program waits this long for a reply to begin, counted in whole milliseconds
-         // from a tick that may be nearly one old: a reply later than a millisecond less is not
-         // always seen, and with every reply that late a rehearsal could only fail.
-         constexpr std::uint32_t kSlowestReplySeenMicroseconds =
-             (kReplyWaitMilliseconds - 1) * 1000;
-         if (*arguments.latencyMicroseconds > kSlowestReplySeenMicroseconds) {
-             problem = Said(kLatencyTooSlow, {value, std::to_string(kReplyWaitMilliseconds - 1)});
-             return false;
-         }
-         return true;
-     }},
-};
+// The options, each written here once: a command names the rows of those it takes.
+constexpr OptionRow kJsonOption = {"--json", Value::None, &Arguments::json};
+constexpr OptionRow kSumsOption = {"--sums", Value::None, &Arguments::sums};
+constexpr OptionRow kAllOption = {"--all", Value::None, &Arguments::allUnits};
+constexpr OptionRow kPowerCutsOption = {"--power-cuts", Value::None, &Arguments::powerCuts};
+constexpr OptionRow kDipsOption = {"--dips", Value::None, &Arguments::dips};
+constexpr OptionRow kHarshOption = {"--harsh", Value::None, &Arguments::harsh};
+constexpr OptionRow kRecordOption = {"--record", Value::FileOrStream, nullptr,
+                                     &Arguments::recordFile};
+constexpr OptionRow kExpectOption = {"--expect", Value::FileOrStream, nullptr,
+                                     &Arguments::expectFile};
+constexpr OptionRow kScenarioOption = {"--scenario", Value::File, nullptr,
+                                       &Arguments::scenarioFile};
+constexpr OptionRow kRunOption = {"--run", Value::Word, nullptr, &Arguments::run};
+constexpr OptionRow kRunIdOption = {"--run-id", Value::Word, nullptr, &Arguments::runId};
+constexpr OptionRow kSinceOption = {"--since", Value::Word, nullptr, &Arguments::since};
+constexpr OptionRow kUntilOption = {"--until", Value::Word, nullptr, &Arguments::until};
+constexpr OptionRow kCsvOption = {"--csv", Value::File, nullptr, &Arguments::csvFile};
+constexpr OptionRow kHtmlOption = {"--html", Value::File, nullptr, &Arguments::htmlFile};
+constexpr OptionRow kEveryOption = {.name = "--every",
+                                    .value = Value::Index,
+                                    .number = &Arguments::every,
+                                    .least = 1,
+                                    .numberWanted = &kEveryWanted};
+constexpr OptionRow kDeviceOption = {.name = "--device",
+                                     .value = Value::Index,
+                                     .number = &Arguments::device,
+                                     .numberWanted = &kDeviceIndexWanted};
+constexpr OptionRow kLatencyOption = {
+    .name = "--latency",
+    .value = Value::Milliseconds,
+    .read = [](const std::string& value, Arguments& arguments, std::string& problem) {
+        arguments.latencyMicroseconds = Milliseconds(value);
+        if (!arguments.latencyMicroseconds) {
+            problem = Said(kLatencyDigits, {value});
+            return false;
+        }
+        // The program waits this long for a reply to begin, counted in whole milliseconds
+        // from a tick that may be nearly one old: a reply later than a millisecond less is not
+        // always seen, and with every reply that late a rehearsal could only fail.
+        constexpr std::uint32_t kSlowestReplySeenMicroseconds = (kReplyWaitMilliseconds - 1) * 1000;
+        if (*arguments.latencyMicroseconds > kSlowestReplySeenMicroseconds) {
+            problem = Said(kLatencyTooSlow, {value, std::to_string(kReplyWaitMilliseconds - 1)});
+            return false;
+        }
+        return true;
+    }};
 
 struct CommandRow {
     const char* name;
     bool takesFolder;
-    std::vector<const char*> options;
+    std::vector<const OptionRow*> options;
     // The command's lines of the help.
     const char* usage;
     int (*run)(const Arguments& arguments);
@@ -121,7 +120,7 @@ int RunHelpCommand(const Arguments&) {
 const CommandRow kCommands[] = {
     {"check",
      true,
-     {"--json", "--sums"},
+     {&kJsonOption, &kSumsOption},
      "  check [FOLDER] [--json]        look at the image files in FOLDER (default: the current\n"
      "                                 folder); touches no device\n"
      "  check [FOLDER] --sums          the SHA-256 lines of the files the update writes, as in\n"
@@ -129,12 +128,13 @@ const CommandRow kCommands[] = {
      &RunCheckCommand},
     {"devices",
      false,
-     {"--json"},
+     {&kJsonOption},
      "  devices [--json]               list the devices that the USB bridge sees\n",
      &RunDevicesCommand},
     {"update",
      true,
-     {"--device", "--all", "--json", "--record", "--expect", "--run", "--run-id"},
+     {&kDeviceOption, &kAllOption, &kJsonOption, &kRecordOption, &kExpectOption, &kRunOption,
+      &kRunIdOption},
      "  update [FOLDER] [--device N] [--json] [--record FILE] [--expect SUMS]\n"
      "                                 update one QUORVANEX with the image files in FOLDER;\n"
      "                                 --record - writes the record as a JSON event, --expect -\n"
@@ -148,7 +148,8 @@ const CommandRow kCommands[] = {
      &RunUpdateCommand},
     {"rehearse",
      true,
-     {"--latency", "--scenario", "--json", "--power-cuts", "--every", "--dips", "--harsh"},
+     {&kLatencyOption, &kScenarioOption, &kJsonOption, &kPowerCutsOption, &kEveryOption,
+      &kDipsOption, &kHarshOption},
      "  rehearse [FOLDER] [--latency MS] [--scenario FILE] [--json]\n"
      "                                 the whole update against the built-in emulator; predicts\n"
      "                                 how long the real one takes at that reply latency\n"
@@ -160,7 +161,7 @@ const CommandRow kCommands[] = {
      &RunRehearseCommand},
     {"report",
      false,
-     {"--run", "--since", "--until", "--csv", "--html", "--json"},
+     {&kRunOption, &kSinceOption, &kUntilOption, &kCsvOption, &kHtmlOption, &kJsonOption},
      "  report RECORDS... [--run NAME] [--since TIME] [--until TIME] [--csv FILE] [--html FILE]\n"
      "         [--json]                summarise the record files of update --record: runs,\n"
      "                                 causes, seconds per unit, image sets, units an hour;\n"
@@ -169,25 +170,6 @@ const CommandRow kCommands[] = {
      true},
     {"help", false, {}, "  help                           this text\n", &RunHelpCommand},
 };
-
-const char* const kExitCodes =
-    "Exit codes: 0 done; 2 usage, or a folder or file named that cannot be used; 3 image set\n"
-    "refused, or not the approved set; 4 no QUORVANEX, several without --device, not opened,\n"
-    "busy, the bridge library missing, or a rehearsal that did not start; 5 a rehearsal whose\n"
-    "flash does not hold the images; 6 update --all: a unit was not updated (each is named);\n"
-    "7 a record could not be written; 8 stopped by the operator (Ctrl-C before any unit was\n"
-    "touched, or twice while units were being written); 9 standard output could not be\n"
-    "written; 10 + the fatal code after a fatal stop (11, 15, 16, 17). When several apply:\n"
-    "8 before 6 before 7 before 9.\n";
-
-const OptionRow* OptionNamed(const std::string& name) {
-    for (const OptionRow& option : kOptions) {
-        if (name == option.name) {
-            return &option;
-        }
-    }
-    return nullptr;
-}
 
 const CommandRow* CommandNamed(const std::string& name) {
     for (const CommandRow& command : kCommands) {
@@ -198,13 +180,14 @@ const CommandRow* CommandNamed(const std::string& name) {
     return nullptr;
 }
 
-bool TakesOption(const CommandRow& command, const std::string& name) {
-    for (const char* option : command.options) {
-        if (name == option) {
-            return true;
+// The option of that name that the command takes; nullptr for any other word.
+const OptionRow* OptionOf(const CommandRow& command, const std::string& name) {
+    for (const OptionRow* option : command.options) {
+        if (name == option->name) {
+            return option;
         }
     }
-    return false;
+    return nullptr;
 }
 
 // A file's name where an option was given ("--record --json") is refused: the option would be
@@ -226,6 +209,44 @@ bool ValueFits(const OptionRow& option, const std::string& value, std::string& p
     return true;
 }
 
+// The option's value stored in the arguments, or the problem with it written.
+void ReadValue(const OptionRow& option, const std::string& value, Arguments& arguments,
+               std::string& problem) {
+    if (option.text != nullptr) {
+        arguments.*(option.text) = value;
+    } else if (option.number != nullptr) {
+        std::optional<std::uint32_t>& number = arguments.*(option.number);
+        number = WholeNumber(value);
+        if (!number || *number < option.least) {
+            problem = Said(*option.numberWanted, {value});
+        }
+    } else {
+        option.read(value, arguments, problem);
+    }
+}
+
+// What is wrong with the options given together; empty when nothing is.
+std::string OptionsApart(const Arguments& arguments) {
+    if ((arguments.every || arguments.dips || arguments.harsh) && !arguments.powerCuts) {
+        return Said(kEveryWithoutPowerCuts);
+    }
+    if (arguments.allUnits && arguments.device) {
+        return Said(kAllWithDevice);
+    }
+    if (arguments.allUnits && arguments.expectFile == kStandardStream) {
+        return Said(kExpectInputWithAll);
+    }
+    if (arguments.allUnits && !arguments.runId.empty()) {
+        return Said(kRunIdWithAll);
+    }
+    // The sums are SHA256SUMS lines for sha256sum and --expect; the JSON of the files is check
+    // --json.
+    if (arguments.sums && arguments.json) {
+        return Said(kSumsWithJson);
+    }
+    return {};
+}
+
 }  // namespace
 
 std::string UsageText() {
@@ -233,7 +254,18 @@ std::string UsageText() {
     for (const CommandRow& command : kCommands) {
         usage += command.usage;
     }
-    return usage + "\n" + kExitCodes;
+    return usage + "\n" + ExitCodesParagraph();
+}
+
+std::vector<CommandOptions> CommandsAndOptions() {
+    std::vector<CommandOptions> commands;
+    for (const CommandRow& command : kCommands) {
+        commands.push_back({command.name, {}});
+        for (const OptionRow* option : command.options) {
+            commands.back().options.push_back(option->name);
+        }
+    }
+    return commands;
 }
 
 std::optional<Arguments> ParseArguments(const std::vector<std::string>& words,
@@ -262,39 +294,19 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& words,
             arguments.folder = word;
             continue;
         }
-        const OptionRow* option = OptionNamed(word);
-        if (option == nullptr || !TakesOption(*command, word)) {
+        const OptionRow* option = OptionOf(*command, word);
+        if (option == nullptr) {
             problem = Said(kNoSuchOption, {words[0], word});
         } else if (option->flag != nullptr) {
             arguments.*(option->flag) = true;
         } else if (i + 1 == words.size()) {
             problem = Said(kNeedsValue, {word});
         } else if (ValueFits(*option, words[i + 1], problem)) {
-            const std::string& value = words[++i];
-            if (option->text != nullptr) {
-                arguments.*(option->text) = value;
-            } else {
-                option->read(value, arguments, problem);
-            }
+            ReadValue(*option, words[++i], arguments, problem);
         }
     }
-    if (problem.empty() && (arguments.every || arguments.dips || arguments.harsh) &&
-        !arguments.powerCuts) {
-        problem = Said(kEveryWithoutPowerCuts);
-    }
-    if (problem.empty() && arguments.allUnits && arguments.device) {
-        problem = Said(kAllWithDevice);
-    }
-    if (problem.empty() && arguments.allUnits && arguments.expectFile == kStandardStream) {
-        problem = Said(kExpectInputWithAll);
-    }
-    if (problem.empty() && arguments.allUnits && !arguments.runId.empty()) {
-        problem = Said(kRunIdWithAll);
-    }
-    // The sums are SHA256SUMS lines for sha256sum and --expect; the JSON of the files is check
-    // --json.
-    if (problem.empty() && arguments.sums && arguments.json) {
-        problem = Said(kSumsWithJson);
+    if (problem.empty()) {
+        problem = OptionsApart(arguments);
     }
     return problem.empty() ? std::optional(arguments) : std::nullopt;
 }

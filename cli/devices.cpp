@@ -4,6 +4,7 @@
 #include "cli/cli_texts.h"
 #include "cli/commands.h"
 #include "cli/console/console_platform.h"
+#include "cli/console/update_clock.h"
 #include "cli/exit_codes.h"
 #include "cli/json_line.h"
 #include "cli/refusals.h"
@@ -22,7 +23,7 @@ std::string DeviceRow(const BridgeDevice& device) {
 }  // namespace
 
 bool BridgeReady(ConsoleReport& report) {
-    const ScopedOperatorServices installed(report);
+    const ScopedConsoleSide installed(report);
     const bool ready = BridgeLibraryReady();
     report.Finish();
     return ready;

@@ -1,7 +1,8 @@
 // The contract of the command line's --json output: between each unit's process and update --all,
 // which reads its units' events, and with every script that reads them. One table of the events,
 // each with the fields it may carry, and one of the outcomes of a unit; the writers and the readers
-// name both only from here, and a test holds the output of the real report to the table.
+// name both only from here. The writer (JsonLine) holds every line of an event to its row: in the
+// tests a field outside the row fails the test that writes it, whichever event it is.
 #pragma once
 
 #include <optional>

@@ -96,6 +96,13 @@ ImageSetReport ExamineImageSet() {
     return report;
 }
 
+std::string ImageDigest(const char* id, const std::uint8_t* data, std::size_t size) {
+    Sha256 hash;
+    hash.Add(reinterpret_cast<const std::uint8_t*>(id), kImageIdLength);
+    hash.Add(data, size);
+    return hash.HexDigest();
+}
+
 std::string CheckWords(ImageFileCheck check) {
     switch (check) {
         case ImageFileCheck::Usable:

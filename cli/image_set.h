@@ -36,6 +36,10 @@ struct ImageSetReport {
 // Looks at the files in the current folder.
 ImageSetReport ExamineImageSet();
 
+// The SHA-256 of an image as the update loads it to be written: its ID, then its data. The
+// records carry it, and --expect holds it to the approved set.
+std::string ImageDigest(const char* id, const std::uint8_t* data, std::size_t size);
+
 // What is wrong with a file, in words ("missing", "has no valid image ID", ...), or "usable".
 std::string CheckWords(ImageFileCheck check);
 

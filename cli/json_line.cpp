@@ -1,6 +1,7 @@
 #include "cli/json_line.h"
 
 #include <cmath>
+#include <cstring>
 
 #include <nlohmann/json.hpp>
 
@@ -49,54 +50,80 @@ std::optional<double> FieldNumber(const Json& object, const char* key) {
                                                        : std::nullopt;
 }
 
+namespace {
+
+FieldOutsideItsEvent fieldCheck = nullptr;
+
+bool EventCarries(Event event, const char* key) {
+    if (std::strcmp(key, field::kDevice) == 0) {
+        return true;
+    }
+    for (const char* field : EventFields(event)) {
+        if (std::strcmp(key, field) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+void CheckEventFields(FieldOutsideItsEvent check) {
+    fieldCheck = check;
+}
+
 JsonLine::JsonLine() : json_(std::make_unique<Json>(Json::object())) {}
 
 JsonLine::JsonLine(Event event) : JsonLine() {
     (*json_)[field::kEventField] = EventName(event);
+    event_ = event;
 }
 
-JsonLine::JsonLine(const JsonLine& other) : json_(std::make_unique<Json>(*other.json_)) {}
+JsonLine::JsonLine(const JsonLine& other)
+    : json_(std::make_unique<Json>(*other.json_)), event_(other.event_) {}
 
 JsonLine& JsonLine::operator=(const JsonLine& other) {
     *json_ = *other.json_;
+    event_ = other.event_;
     return *this;
 }
 
 JsonLine::~JsonLine() = default;
 
-JsonLine& JsonLine::Text(const char* key, const std::string& value) {
-    (*json_)[key] = value;
+JsonLine& JsonLine::Set(const char* key, Json value) {
+    if (fieldCheck != nullptr && event_ && !EventCarries(*event_, key)) {
+        fieldCheck(*event_, key);
+    }
+    (*json_)[key] = std::move(value);
     return *this;
 }
 
+JsonLine& JsonLine::Text(const char* key, const std::string& value) {
+    return Set(key, value);
+}
+
 JsonLine& JsonLine::Count(const char* key, std::uint64_t value) {
-    (*json_)[key] = value;
-    return *this;
+    return Set(key, value);
 }
 
 JsonLine& JsonLine::Decimal(const char* key, double value, int places) {
     if (places <= 0 || !std::isfinite(value)) {
-        (*json_)[key] = std::isfinite(value) ? std::llround(value) : 0;
-        return *this;
+        return Set(key, std::isfinite(value) ? std::llround(value) : 0);
     }
     const double scale = std::pow(10.0, places);
-    (*json_)[key] = std::round(value * scale) / scale;
-    return *this;
+    return Set(key, std::round(value * scale) / scale);
 }
 
 JsonLine& JsonLine::Boolean(const char* key, bool value) {
-    (*json_)[key] = value;
-    return *this;
+    return Set(key, value);
 }
 
 JsonLine& JsonLine::Null(const char* key) {
-    (*json_)[key] = nullptr;
-    return *this;
+    return Set(key, nullptr);
 }
 
 JsonLine& JsonLine::Value(const char* key, Json value) {
-    (*json_)[key] = std::move(value);
-    return *this;
+    return Set(key, std::move(value));
 }
 
 }  // namespace quorvanex::cli

@@ -20,7 +20,7 @@ void Refuse(bool json, const std::string& text, std::optional<Outcome> outcome) 
     WriteOutput(refused.Line());
 }
 
-void RefuseFile(bool json, const std::string& name, const CommandLineText& unusable) {
+void RefuseFile(bool json, const std::string& name, const CommandLineText<1>& unusable) {
     Refuse(json, KindOfPath(WidePathFromUtf8(name).c_str()) == PathKind::NotAFile
                      ? Said(kNotAFile, {name})
                      : Said(unusable, {name}));

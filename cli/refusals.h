@@ -15,7 +15,7 @@ void Refuse(bool json, const std::string& text, std::optional<Outcome> outcome =
 
 // A file named on the command line that cannot be used: a folder, pipe or device is told as not
 // a file, anything else in the command's own words.
-void RefuseFile(bool json, const std::string& name, const CommandLineText& unusable);
+void RefuseFile(bool json, const std::string& name, const CommandLineText<1>& unusable);
 
 // A line of what was asked for, or of a refusal: standard output or standard error.
 void WriteOutputOrRefusal(bool asRefusal, const std::string& text);

@@ -29,6 +29,8 @@ function(quorvanex_add_build_failure_test name)
         add_library(${name} OBJECT EXCLUDE_FROM_ALL ${arg_SOURCES})
     endif()
     target_include_directories(${name} BEFORE PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${name})
+    # The headers that the folder's build makes (the tests' list of text lists).
+    target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_BINARY_DIR})
     target_link_libraries(${name} PRIVATE ${arg_LINK})
     target_link_options(${name} PRIVATE ${arg_LINK_OPTIONS})
     add_test(NAME ${name} COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target ${name})

@@ -8,6 +8,7 @@ import os
 import shutil
 import signal
 import subprocess
+import threading
 import time
 from pathlib import Path
 
@@ -194,15 +195,41 @@ class Program:
         self.process = subprocess.Popen(prefix.wine(executable, *arguments), cwd=folder, env=env,
                                         stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                         text=True, start_new_session=True)
+        # Its output is read as it comes, so that a scenario can wait for a line of it.
+        self.lines = []
+        self.error_lines = []
+        self.readers = [threading.Thread(target=self._read, args=(stream, into), daemon=True)
+                        for stream, into in ((self.process.stdout, self.lines),
+                                             (self.process.stderr, self.error_lines))]
+        for reader in self.readers:
+            reader.start()
         self.output = ""
         self.errors = ""
 
+    @staticmethod
+    def _read(stream, into):
+        for line in stream:
+            into.append(line)
+
+    def wait_for_line(self, found, timeout):
+        """Waits until a line of its standard output satisfies found(line)."""
+        deadline = time.monotonic() + timeout
+        while not any(found(line) for line in list(self.lines)):
+            if time.monotonic() > deadline or not self.running() and not any(
+                    found(line) for line in list(self.lines)):
+                raise Failure(f"no such line of output within {timeout} s: {''.join(self.lines)}")
+            time.sleep(0.1)
+
     def wait(self, timeout):
         try:
-            self.output, self.errors = self.process.communicate(timeout=timeout)
+            self.process.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
             self.kill()
             raise Failure(f"the program did not end within {timeout} s")
+        for reader in self.readers:
+            reader.join(timeout=10)
+        self.output = "".join(self.lines)
+        self.errors = "".join(self.error_lines)
         return self.process.returncode
 
     def running(self):

@@ -562,8 +562,9 @@ def cli_update_all(run):
                     scenario=scenario,
                     arguments=["update", "--all", "--json", "--record", "records.jsonl"])
     try:
-        # The window program takes the first QUORVANEX, unit 0, which update --all holds.
-        time.sleep(3.0)
+        # The window program takes the first QUORVANEX, unit 0, which update --all holds once
+        # that unit's update has begun.
+        wait_until_written(every, units=(0,), json_events=True)
         expect(every.running(), "update --all ended before the window program could ask")
         window = run.start("device 2026\ndevice 2026\ndevice 2026\n" + QUICK)
         run.menu(window, "alt+u", "p")
@@ -612,6 +613,18 @@ ALL_UNITS = ("device 2026\ndevice 2026\ndevice 2026\n"
              "output-snapshots out/snapshot-{unit}\noutput-summary out/summary-{unit}.txt\n")
 
 
+def wait_until_written(program, units=(0, 1, 2), json_events=False):
+    """Waits until each unit has begun to be written: its state command "update process" told,
+    as a JSON event or as the unit's line."""
+    for unit in units:
+        if json_events:
+            program.wait_for_line(lambda line, unit=unit: f'"device":{unit}' in line and
+                                  '"event":"state"' in line, 60)
+        else:
+            program.wait_for_line(
+                lambda line, unit=unit: line.startswith(f"unit {unit}: Update process"), 60)
+
+
 def start_update_all(run, *arguments):
     """update --all on three units with a multi-part set; returns the program and the images."""
     written = images.write_multi_part_set(run.folder, 6000, [3000, 2500, 4100, 1999])
@@ -640,7 +653,7 @@ def cli_update_all_stopped(run):
     stops every unit; one record a unit, each saying it was stopped, and the exit code says so."""
     every, _ = start_update_all(run, "--json", "--record", "records.jsonl")
     try:
-        time.sleep(4.0)
+        wait_until_written(every, json_events=True)
         expect(every.running(), "update --all ended before it could be stopped")
         every.interrupt()
         time.sleep(2.0)
@@ -662,7 +675,7 @@ def cli_update_all_parent_ended(run):
     writes its own record."""
     every, written = start_update_all(run, "--record", "records.jsonl")
     try:
-        time.sleep(4.0)
+        wait_until_written(every)
         expect(every.running(), "update --all ended before it could be ended")
         every.end_alone()
         records = wait_for_records(run, 3)
@@ -692,7 +705,7 @@ def cli_update_all_console_closed(run):
     stopped, closed and recorded as interrupted."""
     every, written = start_update_all(run, "--record", "records.jsonl")
     try:
-        time.sleep(4.0)
+        wait_until_written(every)
         expect(every.running(), "update --all ended before its console could close")
         send_console_event(run, 2)
         # The system ends the program a few seconds after the event; it answers within one look
@@ -717,7 +730,7 @@ def cli_update_all_console_closed(run):
     one = Program(run.context.prefix, run.folder, executable="quorvanex-cli.exe",
                   scenario=scenario, arguments=["update", "--record", "one.jsonl"])
     try:
-        time.sleep(3.0)
+        one.wait_for_line(lambda line: line.startswith("Update process, please wait"), 60)
         expect(one.running(), "the update ended before its console could close")
         send_console_event(run, 2)
         one.wait(timeout=30)
@@ -763,7 +776,10 @@ def cli_expect_image_replaced(run):
     every, _ = start_update_all(run, "--json", "--record", "records.jsonl", "--expect",
                                 "approved.sha256")
     try:
-        time.sleep(3.0)
+        # Every unit has looked at the approved set and begun to write before the part changes.
+        for unit in (0, 1, 2):
+            every.wait_for_line(lambda line, unit=unit: f'"device":{unit}' in line and
+                                '"event":"erase"' in line, 60)
         expect(every.running(), "update --all ended before the part could be replaced")
         replaced = images.PART_FILES[2]
         images.write(run.folder, replaced, b"1A70" + images.pattern(4100, 99))

@@ -164,6 +164,14 @@ class EmulatedBridge {
     ExchangePlan PlanExchange(EmulatedDevice& device, std::span<const std::uint8_t> frame);
     // Whether the frame is the one at which the device's power is cut.
     static bool PowerCutAt(EmulatedDevice& device, std::span<const std::uint8_t> frame);
+    // The bridge chip takes the frame whether or not the device behind it has power: a device
+    // without power, or whose power is cut before the frame reaches it or while it carries it out,
+    // takes the frame and answers nothing.
+    BridgeStatus TakeWithoutAnswer(EmulatedDevice& device, std::uint32_t index,
+                                   std::span<const std::uint8_t> frame, std::uint64_t now);
+    // The frame at which the power is cut, at the moment that the cut asks for.
+    BridgeStatus CutPowerAt(EmulatedDevice& device, std::uint32_t index,
+                            std::span<const std::uint8_t> frame, std::uint64_t now);
     // The device answers the frame as the plan says, into its receive queue and the trace.
     // Returns when the reply leaves the device.
     std::uint64_t QueueAnswer(EmulatedDevice& device, std::uint32_t index,

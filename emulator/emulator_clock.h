@@ -1,8 +1,8 @@
 // The emulator's sense of time: the device's clock. In the unit tests time is virtual and passes
 // only when the host pauses or polls; inside the stand-in bridge library it is the real clock.
-// The program's own clock (its pauses and tick) is a service the program is given: the recorder's
-// in the tests, a ProgramClock (cli/console_report.h) on the command line, the system's in the
-// window; on virtual time each of them reads this one.
+// The program's own clock (its pauses and tick) is the one installed for it (seam/program_clock.h):
+// the system's in the window and on a device, and on virtual time a VirtualProgramClock
+// (emulator/virtual_program_clock.h), which reads this one.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 // The device's loader: parses every frame that the host sends and answers as the device does.
 // Control frames set the FPGA state or poll for readiness, pass-through frames drive the serial
-// flash, page frames program 1 to 32 bytes.
+// flash, page frames program 1 to 32 bytes. No answer depends on the bytes the flash holds: only
+// on the frame, the time and whether the flash is busy.
 #pragma once
 
 #include <cstdint>

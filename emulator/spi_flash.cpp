@@ -69,6 +69,7 @@ void SpiFlash::EraseSector(std::uint32_t address, std::uint64_t now,
     }
     const std::uint32_t start = address - address % kSectorSize;
     BeginOperation(Operation::Erase, start, kSectorSize, now, durationMicroseconds);
+    sectorErased_[start / kSectorSize] = true;
     std::fill_n(memory_.begin() + start, kSectorSize, std::uint8_t{0xFF});
     writeEnableLatch_ = false;
     busyUntil_ = now + durationMicroseconds;
@@ -82,6 +83,8 @@ void SpiFlash::ProgramPage(std::uint32_t address, std::span<const std::uint8_t> 
         return;
     }
     const std::uint32_t pageStart = address - address % kPageSize;
+    programmedOverGivenContents_ =
+        programmedOverGivenContents_ || !sectorErased_[address / kSectorSize];
     BeginOperation(Operation::Program, address, static_cast<std::uint32_t>(data.size()), now,
                    durationMicroseconds);
     if (address % kPageSize + data.size() > kPageSize) {
@@ -193,7 +196,22 @@ void SpiFlash::CutPower(std::uint64_t now) {
     writeEnableLatch_ = false;
 }
 
+bool SpiFlash::ErasedBeforeWritten(std::uint32_t start, std::uint32_t end) const {
+    if (programmedOverGivenContents_ || start >= end || end > kSize) {
+        return false;
+    }
+    for (std::uint32_t sector = start / kSectorSize; sector < (end + kSectorSize - 1) / kSectorSize;
+         ++sector) {
+        if (!sectorErased_[sector]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void SpiFlash::PowerUpWith(const std::vector<std::uint8_t>& contents) {
+    sectorErased_.assign(sectorErased_.size(), false);
+    programmedOverGivenContents_ = false;
     memory_.assign(kSize, 0xFF);
     std::copy_n(contents.begin(), std::min<std::size_t>(contents.size(), kSize), memory_.begin());
 }

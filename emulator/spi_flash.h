@@ -76,9 +76,17 @@ class SpiFlash {
     const std::vector<std::uint8_t>& Contents() const { return memory_; }
     std::span<const std::uint8_t> Read(std::uint32_t address, std::uint32_t length) const;
     // Fills the whole flash as if programmed earlier (for old contents in tests).
-    void Fill(std::uint8_t value) { memory_.assign(kSize, value); }
+    void Fill(std::uint8_t value) {
+        memory_.assign(kSize, value);
+        sectorErased_.assign(sectorErased_.size(), false);
+        programmedOverGivenContents_ = false;
+    }
 
     const std::vector<FlashMisuseRecord>& Misuses() const { return misuses_; }
+    // Whether every sector of the range was erased since the flash's contents were given, before
+    // anything was programmed into it: then what the range holds follows from the commands alone,
+    // whatever it held before.
+    bool ErasedBeforeWritten(std::uint32_t start, std::uint32_t end) const;
     std::uint32_t EraseCount() const { return eraseCount_; }
     std::uint32_t ProgramCount() const { return programCount_; }
 
@@ -108,6 +116,9 @@ class SpiFlash {
     // The bytes of the operation cut at this moment, as a harsh flash leaves them.
     void LeaveUnknownBits(std::uint64_t now);
     std::vector<FlashMisuseRecord> misuses_;
+    // Each sector erased since the contents were given; a program landed in a sector before that.
+    std::vector<bool> sectorErased_ = std::vector<bool>(kSize / kSectorSize, false);
+    bool programmedOverGivenContents_ = false;
     std::uint32_t eraseCount_ = 0;
     std::uint32_t programCount_ = 0;
 };

@@ -144,6 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     emulator::VirtualClock virtualClock;
     test_support::RecordingOperatorServices host(virtualClock);
     ScopedOperatorServices services(host);
+    ScopedProgramClock time(host.Clock());
     emulator::DeviceConfig config;
     config.timings.replyLatencyMicroseconds = 100;
     config.timings.sectorEraseMicroseconds = 2000;

@@ -44,6 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     emulator::VirtualClock clock;
     test_support::RecordingOperatorServices host(clock);
     ScopedOperatorServices services(host);
+    ScopedProgramClock time(host.Clock());
     emulator::EmulatedBridge bridge(clock);
     bridge.Attach();
     bridge.Device(0).DeviceLoader().Flash().Fill(kOldContents);

@@ -6,7 +6,7 @@
 namespace quorvanex {
 
 bool LoadBridgeLibrary(BridgeOperations&, std::wstring& problem) {
-    problem = kLibraryNotOnThisPlatform;
+    problem = Said(kLibraryNotOnThisPlatform);
     return false;
 }
 

@@ -75,16 +75,15 @@ std::wstring DescribeFailure(const std::wstring& programFolder, DWORD error) {
             case LibraryFile::Missing:
                 continue;
             case LibraryFile::NotALibrary:
-                return LibraryText(kLibraryNotALibrary, {path, kProgramBits});
+                return Said(kLibraryNotALibrary, {path, kProgramBits});
             case LibraryFile::OtherProcessor:
-                return LibraryText(kLibraryOtherBitness,
-                                   {path, kProgramBits, kOtherBits, kProgramBits});
+                return Said(kLibraryOtherBitness, {path, kProgramBits, kOtherBits, kProgramBits});
             case LibraryFile::ForThisProgram:
-                return LibraryText(kLibraryNotLoaded, {path, std::to_wstring(error)});
+                return Said(kLibraryNotLoaded, {path, std::to_wstring(error)});
         }
     }
     const std::wstring folder = programFolder.substr(0, programFolder.find_last_not_of(L'\\') + 1);
-    return LibraryText(kLibraryNotFound, {folder, kProgramBits});
+    return Said(kLibraryNotFound, {folder, kProgramBits});
 }
 
 }  // namespace
@@ -119,13 +118,12 @@ BridgeLibraryLoad LoadBridgeLibraryFile(const std::wstring& programFolder,
 bool ResolveBridgeOperations(HMODULE library, BridgeOperations& operations, std::wstring& problem) {
     wchar_t path[MAX_PATH] = L"";
     GetModuleFileNameW(library, path, MAX_PATH);
-#define QUORVANEX_BRIDGE_RESOLVE(name, ordinal, parameters, arguments)                             \
-    operations.name = reinterpret_cast<name##Function*>(                                           \
-        reinterpret_cast<void*>(GetProcAddress(library, MAKEINTRESOURCEA(ordinal))));              \
-    if (operations.name == nullptr) {                                                              \
-        problem =                                                                                  \
-            LibraryText(kLibraryWithoutOperation, {path, std::to_wstring(ordinal), kProgramBits}); \
-        return false;                                                                              \
+#define QUORVANEX_BRIDGE_RESOLVE(name, ordinal, parameters, arguments)                            \
+    operations.name = reinterpret_cast<name##Function*>(                                          \
+        reinterpret_cast<void*>(GetProcAddress(library, MAKEINTRESOURCEA(ordinal))));             \
+    if (operations.name == nullptr) {                                                             \
+        problem = Said(kLibraryWithoutOperation, {path, std::to_wstring(ordinal), kProgramBits}); \
+        return false;                                                                             \
     }
     QUORVANEX_BRIDGE_OPERATIONS(QUORVANEX_BRIDGE_RESOLVE)
 #undef QUORVANEX_BRIDGE_RESOLVE

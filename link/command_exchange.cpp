@@ -7,6 +7,7 @@
 #include "link/link_texts.h"
 #include "seam/bridge_operations.h"
 #include "seam/operator_services.h"
+#include "seam/program_clock.h"
 
 namespace quorvanex {
 namespace {

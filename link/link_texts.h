@@ -6,7 +6,7 @@
 
 namespace quorvanex {
 
-#define QUORVANEX_LINK_TEXTS(LINE, NOTICE, PATH_NOTICE)                                        \
+#define QUORVANEX_LINK_TEXTS(LINE, NOTICE, PATH_NOTICE, TEXT, LINES)                           \
     LINE(kReadCountMismatchLine, L"BytesRead not same as datalength", 48, 10)                  \
     NOTICE(kErrorSendingCode, L"Error Sending Code", kBlankCaption, Warning)                   \
     NOTICE(kErrorCheckingQueue, L"Error Checking Queue", kBlankCaption, Warning)               \

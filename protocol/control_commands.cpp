@@ -5,6 +5,7 @@
 #include "link/command_exchange.h"
 #include "protocol/protocol_texts.h"
 #include "seam/operator_services.h"
+#include "seam/program_clock.h"
 
 namespace quorvanex {
 namespace {

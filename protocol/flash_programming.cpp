@@ -10,6 +10,7 @@
 #include "protocol/protocol_texts.h"
 #include "protocol/sector_erase.h"
 #include "seam/operator_services.h"
+#include "seam/program_clock.h"
 #include "text/operator_text.h"
 #include "update/fatal_stop.h"
 

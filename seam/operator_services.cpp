@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "seam/system_time.h"
-
 namespace quorvanex {
 namespace {
 
@@ -15,9 +13,6 @@ class PortableOperatorServices final : public OperatorServices {
     void ShowStatusLine(const wchar_t*, const StatusText&) override {}
     void ShowNotice(const wchar_t*, const wchar_t*, NoticeIcon) override {}
     void RequestMainWindowClose() override {}
-    void Pause(std::uint32_t milliseconds) override { SleepMilliseconds(milliseconds); }
-    void OfferProcessor() override { OfferProcessorToOtherThreads(); }
-    std::uint32_t TickCount() override { return MillisecondTick(); }
     void EndProcess(int exitCode) override {
         std::fflush(stdout);
         std::exit(exitCode);
@@ -43,18 +38,6 @@ void ShowNotice(const wchar_t* text, const wchar_t* caption, NoticeIcon icon) {
 
 void RequestMainWindowClose() {
     installedServices->RequestMainWindowClose();
-}
-
-void Pause(std::uint32_t milliseconds) {
-    installedServices->Pause(milliseconds);
-}
-
-void OfferProcessor() {
-    installedServices->OfferProcessor();
-}
-
-std::uint32_t TickCount() {
-    return installedServices->TickCount();
 }
 
 void ReportProgress(const wchar_t* file, std::uint64_t bytesDone, std::uint64_t bytesTotal) {

@@ -1,7 +1,8 @@
-// What the portable core needs from the operator's side and from the platform's clock: painting a
-// status line, showing a notice, asking for the main window to close, pausing, reading the
-// millisecond tick and ending the process. The Windows program installs the real calls; the tests
-// install a recorder with a virtual clock; without either, portable defaults apply.
+// What the portable core needs from the operator's side: painting a status line, showing a
+// notice, asking for the main window to close and ending the process, and the progress and the
+// bytes of an image to be written for a side that wants them. The Windows program installs the
+// real calls; the tests install a recorder; without either, portable defaults apply. Time is the
+// program clock's (seam/program_clock.h).
 #pragma once
 
 #include <cstddef>
@@ -23,12 +24,6 @@ class OperatorServices {
     virtual void ShowNotice(const wchar_t* text, const wchar_t* caption, NoticeIcon icon) = 0;
     // Asks for the main window to be closed on the thread that owns it; does not wait for it.
     virtual void RequestMainWindowClose() = 0;
-    virtual void Pause(std::uint32_t milliseconds) = 0;
-    // Called on every round of a wait that polls without pausing: another thread that is ready to
-    // run, of this program or another, may run now; when none is, this returns at once.
-    virtual void OfferProcessor() = 0;
-    // Milliseconds since some fixed moment; wraps after about 49.7 days.
-    virtual std::uint32_t TickCount() = 0;
     // Ends the whole process with the exit code. Must not return.
     virtual void EndProcess(int exitCode) = 0;
     // How far the image being written has come: the bytes that the device has accepted of the
@@ -63,9 +58,6 @@ class ScopedOperatorServices {
 void ShowStatusLine(const wchar_t* text, const StatusText& row);
 void ShowNotice(const wchar_t* text, const wchar_t* caption, NoticeIcon icon);
 void RequestMainWindowClose();
-void Pause(std::uint32_t milliseconds);
-void OfferProcessor();
-std::uint32_t TickCount();
 [[noreturn]] void EndProcess(int exitCode);
 void ReportProgress(const wchar_t* file, std::uint64_t bytesDone, std::uint64_t bytesTotal);
 void ImageLoaded(const wchar_t* file, const char* id, const std::uint8_t* data, std::size_t size);

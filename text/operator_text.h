@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "text/text_with_values.h"
+
 namespace quorvanex {
 
 // The message box icons, with the values that the platform's message box takes.
@@ -83,13 +85,16 @@ struct PathNotice {
     const wchar_t* caption;
 };
 
-// Each subsystem writes the texts of its own as one list of rows, an X-macro that takes a macro for
-// each kind of row; a row makes the named constant that the code shows, and the checks walk the
-// same list (every text explained in the operator guide, every line long enough to cover the
-// start-up line at its row). A new text is one row.
-//   LINE(name, words, padded length, row)
-//   NOTICE(name, text, caption, icon)
-//   PATH_NOTICE(name, format, caption)
+// Each subsystem writes the texts of its own as one list of rows in its *_texts.h, an X-macro named
+// after the file (link/link_texts.h: QUORVANEX_LINK_TEXTS) that takes a macro for each kind of row;
+// a row makes the named constant that the code shows, and the checks walk every list without
+// naming it (every text explained in the operator guide, every line long enough to cover the
+// start-up line at its row). A new text is one row; a new list is a *_texts.h with its macro.
+//   LINE(name, words, padded length, row)        a status line
+//   NOTICE(name, text, caption, icon)            a box
+//   PATH_NOTICE(name, format, caption)           a box whose text names a file
+//   TEXT(name, text)                             a text with values (text/text_with_values.h)
+//   LINES(table)                                 a table of lines, made beside the list
 // QUORVANEX_TEXT_CONSTANTS makes the constants of a list.
 #define QUORVANEX_STATUS_TEXT_CONSTANT(name, words, length, row) \
     inline constexpr StatusText name = {words, length, row};
@@ -97,8 +102,17 @@ struct PathNotice {
     inline constexpr NoticeText name = {text, caption, NoticeIcon::icon};
 #define QUORVANEX_PATH_NOTICE_CONSTANT(name, format, caption) \
     inline constexpr PathNotice name = {format, caption};
-#define QUORVANEX_TEXT_CONSTANTS(LIST) \
-    LIST(QUORVANEX_STATUS_TEXT_CONSTANT, QUORVANEX_NOTICE_CONSTANT, QUORVANEX_PATH_NOTICE_CONSTANT)
+#define QUORVANEX_NO_CONSTANT(...)
+#define QUORVANEX_TEXT_CONSTANTS(LIST)                                        \
+    LIST(QUORVANEX_STATUS_TEXT_CONSTANT, QUORVANEX_NOTICE_CONSTANT,           \
+         QUORVANEX_PATH_NOTICE_CONSTANT, QUORVANEX_TEXT_WITH_VALUES_CONSTANT, \
+         QUORVANEX_NO_CONSTANT)
+
+// A table's row as the status line it paints: a table of lines may be of lines alone, or of rows
+// that carry a line beside other things (each such row says so with a LineOf of its own).
+constexpr const StatusText& LineOf(const StatusText& line) {
+    return line;
+}
 
 // The captions of the boxes, each written once.
 inline constexpr const wchar_t* kBlankCaption = L" ";

@@ -103,6 +103,10 @@ std::string Utf8FromWide(const std::wstring& text) {
     return Utf8(text, NotUtf8::Replaced);
 }
 
+std::string Utf8WithoutTrailingBlanks(const std::wstring& text) {
+    return Utf8FromWide(text.substr(0, text.find_last_not_of(L' ') + 1));
+}
+
 std::wstring WideFromUtf8(const std::string& text) {
     return Wide(text, NotUtf8::Replaced);
 }

@@ -8,6 +8,8 @@
 namespace quorvanex {
 
 std::string Utf8FromWide(const std::wstring& text);
+// A painted text or a box's as words to print: the blanks that pad it to its row dropped.
+std::string Utf8WithoutTrailingBlanks(const std::wstring& text);
 // Bytes that are not UTF-8 come out as U+FFFD each.
 std::wstring WideFromUtf8(const std::string& text);
 

@@ -20,6 +20,11 @@ enum : FatalCode {
     kFatalChipEraseLong,
 };
 inline constexpr FatalCode kHighestFatalCode = kFatalChipEraseLong;
+// The codes that the update's steps stop with, in order; the others name steps that this program
+// does not take. The fault matrix reaches each of them (a test holds the two to each other), and
+// the command line's help names their exit codes.
+inline constexpr FatalCode kFatalCodesOfTheSteps[] = {kFatalSpiSpeed, kFatalWrite, kFatalChipErase,
+                                                      kFatalChipWrite};
 
 // For a code from 1 to 8 the call does not return. Any other code returns at once and changes
 // nothing.

@@ -19,6 +19,9 @@ struct PartFile {
     const wchar_t* name;
     StatusText line;
 };
+constexpr const StatusText& LineOf(const PartFile& part) {
+    return part.line;
+}
 inline constexpr PartFile kPartFiles[] = {
     {L"ZELMAR.0.1.OSD.01.bin", {L"Writing part 2 ...", 32, 40}},
     {L"ZELMAR.0.1.OSD.02.bin", {L"Writing part 3 ...", 32, 40}},

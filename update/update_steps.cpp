@@ -7,6 +7,7 @@
 #include "protocol/protocol_texts.h"
 #include "seam/binary_file.h"
 #include "seam/operator_services.h"
+#include "seam/program_clock.h"
 #include "update/device_change.h"
 #include "update/exit_code.h"
 #include "update/fatal_stop.h"

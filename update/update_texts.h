@@ -1,17 +1,19 @@
 // What the update procedure tells the operator: the worker's lines and boxes, the fatal stop's
 // texts, the refusals of the look at the image files, and the refusal of a second update. The
-// lines of the part files stand with the files in update/image_set.h.
+// lines of the part files stand with the files in update/image_set.h; the list names their table
+// with its own.
 #pragma once
 
 #include "protocol/protocol_texts.h"
 #include "text/operator_text.h"
+#include "update/image_set.h"
 
 namespace quorvanex {
 
 // The worker's two lines as the update starts; the box of the confirmed update; the fatal stop's
 // box (its text a single blank); the refusal of a second update; and the refusals of the look at
 // the image files before anything is sent (a file too large in the words of the writing's own box).
-#define QUORVANEX_UPDATE_TEXTS(LINE, NOTICE, PATH_NOTICE)                                        \
+#define QUORVANEX_UPDATE_TEXTS(LINE, NOTICE, PATH_NOTICE, TEXT, LINES)                           \
     LINE(kUpdatingFirmwareLine, L"Updating Firmware", 39, 10)                                    \
     LINE(kDoNotTurnPowerOffLine, L"Do NOT turn power OFF", 39, 30)                               \
     NOTICE(kUpdateOkNotice, L"FLASH update ok ", kBlankCaption, Information)                     \
@@ -19,7 +21,10 @@ namespace quorvanex {
     NOTICE(kUpdateAlreadyRunning, L"An update is already running.\nWait until it has finished.", \
            kUpdateRunningCaption, Information)                                                   \
     PATH_NOTICE(kImageWithWrongId, L"%ls has no valid image ID", kUpdateNotStartedCaption)       \
-    PATH_NOTICE(kImageTooLarge, kImageTooLargeWhileWriting.format, kUpdateNotStartedCaption)
+    PATH_NOTICE(kImageTooLarge, kImageTooLargeWhileWriting.format, kUpdateNotStartedCaption)     \
+    LINES(kFinishLines)                                                                          \
+    LINES(kFatalTexts)                                                                           \
+    LINES(kPartFiles)
 QUORVANEX_TEXT_CONSTANTS(QUORVANEX_UPDATE_TEXTS)
 
 // Painted in this order once the device has confirmed the update; the blank line wipes out

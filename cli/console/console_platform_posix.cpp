@@ -7,12 +7,12 @@
 #include <string>
 
 #include "cli/console/console_platform.h"
+#include "cli/console/console_streams.h"
 
 namespace quorvanex::cli {
 namespace {
 
 volatile sig_atomic_t stopRequests = 0;
-bool outputFailed = false;
 
 void CountStopRequest(int signal) {
     // SIGTERM and SIGHUP do not wait for a second one: the program is being ended.
@@ -30,20 +30,8 @@ bool OutputIsTerminal() {
     return isatty(fileno(stdout)) != 0;
 }
 
-bool WriteOutput(const std::string& utf8) {
-    const bool written = Write(stdout, utf8);
-    outputFailed = outputFailed || !written;
-    return written;
-}
-
-bool TakeOutputFailure() {
-    const bool failed = outputFailed;
-    outputFailed = false;
-    return failed;
-}
-
-void WriteError(const std::string& utf8) {
-    Write(stderr, utf8);
+bool WriteStandardStream(StandardStream stream, const std::string& utf8) {
+    return Write(stream == StandardStream::Output ? stdout : stderr, utf8);
 }
 
 void MoveUpLines(std::size_t lines) {

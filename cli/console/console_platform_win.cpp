@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "cli/console/console_platform.h"
+#include "cli/console/console_streams.h"
 #include "text/utf8.h"
 
 namespace quorvanex::cli {
@@ -14,7 +15,6 @@ namespace {
 volatile LONG stopRequests = 0;
 volatile LONG closing = 0;
 volatile LONG answered = 0;
-bool outputFailed = false;
 
 // The system ends a program a few seconds after its console closes, whatever its handler does;
 // the handler waits a little less for the records to be written.
@@ -62,20 +62,9 @@ bool OutputIsTerminal() {
     return IsConsole(GetStdHandle(STD_OUTPUT_HANDLE));
 }
 
-bool WriteOutput(const std::string& utf8) {
-    const bool written = Write(STD_OUTPUT_HANDLE, stdout, utf8);
-    outputFailed = outputFailed || !written;
-    return written;
-}
-
-bool TakeOutputFailure() {
-    const bool failed = outputFailed;
-    outputFailed = false;
-    return failed;
-}
-
-void WriteError(const std::string& utf8) {
-    Write(STD_ERROR_HANDLE, stderr, utf8);
+bool WriteStandardStream(StandardStream stream, const std::string& utf8) {
+    return stream == StandardStream::Output ? Write(STD_OUTPUT_HANDLE, stdout, utf8)
+                                            : Write(STD_ERROR_HANDLE, stderr, utf8);
 }
 
 void MoveUpLines(std::size_t lines) {

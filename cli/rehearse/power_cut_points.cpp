@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <map>
 
+#include "text/hex_digits.h"
 #include "text/utf8.h"
 
 namespace quorvanex::cli {
@@ -16,12 +17,6 @@ using emulator::PowerCutMoment;
 // of its cut points in all: a whole multi-part set of the largest images then stays short, the
 // runs of the frames that every update has (each state command, write enable and erase) included.
 constexpr std::size_t kDefaultPagePoints = 60;
-
-std::string Hex(std::uint32_t value, int digits) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*X", digits, static_cast<unsigned>(value));
-    return text;
-}
 
 std::uint32_t PageAddress(const emulator::TraceEntry& frame) {
     return std::uint32_t{frame.bytes[4]} << 16 | std::uint32_t{frame.bytes[5]} << 8 |
@@ -124,7 +119,7 @@ std::vector<CutPoint> CutPoints(const std::vector<emulator::TraceEntry>& frames,
         point.cut.frames.occurrence = occurrence;
         std::vector<std::string> detail;
         if (frame.kind == FrameKind::Control) {
-            detail.push_back("state " + Hex(frame.bytes[2], 2));
+            detail.push_back("state " + HexDigits(frame.bytes[2], 2));
         }
         if (places[i].image) {
             point.image = Utf8FromWide(files[*places[i].image]->name);
@@ -135,7 +130,7 @@ std::vector<CutPoint> CutPoints(const std::vector<emulator::TraceEntry>& frames,
             point.address = frame.kind == FrameKind::PageWrite ? PageAddress(frame)
                                                                : *places[i].sector * kSectorSize;
             detail.push_back("sector " + std::to_string(*point.sector));
-            detail.push_back("0x" + Hex(*point.address, 6));
+            detail.push_back("0x" + HexDigits(*point.address, 6));
         }
         std::string joined;
         for (const std::string& words : detail) {

@@ -13,6 +13,7 @@
 #include "cli/rehearse/rehearsal.h"
 #include "emulator/bridge_binding.h"
 #include "emulator/emulator_clock.h"
+#include "emulator/virtual_program_clock.h"
 #include "link/device_connection.h"
 #include "seam/operator_services.h"
 #include "text/utf8.h"
@@ -23,38 +24,27 @@
 namespace quorvanex::cli {
 namespace {
 
-std::string Narrow(const wchar_t* text) {
-    std::wstring words = text;
-    words.erase(words.find_last_not_of(L' ') + 1);
-    return Utf8FromWide(words);
-}
-
-// The operator's side of one run: silent, on the emulator's virtual clock, keeping the last status
-// line and every box with its time.
+// The operator's side of one run: silent, keeping the last status line and every box with its time
+// on the emulator's virtual clock.
 class RunRecorder final : public OperatorServices {
   public:
     explicit RunRecorder(emulator::VirtualClock& clock) : clock_(clock) {}
     void ShowStatusLine(const wchar_t* text, const StatusText&) override {
-        if (!Narrow(text).empty()) {
-            lastLine = Narrow(text);
+        if (!Utf8WithoutTrailingBlanks(text).empty()) {
+            lastLine = Utf8WithoutTrailingBlanks(text);
         }
     }
     void ShowNotice(const wchar_t* text, const wchar_t* caption, NoticeIcon) override {
         // The fatal stop's box has no text: it is named by its caption, in parentheses.
-        std::string words = Narrow(text);
+        std::string words = Utf8WithoutTrailingBlanks(text);
         if (words.empty()) {
-            words.append("(").append(Narrow(caption)).append(")");
+            words.append("(").append(Utf8WithoutTrailingBlanks(caption)).append(")");
         }
         boxes.push_back(words);
         boxTimes.push_back(clock_.NowMicroseconds());
         updateOk = updateOk || std::wstring(text) == kUpdateOkNotice.text;
     }
     void RequestMainWindowClose() override {}
-    void Pause(std::uint32_t milliseconds) override {
-        clock_.AdvanceMicroseconds(std::uint64_t{milliseconds} * 1000);
-    }
-    void OfferProcessor() override {}
-    std::uint32_t TickCount() override { return clock_.TickMilliseconds(); }
     void EndProcess(int exitCode) override { throw ProcessEnd{exitCode}; }
 
     std::string lastLine;
@@ -64,6 +54,14 @@ class RunRecorder final : public OperatorServices {
 
   private:
     emulator::VirtualClock& clock_;
+};
+
+// A region that the update erases, and what it must hold at the end: the data of the last image
+// written into it, erased bytes after it.
+struct Region {
+    std::uint32_t start;
+    std::uint32_t end;
+    std::vector<std::uint8_t> expected;
 };
 
 struct Run {
@@ -76,14 +74,17 @@ struct Run {
     bool updateOk = false;
     std::uint64_t endMicroseconds = 0;
     std::optional<std::uint64_t> cutMicroseconds;
+    // Every sector of the regions was erased before anything was written into it.
+    bool regionsErasedBeforeWritten = false;
 };
 
 // One whole update against the device, as a rehearsal runs it, from a fresh process's state. The
 // device powers up with the flash in the buffer given, whose memory it takes; the buffer holds the
 // device's flash as the update left it afterwards.
-Run RunUpdateOn(const emulator::DeviceConfig& device, std::vector<std::uint8_t>& flash,
-                const ImageSetReport& set, const std::vector<std::vector<std::uint8_t>>& images,
-                bool keepFrames = false) {
+Run UpdateEmulatedDevice(const emulator::DeviceConfig& device, std::vector<std::uint8_t>& flash,
+                         const ImageSetReport& set,
+                         const std::vector<std::vector<std::uint8_t>>& images,
+                         bool keepFrames = false, const std::vector<Region>& regions = {}) {
     ForgetPreviousUpdate();
     // A device without power answers nothing, and the update waits for it over and over: up to
     // 2000 questions of 2 s each for "ready". Looks at an empty queue that cost 10 ms each instead
@@ -95,9 +96,11 @@ Run RunUpdateOn(const emulator::DeviceConfig& device, std::vector<std::uint8_t>&
     bridge.Attach(device, std::move(flash));
     const emulator::ScopedEmulatedBridge installed(bridge);
     RunRecorder recorder(clock);
+    emulator::VirtualProgramClock programClock(clock);
     Run run;
     {
         const ScopedOperatorServices services(recorder);
+        const ScopedProgramClock time(programClock);
         try {
             run.exitCode =
                 RunUpdate(std::nullopt) == UpdateOutcome::Finished ? kExitDone : kExitNoDevice;
@@ -109,6 +112,10 @@ Run RunUpdateOn(const emulator::DeviceConfig& device, std::vector<std::uint8_t>&
     emulator::EmulatedDevice& updated = bridge.Device(0);
     run.imagesWhole = FlashHoldsImages(set, images, updated);
     run.cutMicroseconds = updated.PowerCutAt();
+    run.regionsErasedBeforeWritten =
+        std::all_of(regions.begin(), regions.end(), [&](const Region& region) {
+            return updated.Flash().ErasedBeforeWritten(region.start, region.end);
+        });
     flash = updated.DeviceLoader().Flash().TakeContents();
     if (keepFrames) {
         run.frames = emulator::FramesOf(bridge.DeviceTrace());
@@ -132,14 +139,6 @@ std::vector<std::uint8_t> OldContents() {
     }
     return flash;
 }
-
-// A region that the update erases, and what it must hold at the end: the data of the last image
-// written into it, erased bytes after it.
-struct Region {
-    std::uint32_t start;
-    std::uint32_t end;
-    std::vector<std::uint8_t> expected;
-};
 
 std::vector<Region> RegionsOfSet(const ImageSetReport& set,
                                  const std::vector<std::vector<std::uint8_t>>& images) {
@@ -247,12 +246,21 @@ class Sweeper {
     std::vector<std::uint8_t> flash_;
     // The same regions after a cut restore the same way: the second run is made once for each.
     std::map<std::pair<std::uint64_t, std::uint64_t>, bool> restores_;
+    bool restoresEveryFlash_ = false;
 
   public:
     const SweepPlan plan;
 };
 
+// The update run again sends the same frames whatever the flash holds: the program never reads
+// the flash back, and no answer of the device depends on its bytes. So once a run again has
+// restored the regions after erasing every sector of them before writing into it, it restores
+// them from any flash a cut leaves, and is not made again. Until then it is made once for each
+// different content of the regions.
 bool Sweeper::Restores(const std::vector<std::uint8_t>& flash) {
+    if (restoresEveryFlash_) {
+        return true;
+    }
     const auto fingerprint = RegionFingerprint(regions_, flash);
     auto restore = restores_.find(fingerprint);
     if (restore == restores_.end()) {
@@ -261,9 +269,10 @@ bool Sweeper::Restores(const std::vector<std::uint8_t>& flash) {
             restoringDevice_(again);
         }
         std::vector<std::uint8_t> restored = flash;
-        const Run run = RunUpdateOn(again, restored, set_, images_);
+        const Run run = UpdateEmulatedDevice(again, restored, set_, images_, false, regions_);
         const bool whole = run.exitCode == kExitDone && run.imagesWhole &&
                            RegionsHoldTheirImages(regions_, restored);
+        restoresEveryFlash_ = whole && run.regionsErasedBeforeWritten;
         restore = restores_.emplace(fingerprint, whole).first;
     }
     return restore->second;
@@ -281,7 +290,7 @@ CutPointResult Sweeper::Cut(std::size_t index) {
     cut.faults.powerCut = result.at.cut;
     cut.faults.powerCut->backAfterMilliseconds = result.dipMilliseconds;
     flash_ = old_;
-    Run run = RunUpdateOn(cut, flash_, set_, images_);
+    Run run = UpdateEmulatedDevice(cut, flash_, set_, images_);
     result.lastLine = run.lastLine;
     result.exitCode = run.exitCode;
     result.seconds = static_cast<double>(run.endMicroseconds) / 1e6;
@@ -322,7 +331,7 @@ SweepPlan PlanPowerCuts(const ImageSetReport& set, const emulator::DeviceConfig&
     std::vector<std::uint8_t> flash = device.flash ? *device.flash : OldContents();
     // The update without a cut: its frames are the points to cut at.
     const Run whole =
-        RunUpdateOn(BaseDevice(device, options), flash, set, LoadImagesOfSet(set), true);
+        UpdateEmulatedDevice(BaseDevice(device, options), flash, set, LoadImagesOfSet(set), true);
     SweepPlan plan;
     plan.pagesBetweenCuts = PagesBetweenCuts(whole.frames, options.every);
     plan.points = CutPoints(whole.frames, set, plan.pagesBetweenCuts);

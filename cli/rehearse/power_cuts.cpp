@@ -62,7 +62,7 @@ std::string Row(const CutPointResult& point) {
            "\n";
 }
 
-std::string Duration(double seconds) {
+std::string TimeWords(double seconds) {
     char text[32];
     if (seconds < 120) {
         std::snprintf(text, sizeof text, "%.1f s", seconds);
@@ -108,8 +108,8 @@ std::string Legend(const std::vector<CutPointResult>& points) {
                                      ? Utf8FromWide(kFatalTexts[fatal - 1].words)
                                      : std::string("?");
         const std::string when = seen.soonest == seen.latest
-                                     ? Duration(seen.soonest)
-                                     : Duration(seen.soonest) + " to " + Duration(seen.latest);
+                                     ? TimeWords(seen.soonest)
+                                     : TimeWords(seen.soonest) + " to " + TimeWords(seen.latest);
         legend += line + Said(kSweepLegendFatal, {told, stop, when}) + "\n";
     }
     return legend;
@@ -128,10 +128,8 @@ class SweepProgress {
             return;
         }
         constexpr std::size_t kBarWidth = 40;
-        const std::size_t filled = done * kBarWidth / total;
-        WriteOutput(kClearLine + row + "[" + std::string(filled, '#') +
-                    std::string(kBarWidth - filled, '.') + "] " + std::to_string(done) + " of " +
-                    std::to_string(total) + " power cuts");
+        WriteOutput(kClearLine + row + ProgressBar(done, total, kBarWidth) + " " +
+                    std::to_string(done) + " of " + std::to_string(total) + " power cuts");
     }
     void End() {
         if (terminal_) {

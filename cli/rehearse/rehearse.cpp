@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/console/console_platform.h"
 #include "cli/console/fatal_stop_event.h"
+#include "cli/console/update_clock.h"
 #include "cli/exit_codes.h"
 #include "cli/frame_count.h"
 #include "cli/refusals.h"
@@ -13,6 +14,7 @@
 #include "emulator/bridge_binding.h"
 #include "emulator/emulated_bridge.h"
 #include "emulator/scenario.h"
+#include "emulator/virtual_program_clock.h"
 #include "protocol/flash_programming.h"
 #include "seam/binary_file.h"
 #include "text/utf8.h"
@@ -59,7 +61,7 @@ int RunRehearseCommand(const Arguments& arguments) {
         return kExitUsage;
     }
     emulator::VirtualClock virtualClock;
-    VirtualProgramClock clock(virtualClock);
+    emulator::VirtualProgramClock clock(virtualClock);
     emulator::EmulatedBridge bridge(virtualClock);
     emulator::AttachScenarioDevices(scenario, bridge);
     const emulator::ScopedEmulatedBridge installed(bridge);
@@ -77,7 +79,7 @@ int RunRehearseCommand(const Arguments& arguments) {
         Said(kRehearsing, {std::to_string(set.bytesToWrite)}));
     int exitCode = kExitDone;
     {
-        const ScopedOperatorServices installed(report);
+        const ScopedConsoleSide installed(report);
         try {
             exitCode = RehearsalOutcome(RunUpdate(std::nullopt), set, report, bridge);
         } catch (const ProcessEnd&) {

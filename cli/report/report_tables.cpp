@@ -15,7 +15,7 @@ std::string Count(std::uint64_t value) {
     return std::to_string(value);
 }
 
-std::string Header(const CommandLineText& text) {
+std::string Header(const CommandLineText<0>& text) {
     return Said(text);
 }
 

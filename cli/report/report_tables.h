@@ -23,7 +23,7 @@ struct RecordFileCounts {
 };
 
 struct ReportTable {
-    const CommandLineText* title;
+    const CommandLineText<0>* title;
     std::vector<std::string> header;
     std::vector<std::vector<std::string>> rows;
     std::vector<bool> numeric;  // for each column: right-aligned

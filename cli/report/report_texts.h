@@ -1,13 +1,13 @@
 // What the report says of its own: its refusals, the titles and columns of its tables, and the
 // captions of its page's pictures, each with {} where a value goes. The operator guide explains
-// every one (a test reads this list and the guide).
+// every one (a test walks this list and reads the guide).
 #pragma once
 
 #include "cli/cli_texts.h"
 
 namespace quorvanex::cli {
 
-#define QUORVANEX_REPORT_TEXTS(X)                                                                  \
+#define QUORVANEX_REPORT_TEXTS(LINE, NOTICE, PATH_NOTICE, X, LINES)                                \
     X(kReportNeedsRecords, "report reads record files: name one or more.")                         \
     X(kRecordsUnreadable, "The record file {} cannot be read.")                                    \
     X(kNoRecordIn, "{} holds no record of quorvanex-cli: none of its {} line(s) is one.")          \
@@ -55,15 +55,6 @@ namespace quorvanex::cli {
     X(kHourlyChart, "Units per hour over the shift, by the hour their records were written (UTC)") \
     X(kNothingToDraw, "nothing to draw")
 
-#define QUORVANEX_REPORT_TEXT(name, format) inline constexpr CommandLineText name = {format};
-QUORVANEX_REPORT_TEXTS(QUORVANEX_REPORT_TEXT)
-#undef QUORVANEX_REPORT_TEXT
-
-// Every text above, for the check that the operator guide explains each.
-inline constexpr CommandLineText kReportTexts[] = {
-#define QUORVANEX_REPORT_TEXT_ROW(name, format) name,
-    QUORVANEX_REPORT_TEXTS(QUORVANEX_REPORT_TEXT_ROW)
-#undef QUORVANEX_REPORT_TEXT_ROW
-};
+QUORVANEX_TEXT_CONSTANTS(QUORVANEX_REPORT_TEXTS)
 
 }  // namespace quorvanex::cli

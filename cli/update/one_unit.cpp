@@ -5,10 +5,12 @@
 #include "cli/cli_texts.h"
 #include "cli/console/console_platform.h"
 #include "cli/console/fatal_stop_event.h"
+#include "cli/console/update_clock.h"
 #include "cli/devices.h"
 #include "cli/exit_codes.h"
 #include "cli/frame_count.h"
 #include "cli/refusals.h"
+#include "cli/update/approval_check.h"
 #include "cli/update/unit_record.h"
 #include "cli/update/update_set_up.h"
 #include "link/bridge_library.h"
@@ -86,10 +88,14 @@ void LeaveUnfinishedUpdate(ConsoleReport& report) {
 }
 
 // The update of the unit, on the report's side, told to its end; the record says how it ended.
-int UpdateChosenUnit(const Arguments& arguments, ConsoleReport& report, UnitRecord& record) {
+int UpdateChosenUnit(const Arguments& arguments, ConsoleReport& report, OperatorServices& services,
+                     unsigned (*stopRequests)(), UnitRecord& record) {
     std::optional<UpdateOutcome> outcome;
     // The report is the program's side only while the update runs, on every way out of it.
-    const ScopedOperatorServices installed(report);
+    const ScopedConsoleSide installed(report, services,
+                                      stopRequests != nullptr
+                                          ? std::function<unsigned()>(stopRequests)
+                                          : std::function<unsigned()>());
     try {
         outcome = RunUpdateUnderLock(record.device);
         report.Finish();
@@ -177,13 +183,13 @@ int UpdateOneUnit(const Arguments& arguments, ProgramClock& clock, unsigned (*st
             .Text(field::kRun, record.run)
             .Text(field::kRunId, record.runId),
         Said(kUpdatingDevice, {std::to_string(device->index), std::to_string(set.bytesToWrite)}));
+    // With --expect, every image passes the check of the approved set on its way to the report.
+    std::optional<ApprovalCheck> approval;
     if (setUp.approved) {
-        report.RequireApproved(*setUp.approved);
+        approval.emplace(report, *setUp.approved);
     }
-    if (stopRequests != nullptr) {
-        report.WatchStops(stopRequests);
-    }
-    const int exitCode = UpdateChosenUnit(arguments, report, record);
+    OperatorServices& services = approval ? static_cast<OperatorServices&>(*approval) : report;
+    const int exitCode = UpdateChosenUnit(arguments, report, services, stopRequests, record);
     record.images = report.ImagesLoaded();
     record.seconds = report.Seconds();
     record.frames = FramesWritten();

@@ -15,7 +15,7 @@ namespace {
 
 // The text of a file option: its whole content, or standard input for "-". False, told, when it
 // cannot be read.
-bool ReadNamedFile(const std::string& name, const CommandLineText& unreadable, bool json,
+bool ReadNamedFile(const std::string& name, const CommandLineText<1>& unreadable, bool json,
                    std::string& text) {
     if (name == kStandardStream) {
         text = ReadStandardInput();

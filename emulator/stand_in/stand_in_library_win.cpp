@@ -20,7 +20,6 @@
 #include "emulator/real_time_clock.h"
 #include "emulator/scenario.h"
 #include "emulator/stand_in/stand_in_texts.h"
-#include "link/bridge_library_texts.h"
 #include "seam/bridge_operations.h"
 #include "seam/critical_section.h"
 #include "text/utf8.h"
@@ -98,7 +97,7 @@ std::wstring ScenarioFileBesideLibrary() {
 // Told on the error output and in a box: a test run under a display shows no error output.
 void TellScenarioProblem(const std::wstring& text) {
     std::fwprintf(stderr, L"QUORVANEX emulator: %ls\n", text.c_str());
-    MessageBoxW(nullptr, text.c_str(), kEmulatorCaption, MB_ICONWARNING);
+    MessageBoxW(nullptr, text.c_str(), kEmulatorCaption.format, MB_ICONWARNING);
 }
 
 // A scenario that cannot be read must not look like a device that behaves: it is told, and no
@@ -110,14 +109,14 @@ Scenario LoadScenario() {
     std::string text;
     if (!ReadWholeFile(path, text)) {
         if (named != nullptr || GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            TellScenarioProblem(LibraryText(kScenarioCannotBeRead, {path}));
+            TellScenarioProblem(Said(kScenarioCannotBeRead, {path}));
         }
         return Scenario{};
     }
     Scenario scenario;
     std::string error;
     if (!ParseScenario(text, scenario, error)) {
-        TellScenarioProblem(LibraryText(kScenarioIsWrong, {path, WideFromUtf8(error)}));
+        TellScenarioProblem(Said(kScenarioIsWrong, {path, WideFromUtf8(error)}));
         return Scenario{};
     }
     return scenario;

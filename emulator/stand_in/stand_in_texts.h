@@ -2,11 +2,14 @@
 // cannot be used, each with %ls where a value goes: the scenario's path, and what is wrong.
 #pragma once
 
+#include "text/operator_text.h"
+
 namespace quorvanex::emulator {
 
-inline constexpr const wchar_t* kEmulatorCaption = L"QUORVANEX emulator";
-inline constexpr const wchar_t* kScenarioCannotBeRead =
-    L"The scenario %ls cannot be read. No device is attached.";
-inline constexpr const wchar_t* kScenarioIsWrong = L"%ls: %ls. No device is attached.";
+#define QUORVANEX_STAND_IN_TEXTS(LINE, NOTICE, PATH_NOTICE, TEXT, LINES)                    \
+    TEXT(kEmulatorCaption, L"QUORVANEX emulator")                                           \
+    TEXT(kScenarioCannotBeRead, L"The scenario %ls cannot be read. No device is attached.") \
+    TEXT(kScenarioIsWrong, L"%ls: %ls. No device is attached.")
+QUORVANEX_TEXT_CONSTANTS(QUORVANEX_STAND_IN_TEXTS)
 
 }  // namespace quorvanex::emulator

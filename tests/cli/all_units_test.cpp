@@ -490,7 +490,7 @@ TEST_F(AllUnitsTest, OnATerminalTheAnswerToAFirstCtrlCStaysReadableUntilTheRunEn
     std::string problem;
     const std::optional<Arguments> arguments = ParseArguments({"update", "--all"}, problem);
     ASSERT_TRUE(arguments) << problem;
-    VirtualProgramClock time(clock);
+    emulator::VirtualProgramClock time(clock);
     std::vector<std::string> rows;
     {
         const test_support::ScopedWorkingDirectory inFolder(folder.Path());
@@ -657,7 +657,7 @@ TEST_F(AllUnitsTest, TheRealReportOfAUnitIsReadAsItsProcessTellsIt) {
     // A whole update told by the console report as a unit's process tells it.
     std::string told;
     {
-        VirtualProgramClock time(clock);
+        emulator::VirtualProgramClock time(clock);
         ConsoleReport report(time, ConsoleReport::Style::Json,
                              {{L"QUORVANEX-FPGA-2.45-1013.bin", data.size()}});
         const ScopedOperatorServices installed(report);

@@ -1,9 +1,12 @@
 // The command line run in process, on image sets in scratch folders and the built-in emulator.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <map>
 #include <regex>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +19,7 @@
 #include "cli/exit_codes.h"
 #include "cli/json_line.h"
 #include "cli/sha256.h"
+#include "cli/update/approval_check.h"
 #include "cli/update/one_unit.h"
 #include "link/device_connection.h"
 #include "protocol/image_regions.h"
@@ -569,6 +573,81 @@ TEST_F(CommandLineTest, OptionValuesAreTakenOnlyAsTheyAreMeant) {
     EXPECT_EQ(Run({"rehearse", "--latency", "1999.5"}), kExitUsage) << errors;
 }
 
+// The options named in a text, as "--name".
+std::set<std::string> OptionsNamed(const std::string& text) {
+    static const std::regex option("--[a-z][a-z-]*");
+    std::set<std::string> named;
+    for (std::sregex_iterator it(text.begin(), text.end(), option), last; it != last; ++it) {
+        named.insert(it->str());
+    }
+    return named;
+}
+
+// Each command's lines of the help name every option that the command takes, and its synopsis
+// (each line that begins with the command, up to the column of the description where the
+// description follows on it) names no option that it does not take: the help and the command
+// table say the same.
+TEST(CommandTable, TheHelpNamesEachCommandsOptionsAsTheTableHasThem) {
+    constexpr std::size_t kDescriptionColumn = 33;
+    for (const CommandOptions& command : CommandsAndOptions()) {
+        SCOPED_TRACE(command.command);
+        const std::set<std::string> takes(command.options.begin(), command.options.end());
+        std::string lines;
+        std::string synopsis;
+        std::istringstream help(UsageText());
+        bool inCommand = false;
+        for (std::string line; std::getline(help, line);) {
+            const bool entry =
+                line == "  " + command.command || line.rfind("  " + command.command + " ", 0) == 0;
+            if (entry) {
+                const bool described =
+                    line.size() > kDescriptionColumn && line[kDescriptionColumn - 1] == ' ';
+                synopsis += (described ? line.substr(0, kDescriptionColumn) : line) + "\n";
+            }
+            inCommand = entry || (inCommand && line.rfind("   ", 0) == 0);
+            lines += inCommand ? line + "\n" : "";
+        }
+        ASSERT_FALSE(lines.empty()) << "the help has no lines of the command";
+        for (const std::string& option : takes) {
+            EXPECT_TRUE(OptionsNamed(lines).count(option)) << "the help does not name " << option;
+        }
+        for (const std::string& option : OptionsNamed(synopsis)) {
+            EXPECT_TRUE(takes.count(option)) << "the help's synopsis names " << option;
+        }
+    }
+}
+
+// The help's paragraph of the exit codes is made from the table: every code, in order, with its
+// words, and the fatal stops' codes of the update's steps; no line wider than the help's.
+TEST(CommandTable, TheHelpNamesEveryExitCode) {
+    const std::string usage = UsageText();
+    const std::string paragraph = usage.substr(usage.find("Exit codes: "));
+    const std::string joined = std::regex_replace(paragraph, std::regex("\n"), " ");
+    std::size_t at = 0;
+#define QUORVANEX_FIND_EXIT_CODE(name, code, words)                                    \
+    at = joined.find(std::string(#code) + " " + (words), at);                          \
+    EXPECT_NE(at, std::string::npos) << "the help does not tell the exit code " #code; \
+    at = at == std::string::npos ? 0 : at;
+    QUORVANEX_EXIT_CODES(QUORVANEX_FIND_EXIT_CODE)
+#undef QUORVANEX_FIND_EXIT_CODE
+    EXPECT_NE(joined.find("(11, 15, 16, 17)"), std::string::npos) << joined;
+    EXPECT_NE(joined.find("When several apply: 8 before 6 before 7 before 9."), std::string::npos);
+    std::istringstream lines(paragraph);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_LE(line.size(), 88u) << line;
+    }
+}
+
+// The writer holds every event to its row of cli/events.h in the tests: a field that the row does
+// not give the event fails the test that writes it; "device" goes with any event of a unit, and a
+// line without an event (a record line) is held to nothing.
+TEST(JsonOutput, AFieldOutsideItsEventsRowFailsTheTestThatWritesIt) {
+    EXPECT_NONFATAL_FAILURE(JsonLine(Event::Done).Text(field::kImage, "QUORVANEX-FPGA.bin"),
+                            "the event done is written with the field image");
+    JsonLine(Event::Done).Decimal(field::kSeconds, 1.5, 1).Count(field::kDevice, 2);
+    JsonLine().Text(field::kImage, "QUORVANEX-FPGA.bin");
+}
+
 TEST(JsonOutput, StaysValidWhateverBytesAFileNameHolds) {
     const std::string line =
         JsonLine(Event::Refused).Text(field::kText, "The folder \xff\xfe cannot be opened.").Line();
@@ -577,9 +656,55 @@ TEST(JsonOutput, StaysValidWhateverBytesAFileNameHolds) {
     EXPECT_EQ((*read)["text"], "The folder \xEF\xBF\xBD\xEF\xBF\xBD cannot be opened.");
 }
 
+// The check of --expect on its own, around the tests' recording services: an image whose bytes are
+// the approved ones goes on to the services; one with other bytes, or by a name that the set does
+// not have, ends the update there and never reaches them; everything else passes through.
+TEST(ApprovalCheck, LetsOnlyTheApprovedBytesOnToTheServices) {
+    class LoadedImages final : public OperatorServices {
+      public:
+        void ShowStatusLine(const wchar_t*, const StatusText&) override { ++lines; }
+        void ShowNotice(const wchar_t*, const wchar_t*, NoticeIcon) override {}
+        void RequestMainWindowClose() override {}
+        void EndProcess(int) override {}
+        void ImageLoaded(const wchar_t* file, const char*, const std::uint8_t*,
+                         std::size_t) override {
+            names.push_back(file);
+        }
+        std::vector<std::wstring> names;
+        int lines = 0;
+    } services;
+    const Bytes data(300, 0x5A);
+    const std::string digest = ImageDigest("1A65", data.data(), data.size());
+    std::string problem;
+    const std::optional<ApprovedSet> approved =
+        ReadApprovedSet(digest + "  QUORVANEX-FPGA-2.45-1013.bin\n", problem);
+    ASSERT_TRUE(approved) << problem;
+    ApprovalCheck check(services, *approved);
+
+    check.ImageLoaded(L"QUORVANEX-FPGA-2.45-1013.bin", "1A65", data.data(), data.size());
+    EXPECT_EQ(services.names, std::vector<std::wstring>{L"QUORVANEX-FPGA-2.45-1013.bin"});
+    Bytes changed = data;
+    changed.back() ^= 1;
+    try {
+        check.ImageLoaded(L"QUORVANEX-FPGA-2.45-1013.bin", "1A65", changed.data(), changed.size());
+        ADD_FAILURE() << "a changed image was let through";
+    } catch (const ImageNotApproved& refused) {
+        EXPECT_EQ(refused.name, "QUORVANEX-FPGA-2.45-1013.bin");
+    }
+    EXPECT_THROW(
+        check.ImageLoaded(L"QUORVANEX-FPGA-2.45-1013.bin", "1A60", data.data(), data.size()),
+        ImageNotApproved)
+        << "the ID is part of the bytes approved";
+    EXPECT_THROW(check.ImageLoaded(L"ZELMAR.0.1.OSD.01.bin", "1A65", data.data(), data.size()),
+                 ImageNotApproved);
+    EXPECT_EQ(services.names.size(), 1u) << "nothing refused reached the services";
+    check.ShowStatusLine(L"Updating Firmware", kFlashWriteStartedLine);
+    EXPECT_EQ(services.lines, 1);
+}
+
 TEST(ConsoleReportEvents, FollowFromTheRowPaintedNotFromItsWords) {
     emulator::VirtualClock clock;
-    VirtualProgramClock time(clock);
+    emulator::VirtualProgramClock time(clock);
     ConsoleReport report(time, ConsoleReport::Style::Json, {});
     ::testing::internal::CaptureStdout();
     // Rows as the core paints them, with words that no longer match their rows' own.

@@ -14,6 +14,7 @@
 #include "cli/arguments.h"
 #include "cli/console/console_report.h"
 #include "cli/json_line.h"
+#include "emulator/virtual_program_clock.h"
 #include "seam/binary_file.h"
 #include "tests/support/image_files.h"
 
@@ -27,7 +28,7 @@ int RunOnVirtualClock(const std::vector<std::string>& words, emulator::VirtualCl
     std::string problem;
     const std::optional<cli::Arguments> arguments = cli::ParseArguments(words, problem);
     EXPECT_TRUE(arguments) << problem;
-    cli::VirtualProgramClock time(clock);
+    emulator::VirtualProgramClock time(clock);
     ScopedWorkingDirectory inFolder(folder);
     ::testing::internal::CaptureStdout();
     const int exitCode = command(*arguments, time);

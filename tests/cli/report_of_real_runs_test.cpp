@@ -140,7 +140,7 @@ class UnitsInThisProcess final : public ChildProcesses {
         const std::optional<Arguments> arguments = ParseArguments(words, problem);
         EXPECT_TRUE(arguments) << problem;
         test_support::ResetProcessState();
-        VirtualProgramClock time(clock_);
+        emulator::VirtualProgramClock time(clock_);
         framesAtStart = watchedBridge->Calls(emulator::BridgeOperation::WriteFrame);
         const int exitCode = UpdateOneUnit(*arguments, time, stops);
         test_support::ResetProcessState();
@@ -184,7 +184,7 @@ class ReportOfRealRunsTest : public test_support::EmulatedDeviceTest {
         EXPECT_TRUE(arguments) << problem;
         std::string output;
         UnitsInThisProcess units(std::move(plans), clock, folder.Path(), output);
-        VirtualProgramClock time(clock);
+        emulator::VirtualProgramClock time(clock);
         {
             const test_support::ScopedWorkingDirectory inFolder(folder.Path());
             ::testing::internal::CaptureStdout();

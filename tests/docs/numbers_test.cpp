@@ -369,6 +369,19 @@ TEST(Numbers, ThePowerCutSweeps) {
     EXPECT_EQ(page[4], PlannedCutPoints(small.Path(), static_cast<std::uint32_t>(page[3])).points);
 }
 
+TEST(Numbers, TheDipsOfASweep) {
+    // The dips that both pages name are the sweep's own, in order.
+    const std::string dips =
+        R"(back after (\d+) ms, (\d+\.\d) s, (\d+\.\d) s, (\d+\.\d) s and (\d+\.\d) s)";
+    for (const char* document : {kOperatorGuide, kCommandLinePage}) {
+        const std::vector<double> named = NumbersIn(document, dips);
+        ASSERT_EQ(named.size(), cli::SweepDips().size());
+        for (std::size_t i = 0; i < named.size(); ++i) {
+            EXPECT_EQ(i == 0 ? named[i] : named[i] * 1000, cli::SweepDips()[i]);
+        }
+    }
+}
+
 TEST(Numbers, TheUpdateOfTheFaultMatrix) {
     // The fault matrix's update is the window run's multi-part set: its page frames image by image,
     // its sector erases and its ready waits, exactly.

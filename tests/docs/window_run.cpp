@@ -9,6 +9,7 @@
 #include "emulator/emulator_clock.h"
 #include "emulator/scenario.h"
 #include "emulator/trace.h"
+#include "emulator/virtual_program_clock.h"
 #include "link/device_connection.h"
 #include "protocol/image_regions.h"
 #include "seam/operator_services.h"
@@ -79,10 +80,9 @@ void WriteImageFiles(const test_support::ScratchFolder& folder, ImageFiles files
 // The window's side of the run: every line and box with its time, on the platform's clock.
 class WindowServices final : public OperatorServices {
   public:
-    WindowServices(emulator::VirtualClock& clock, PlatformTiming timing,
-                   const std::vector<FileChange>& changes,
+    WindowServices(emulator::VirtualClock& clock, const std::vector<FileChange>& changes,
                    const test_support::ScratchFolder& folder, WindowRun& run)
-        : clock_(clock), timing_(timing), changes_(changes), folder_(folder), run_(run) {}
+        : clock_(clock), changes_(changes), folder_(folder), run_(run) {}
 
     void ShowStatusLine(const wchar_t* text, const StatusText&) override {
         const std::string words = Trimmed(Utf8FromWide(text));
@@ -99,16 +99,6 @@ class WindowServices final : public OperatorServices {
         run_.successBox = run_.successBox || std::wstring(text) == L"FLASH update ok ";
     }
     void RequestMainWindowClose() override { ++run_.closeRequests; }
-    void Pause(std::uint32_t milliseconds) override {
-        const std::uint64_t end = clock_.NowMicroseconds() + std::uint64_t{milliseconds} * 1000;
-        const std::uint64_t tick = timing_.tickMicroseconds;
-        clock_.AdvanceMicroseconds((end + tick - 1) / tick * tick - clock_.NowMicroseconds());
-    }
-    void OfferProcessor() override {}
-    std::uint32_t TickCount() override {
-        const std::uint64_t tick = timing_.tickMicroseconds;
-        return static_cast<std::uint32_t>(clock_.NowMicroseconds() / tick * tick / 1000);
-    }
     void EndProcess(int exitCode) override { throw ProcessEnded{exitCode}; }
 
   private:
@@ -126,7 +116,6 @@ class WindowServices final : public OperatorServices {
     }
 
     emulator::VirtualClock& clock_;
-    PlatformTiming timing_;
     const std::vector<FileChange>& changes_;
     const test_support::ScratchFolder& folder_;
     WindowRun& run_;
@@ -227,9 +216,12 @@ WindowRun RunWindowScenario(const WindowScenario& scenario, PlatformTiming timin
             run.writeMicroseconds.push_back(clock.NowMicroseconds());
         }
     });
-    WindowServices services(clock, timing, scenario.changes, folder, run);
+    WindowServices services(clock, scenario.changes, folder, run);
+    // The platform's clock, with the tick of its timing: a pause ends on a tick.
+    emulator::VirtualProgramClock platformClock(clock, timing.tickMicroseconds);
     {
         const ScopedOperatorServices servicesInstalled(services);
+        const ScopedProgramClock clockInstalled(platformClock);
         try {
             if (scenario.unitClaimedElsewhere) {
                 RunUpdate(std::nullopt, [](std::uint32_t) { return false; });

@@ -132,6 +132,27 @@ TEST(SpiFlash, APowerCutKeepsWhatAnEraseOrAProgramHadDoneAndNothingMore) {
     EXPECT_EQ(again.Contents(), flash.Contents());
 }
 
+TEST(SpiFlash, TellsWhetherARangeHoldsOnlyWhatItsCommandsPutThere) {
+    SpiFlash flash(std::vector<std::uint8_t>(SpiFlash::kSize, 0x5A));
+    EXPECT_FALSE(flash.ErasedBeforeWritten(0x10000, 0x30000)) << "nothing erased yet";
+    const std::uint8_t data[4] = {1, 2, 3, 4};
+    flash.WriteEnable(0);
+    flash.EraseSector(0x10000, 0, 0);
+    flash.WriteEnable(1);
+    flash.ProgramPage(0x10000, data, 1, 0);
+    EXPECT_TRUE(flash.ErasedBeforeWritten(0x10000, 0x20000));
+    EXPECT_FALSE(flash.ErasedBeforeWritten(0x10000, 0x30000)) << "its second sector kept";
+    // A page programmed over the given contents: what it holds depends on them, even once its
+    // sector is erased afterwards.
+    flash.WriteEnable(2);
+    flash.ProgramPage(0x20000, data, 2, 0);
+    flash.WriteEnable(3);
+    flash.EraseSector(0x20000, 3, 0);
+    EXPECT_FALSE(flash.ErasedBeforeWritten(0x10000, 0x30000));
+    flash.Fill(0x00);
+    EXPECT_FALSE(flash.ErasedBeforeWritten(0x10000, 0x20000)) << "new contents given";
+}
+
 TEST(SpiFlash, AHarshFlashCutInItsCourseLeavesUnknownBitsTheSameInEveryRun) {
     const auto cutRun = [] {
         SpiFlash flash(std::vector<std::uint8_t>(SpiFlash::kSize, 0x5A));

@@ -111,6 +111,7 @@ TEST_F(CommandExchangeTest, TheWaitIsMeasuredAcrossAWrapOfTheTickCount) {
     emulator::VirtualClock wrappingClock((std::uint64_t{1} << 32) * 1000 - 300000);
     test_support::RecordingOperatorServices wrappingHost(wrappingClock);
     ScopedOperatorServices services(wrappingHost);
+    ScopedProgramClock time(wrappingHost.Clock());
     emulator::EmulatedBridge wrappingBridge(wrappingClock);
     emulator::ScopedEmulatedBridge installed(wrappingBridge);
     wrappingBridge.Attach(WithFault("no-reply ready-poll 1\nreply-latency-us 1000000"));
@@ -218,7 +219,7 @@ TEST_F(CommandExchangeTest, AReplyThatComesAfterItsExchangeEndedIsDiscardedSilen
     Bytes reply(1, 0x00);
     EXPECT_FALSE(Exchange(kNormal, reply));
     EXPECT_TRUE(Exchange(kNormal, reply));
-    host.Pause(1000);
+    host.Clock().Pause(1000);
     Bytes pollReply(2, 0x00);
     EXPECT_TRUE(Exchange(kReadyPoll, pollReply));
     EXPECT_EQ(pollReply, (Bytes{0xDA, 0x01}));

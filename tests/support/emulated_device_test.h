@@ -42,6 +42,7 @@ class EmulatedDeviceTest : public ::testing::Test {
 
   private:
     ScopedOperatorServices servicesInstalled_{host};
+    ScopedProgramClock clockInstalled_{host.Clock()};
     emulator::ScopedEmulatedBridge bridgeInstalled_{bridge};
     std::unique_ptr<emulator::EmulatedBridge> freshBridge_;
     std::unique_ptr<emulator::ScopedEmulatedBridge> freshBridgeInstalled_;

@@ -5,6 +5,15 @@
 
 namespace quorvanex::test_support {
 
+RecordingOperatorServices::RecordingOperatorServices(emulator::VirtualClock& clock)
+    : clock_(clock), programClock_(clock) {
+    programClock_.OnPause([this](std::uint32_t milliseconds) {
+        HostEvent& event = Record(HostEventKind::Pause);
+        event.milliseconds = milliseconds;
+        Announce(event);
+    });
+}
+
 HostEvent& RecordingOperatorServices::Record(HostEventKind kind) {
     HostEvent event;
     event.kind = kind;
@@ -40,13 +49,6 @@ void RecordingOperatorServices::Announce(const HostEvent& event) {
 
 void RecordingOperatorServices::RequestMainWindowClose() {
     Announce(Record(HostEventKind::CloseRequest));
-}
-
-void RecordingOperatorServices::Pause(std::uint32_t milliseconds) {
-    HostEvent& event = Record(HostEventKind::Pause);
-    event.milliseconds = milliseconds;
-    Announce(event);
-    clock_.AdvanceMicroseconds(std::uint64_t{milliseconds} * 1000);
 }
 
 void RecordingOperatorServices::EndProcess(int exitCode) {

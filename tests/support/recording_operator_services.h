@@ -1,5 +1,6 @@
 // The operator side for tests: records every painted line with its row, every notice with caption
-// and icon, every pause and close request, in order, on a virtual clock that pauses advance.
+// and icon, every pause and close request, in order, on the virtual program clock that it keeps
+// (install both: the recorder as the services, Clock() as the program's clock).
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "emulator/emulator_clock.h"
+#include "emulator/virtual_program_clock.h"
 #include "seam/operator_services.h"
 
 namespace quorvanex::test_support {
@@ -35,17 +37,17 @@ struct ProcessEnded {
 
 class RecordingOperatorServices final : public OperatorServices {
   public:
-    explicit RecordingOperatorServices(emulator::VirtualClock& clock) : clock_(clock) {}
+    explicit RecordingOperatorServices(emulator::VirtualClock& clock);
 
     void ShowStatusLine(const wchar_t* text, const StatusText& row) override;
     void ShowNotice(const wchar_t* text, const wchar_t* caption, NoticeIcon icon) override;
     void RequestMainWindowClose() override;
-    void Pause(std::uint32_t milliseconds) override;
-    // Counted, not recorded as an event: it changes nothing on the wire or the clock.
-    void OfferProcessor() override { ++processorOffers_; }
-    std::uint64_t ProcessorOffers() const { return processorOffers_; }
-    std::uint32_t TickCount() override { return clock_.TickMilliseconds(); }
     void EndProcess(int exitCode) override;
+
+    // The program's clock of the run: a pause is recorded as an event; an offer of the processor
+    // is counted, not recorded, as it changes nothing on the wire or the clock.
+    emulator::VirtualProgramClock& Clock() { return programClock_; }
+    std::uint64_t ProcessorOffers() const { return programClock_.ProcessorOffers(); }
 
     const std::vector<HostEvent>& Events() const { return events_; }
     std::vector<HostEvent> EventsOf(HostEventKind kind) const;
@@ -67,8 +69,8 @@ class RecordingOperatorServices final : public OperatorServices {
     void Announce(const HostEvent& event);
 
     emulator::VirtualClock& clock_;
+    emulator::VirtualProgramClock programClock_;
     std::vector<HostEvent> events_;
-    std::uint64_t processorOffers_ = 0;
     std::function<void(const HostEvent&)> onEvent_;
 };
 

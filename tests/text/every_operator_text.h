@@ -1,51 +1,59 @@
-// Every text that the window program paints or shows, walked from each subsystem's list and from
-// the tables of lines, for the checks that each is explained in the operator guide and that each
-// line covers the start-up line at its row. A new text is a row of a list or a table and is walked
-// here without being named.
+// Every text that the programs paint, show or say, walked from every list of texts: each
+// *_texts.h of the programs and the emulator is found when the build is configured
+// (tests/CMakeLists.txt) and walked here without being named, with the tables of lines that its
+// list names. A new text is a row of a list; a new list is a *_texts.h, walked as it comes.
 #pragma once
 
-#include "app/app_texts.h"
-#include "link/link_texts.h"
-#include "protocol/protocol_texts.h"
-#include "update/image_set.h"
-#include "update/update_texts.h"
+#include "every_text_list.h"
 
 namespace quorvanex::test_support {
 
-// Visits each status line painted while the program runs (the start-up lines are kStartUpLines),
-// each notice and each path notice.
-template <typename VisitLine, typename VisitNotice, typename VisitPathNotice>
-constexpr void ForEachText(VisitLine line, VisitNotice notice, VisitPathNotice pathNotice) {
+// Visits each status line (the start-up lines of kStartUpLines among them), each notice, each
+// path notice and each text with values (its words as written: narrow for the command line's,
+// wide for the programs').
+template <typename VisitLine, typename VisitNotice, typename VisitPathNotice, typename VisitText>
+constexpr void ForEachText(VisitLine line, VisitNotice notice, VisitPathNotice pathNotice,
+                           VisitText text) {
 #define QUORVANEX_VISIT_LINE(name, ...) line(name);
 #define QUORVANEX_VISIT_NOTICE(name, ...) notice(name);
 #define QUORVANEX_VISIT_PATH_NOTICE(name, ...) pathNotice(name);
-#define QUORVANEX_VISIT(LIST) \
-    LIST(QUORVANEX_VISIT_LINE, QUORVANEX_VISIT_NOTICE, QUORVANEX_VISIT_PATH_NOTICE)
-    QUORVANEX_VISIT(QUORVANEX_LINK_TEXTS)
-    QUORVANEX_VISIT(QUORVANEX_PROTOCOL_TEXTS)
-    QUORVANEX_VISIT(QUORVANEX_UPDATE_TEXTS)
+#define QUORVANEX_VISIT_TEXT(name, words) text(words);
+#define QUORVANEX_VISIT_LINES(table) \
+    for (const auto& row : table) {  \
+        line(LineOf(row));           \
+    }
+#define QUORVANEX_VISIT(LIST)                                                       \
+    LIST(QUORVANEX_VISIT_LINE, QUORVANEX_VISIT_NOTICE, QUORVANEX_VISIT_PATH_NOTICE, \
+         QUORVANEX_VISIT_TEXT, QUORVANEX_VISIT_LINES)
+    QUORVANEX_EVERY_TEXT_LIST(QUORVANEX_VISIT)
 #undef QUORVANEX_VISIT
+#undef QUORVANEX_VISIT_LINES
+#undef QUORVANEX_VISIT_TEXT
 #undef QUORVANEX_VISIT_PATH_NOTICE
 #undef QUORVANEX_VISIT_NOTICE
 #undef QUORVANEX_VISIT_LINE
-    for (const ControlCommandLine& command : kControlCommandLines) {
-        line(command.line);
-    }
-    for (const PartFile& part : kPartFiles) {
-        line(part.line);
-    }
-    for (const StatusText& finish : kFinishLines) {
-        line(finish);
-    }
-    for (const StatusText& fatal : kFatalTexts) {
-        line(fatal);
-    }
 }
 
+// Whether the line is one of the start-up lines, which the window draws before anything else.
+constexpr bool IsStartUpLine(const StatusText& line) {
+    for (const StatusText& startUp : kStartUpLines) {
+        if (&line == &startUp) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Each status line painted while the program runs: every line but the start-up lines.
 template <typename VisitLine>
 constexpr void ForEachStatusText(VisitLine line) {
     ForEachText(
-        line, [](const NoticeText&) {}, [](const PathNotice&) {});
+        [&](const StatusText& row) {
+            if (!IsStartUpLine(row)) {
+                line(row);
+            }
+        },
+        [](const NoticeText&) {}, [](const PathNotice&) {}, [](const auto*) {});
 }
 
 }  // namespace quorvanex::test_support

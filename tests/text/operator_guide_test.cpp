@@ -10,18 +10,17 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "cli/arguments.h"
-#include "cli/cli_texts.h"
 #include "cli/events.h"
-#include "cli/report/report_texts.h"
+#include "cli/exit_codes.h"
 #include "documents.h"
-#include "emulator/stand_in/stand_in_texts.h"
-#include "link/bridge_library_texts.h"
 #include "operator_guide_table.h"
 #include "tests/support/text_pieces.h"
 #include "tests/text/every_operator_text.h"
+#include "update/fatal_stop.h"
 
 namespace quorvanex {
 namespace {
@@ -57,10 +56,9 @@ void ExpectInGuide(const wchar_t* text) {
 }
 
 TEST(OperatorGuide, ExplainsEveryStatusLine) {
-    test_support::ForEachStatusText([](const StatusText& line) { ExpectInGuide(line.words); });
-    for (const StatusText& line : kStartUpLines) {
-        ExpectInGuide(line.words);
-    }
+    test_support::ForEachText([](const StatusText& line) { ExpectInGuide(line.words); },
+                              [](const NoticeText&) {}, [](const PathNotice&) {},
+                              [](const auto*) {});
 }
 
 TEST(OperatorGuide, ExplainsEveryBoxWithItsCaption) {
@@ -72,22 +70,30 @@ TEST(OperatorGuide, ExplainsEveryBoxWithItsCaption) {
                               [](const PathNotice& notice) {
                                   ExpectInGuide(notice.format);
                                   ExpectInGuide(notice.caption);
-                              });
-    ExpectInGuide(kCloseWhileChangingCaption);
-    // The question's first and last sentences name it in the guide.
-    ExpectInGuide("The update is still writing the flash.");
-    ExpectInGuide("Close anyway?");
-    EXPECT_NE(Narrow(kCloseWhileChangingQuestion).find("Close anyway?"), std::string::npos);
+                              },
+                              [](const auto*) {});
 }
 
+// Visits each text with values of one kind of character (wide: the programs', narrow: the command
+// line's); returns how many there were.
+template <typename Char, typename Visit>
+std::size_t ForEachTextWithValues(Visit visit) {
+    std::size_t texts = 0;
+    test_support::ForEachText([](const StatusText&) {}, [](const NoticeText&) {},
+                              [](const PathNotice&) {},
+                              [&](const auto* text) {
+                                  if constexpr (std::is_same_v<decltype(text), const Char*>) {
+                                      visit(text);
+                                      ++texts;
+                                  }
+                              });
+    return texts;
+}
+
+// The wide texts with values: why the bridge library cannot be used, the test copy's box, the
+// window's question on closing.
 TEST(OperatorGuide, ExplainsWhyTheBridgeLibraryCannotBeUsedAndTheTestCopysBox) {
-    for (const wchar_t* text : kLibraryTexts) {
-        ExpectInGuide(text);
-    }
-    for (const wchar_t* text : {emulator::kEmulatorCaption, emulator::kScenarioCannotBeRead,
-                                emulator::kScenarioIsWrong}) {
-        ExpectInGuide(text);
-    }
+    EXPECT_GE(ForEachTextWithValues<wchar_t>([](const wchar_t* text) { ExpectInGuide(text); }), 9u);
 }
 
 TEST(OperatorGuide, NamesEveryFileOfTheImageSet) {
@@ -97,12 +103,8 @@ TEST(OperatorGuide, NamesEveryFileOfTheImageSet) {
 }
 
 TEST(OperatorGuide, ExplainsEveryTextOfTheCommandLine) {
-    for (const cli::CommandLineText& text : cli::kCommandLineTexts) {
-        ExpectInGuide(text.format, "{}");
-    }
-    for (const cli::CommandLineText& text : cli::kReportTexts) {
-        ExpectInGuide(text.format, "{}");
-    }
+    EXPECT_GE(ForEachTextWithValues<char>([](const char* text) { ExpectInGuide(text, "{}"); }),
+              80u);
 }
 
 // The sentences of update-every-unit.cmd: what it echoes and what it asks, each cut where a
@@ -197,6 +199,62 @@ TEST(OperatorGuide, ExplainsEveryCommandAsTheCommandLinePageDoes) {
         EXPECT_NE(std::string(kCommandLinePage).find("| `" + command), std::string::npos)
             << "the command line's page has no row of " << command;
     }
+}
+
+// The command line's page names each command's options as the command table has them: a row of
+// its table of commands names only options of its command, and every option is named on the page.
+TEST(CommandLinePage, NamesEachCommandsOptionsAsTheCommandTableHasThem) {
+    const std::string page = kCommandLinePage;
+    static const std::regex option("--[a-z][a-z-]*");
+    for (const cli::CommandOptions& command : cli::CommandsAndOptions()) {
+        SCOPED_TRACE(command.command);
+        std::istringstream rows(page);
+        for (std::string row; std::getline(rows, row);) {
+            if (row.rfind("| `" + command.command, 0) != 0) {
+                continue;
+            }
+            const std::string cell = row.substr(0, row.find('|', 1));
+            for (std::sregex_iterator it(cell.begin(), cell.end(), option), last; it != last;
+                 ++it) {
+                EXPECT_NE(std::find(command.options.begin(), command.options.end(), it->str()),
+                          command.options.end())
+                    << "the page's row " << cell << " names " << it->str();
+            }
+        }
+        for (const std::string& name : command.options) {
+            EXPECT_NE(page.find(name), std::string::npos) << "the page does not name " << name;
+        }
+    }
+}
+
+// The page's paragraph of the exit codes tells each code of the table, in order, each after a
+// semicolon, the fatal stops' codes, and which code wins when several apply.
+TEST(CommandLinePage, TellsEveryExitCodeAsTheProgramHasThem) {
+    const std::string page = kCommandLinePage;
+    const std::size_t start = page.find("\nExit codes: ");
+    ASSERT_NE(start, std::string::npos);
+    std::string paragraph = page.substr(start + 1, page.find("\n\n", start + 1) - start - 1);
+    paragraph = std::regex_replace(paragraph, std::regex("\n"), " ");
+    const std::string codes = paragraph.substr(0, paragraph.find(". When several apply"));
+    std::vector<int> told;
+    for (const std::string& item : test_support::Split(codes.substr(12), "; ")) {
+        told.push_back(std::stoi(item));
+    }
+    std::vector<int> table;
+#define QUORVANEX_EXIT_CODE_NUMBER(name, code, words) table.push_back(code);
+    QUORVANEX_EXIT_CODES(QUORVANEX_EXIT_CODE_NUMBER)
+#undef QUORVANEX_EXIT_CODE_NUMBER
+    EXPECT_EQ(told, table) << paragraph;
+    std::string fatal;
+    for (const FatalCode code : kFatalCodesOfTheSteps) {
+        fatal += (fatal.empty() ? "" : ", ") + std::to_string(cli::kExitFatalBase + code);
+    }
+    EXPECT_NE(paragraph.find("(" + fatal + ")"), std::string::npos) << paragraph;
+    std::string order;
+    for (const cli::ExitCode code : cli::kExitCodesWhenSeveralApply) {
+        order += (order.empty() ? "" : ", ") + std::to_string(code);
+    }
+    EXPECT_NE(paragraph.find("the first of " + order + " is"), std::string::npos) << paragraph;
 }
 
 TEST(OperatorGuide, TheCheckFindsAMissingText) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "tests/support/image_files.h"
 #include "tests/support/text_pieces.h"
 #include "update/exit_code.h"
+#include "update/fatal_stop.h"
 #include "update/update_worker.h"
 
 namespace quorvanex {
@@ -156,6 +158,19 @@ INSTANTIATE_TEST_SUITE_P(Rows, FaultMatrix, ::testing::ValuesIn(MatrixRows()),
                          [](const ::testing::TestParamInfo<MatrixRow>& info) {
                              return "Row" + std::to_string(info.index + 1);
                          });
+
+// The fatal stops that the update's steps make, as the command line's help names their exit codes,
+// are the ones that the matrix reaches: each of them, and no other.
+TEST(FaultMatrixDocument, ReachesEveryFatalStopOfTheStepsAndNoOther) {
+    std::set<int> reached;
+    for (const MatrixRow& row : MatrixRows()) {
+        if (row.outcome.rfind("fatal ", 0) == 0) {
+            reached.insert(std::stoi(row.outcome.substr(6)));
+        }
+    }
+    const std::set<int> steps(std::begin(kFatalCodesOfTheSteps), std::end(kFatalCodesOfTheSteps));
+    EXPECT_EQ(reached, steps);
+}
 
 TEST(FaultMatrixDocument, HasRowsToRun) {
     EXPECT_GE(MatrixRows().size(), 30u);
