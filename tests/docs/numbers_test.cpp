@@ -356,6 +356,8 @@ TEST(Numbers, ThePowerCutSweeps) {
     ExpectNear(NumbersIn(kCommandLinePage, R"(a sweep makes about (\d+) page cuts)")[0],
                static_cast<double>(pages / every), 0.05, "the page cuts of a sweep");
     EXPECT_EQ(NumbersIn(kOperatorGuide, R"(that is (\d+) power cuts)")[0], sweep.points);
+    EXPECT_EQ(NumbersIn(kPerformancePage, R"(at each of the set's (\d+) cut points)")[0],
+              sweep.points);
     const auto told =
         NumbersIn(kOperatorGuide,
                   R"(`Every one of the (\d+) power cuts \(a page frame in (\d+) among them\))");
