@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "seam/binary_file.h"
+#include "seam/file_on_disk_win.h"
 
 namespace quorvanex {
 namespace {
@@ -77,14 +78,18 @@ bool CutBack(HANDLE file, LARGE_INTEGER size) {
 
 }  // namespace
 
-std::FILE* OpenFileForReading(const wchar_t* path) {
-    std::FILE* file = _wfopen(path, L"rb");
+std::FILE* OpenFileOnDisk(const wchar_t* path, const wchar_t* mode) {
+    std::FILE* file = _wfopen(path, mode);
     if (file != nullptr &&
         GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != FILE_TYPE_DISK) {
         std::fclose(file);
         return nullptr;
     }
     return file;
+}
+
+std::FILE* OpenFileForReading(const wchar_t* path) {
+    return OpenFileOnDisk(path, L"rb");
 }
 
 bool AppendLineToFile(const wchar_t* path, const std::string& line) {

@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include <io.h>
 #include <stdio.h>
 
+#include "seam/file_on_disk_win.h"
 #include "seam/whole_file.h"
 
 namespace quorvanex {
@@ -53,13 +53,7 @@ bool FileMayBeReplaced(const wchar_t* path) {
 }
 
 std::FILE* CreateFileForWriting(const wchar_t* path) {
-    std::FILE* file = _wfopen(path, L"wb");
-    if (file != nullptr &&
-        GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != FILE_TYPE_DISK) {
-        std::fclose(file);
-        return nullptr;
-    }
-    return file;
+    return OpenFileOnDisk(path, L"wb");
 }
 
 bool MoveFileOver(const wchar_t* from, const wchar_t* to) {
