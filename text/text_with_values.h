@@ -57,11 +57,17 @@ template <typename Char>
 std::basic_string<Char> FillPlaceholders(const Char* format, const std::basic_string<Char>* values,
                                          std::size_t valueCount);
 
-// The text with its values: exactly one for each placeholder.
-template <typename Char, std::size_t ValueCount>
-std::basic_string<Char> Said(
-    const TextWithValues<Char, ValueCount>& text,
-    const std::type_identity_t<std::basic_string<Char>> (&values)[ValueCount]) {
+// The text with its values: exactly one for each placeholder. One function for each kind of
+// character, so that a braced list of anything that makes a string of it (a literal, a const char*
+// among them) is taken as the values: a compiler may not deduce through the list's elements.
+template <std::size_t ValueCount>
+std::string Said(const TextWithValues<char, ValueCount>& text,
+                 const std::string (&values)[ValueCount]) {
+    return FillPlaceholders(text.format, values, ValueCount);
+}
+template <std::size_t ValueCount>
+std::wstring Said(const TextWithValues<wchar_t, ValueCount>& text,
+                  const std::wstring (&values)[ValueCount]) {
     return FillPlaceholders(text.format, values, ValueCount);
 }
 

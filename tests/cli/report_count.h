@@ -207,7 +207,8 @@ inline void ExpectFieldsOfItsRow(const cli::Json& event) {
     const std::optional<cli::Event> named = cli::EventNamed(event["event"]);
     ASSERT_TRUE(named) << event.dump();
     const std::vector<const char*>& fields = cli::EventFields(*named);
-    for (const auto& [key, value] : event.items()) {
+    for (const auto& item : event.items()) {
+        const std::string& key = item.key();
         EXPECT_TRUE(key == cli::field::kEventField ||
                     std::find_if(fields.begin(), fields.end(),
                                  [&](const char* field) { return key == field; }) != fields.end())
