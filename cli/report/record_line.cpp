@@ -4,7 +4,7 @@
 #include <iterator>
 
 #include "cli/report/json_cursor.h"
-#include "cli/report/utc_time.h"
+#include "cli/utc_time.h"
 
 namespace quorvanex::cli {
 namespace {

@@ -18,7 +18,7 @@
 #include "cli/report/report_tables.h"
 #include "cli/report/report_texts.h"
 #include "cli/report/shift_summary.h"
-#include "cli/report/utc_time.h"
+#include "cli/utc_time.h"
 #include "seam/binary_file.h"
 #include "seam/whole_file.h"
 #include "text/utf8.h"

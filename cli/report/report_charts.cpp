@@ -6,7 +6,7 @@
 
 #include "cli/report/report_tables.h"
 #include "cli/report/report_texts.h"
-#include "cli/report/utc_time.h"
+#include "cli/utc_time.h"
 
 namespace quorvanex::cli {
 namespace {

@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/json_line.h"
-#include "cli/report/utc_time.h"
+#include "cli/utc_time.h"
 #include "text/utf8.h"
 #include "update/image_set.h"
 
@@ -46,11 +46,10 @@ JsonLine RunEvent(const RunSummary& run, const std::vector<RecordFileCounts>& fi
             outcomes[OutcomeName(static_cast<Outcome>(i))] = run.outcomes[i];
         }
     }
-    const std::int64_t startTenths = run.startTenths;
     JsonLine line(Event::Run);
     line.Text(field::kRun, run.run).Text(field::kRunId, run.runId);
     line.Text(field::kFile, files[run.file].name)
-        .Text(field::kStart, RecordTime((startTenths >= 0 ? startTenths : startTenths - 9) / 10))
+        .Text(field::kStart, RecordTimeOfTenths(run.startTenths))
         .Text(field::kEnd, RecordTime(run.endSecond));
     line.Count(field::kUnits, run.units)
         .Count(field::kDone, run.outcomes[static_cast<std::size_t>(Outcome::Done)])

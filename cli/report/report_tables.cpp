@@ -4,7 +4,7 @@
 #include <iterator>
 
 #include "cli/report/report_texts.h"
-#include "cli/report/utc_time.h"
+#include "cli/utc_time.h"
 #include "text/utf8.h"
 #include "update/update_texts.h"
 
@@ -17,11 +17,6 @@ std::string Count(std::uint64_t value) {
 
 std::string Header(const CommandLineText<0>& text) {
     return Said(text);
-}
-
-// The time of tenths of a second since 1970, to the second below.
-std::string StartText(std::int64_t tenths) {
-    return RecordTime((tenths >= 0 ? tenths : tenths - 9) / 10);
 }
 
 // h:mm:ss
@@ -54,7 +49,7 @@ ReportTable RunsTable(const ShiftSummary& summary, const std::vector<RecordFileC
     for (const RunSummary* run : summary.Runs()) {
         const std::uint64_t done = run->outcomes[static_cast<std::size_t>(Outcome::Done)];
         table.rows.push_back({Shown(run->run), Shown(files[run->file].name),
-                              StartText(run->startTenths), RecordTime(run->endSecond),
+                              RecordTimeOfTenths(run->startTenths), RecordTime(run->endSecond),
                               Count(run->units), Count(done), NotUpdatedText(run->outcomes)});
     }
     return table;

@@ -9,6 +9,7 @@
 
 #include "cli/arguments.h"
 #include "cli/console/console_platform.h"
+#include "cli/utc_time.h"
 #include "seam/binary_file.h"
 #include "text/utf8.h"
 
@@ -36,7 +37,7 @@ Json NumberOrNull(const std::optional<Number>& value) {
 }  // namespace
 
 std::string UtcNow() {
-    return UtcTime("%Y-%m-%dT%H:%M:%SZ");
+    return RecordTime(std::time(nullptr));
 }
 
 std::string NewRunId() {

@@ -1,4 +1,4 @@
-#include "cli/report/utc_time.h"
+#include "cli/utc_time.h"
 
 #include <cstdio>
 
@@ -87,6 +87,10 @@ std::string RecordTime(std::int64_t seconds) {
                   static_cast<long long>(year), month, day, static_cast<long long>(inDay / 3600),
                   static_cast<long long>(inDay / 60 % 60), static_cast<long long>(inDay % 60));
     return text;
+}
+
+std::string RecordTimeOfTenths(std::int64_t tenths) {
+    return RecordTime((tenths >= 0 ? tenths : tenths - 9) / 10);
 }
 
 }  // namespace quorvanex::cli
